@@ -1,0 +1,18 @@
+#pragma once
+
+namespace oxtiva {
+
+// A completed data point, published by the pump thread's hand-over and taken by the
+// control cycle.
+struct TDataPointRec {
+    double PumpV = 0;          // mean pump voltage over the point, V
+    double PumpI = 0;          // mean pump current over the point, A
+    int Mode = 0;              // pump integrator mode ordinal + 10
+    bool CellpO2Valid = false; // set once the first pO2 mean exists, never cleared
+    double CellpO2 = 0;        // mean sensor pO2, atm
+    double Temp = 0;           // mean cell temperature, degrees Celsius
+    double Duration = 0;       // seconds from StepStartTime to the newest current sample
+    bool Ready = false;        // a new point waits for the control cycle
+};
+
+} // namespace oxtiva

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test through ctest.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps
+export QT_QPA_PLATFORM=offscreen
+build_dir=${OXTIVA_BUILD_DIR:-build}
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build_dir" -j"$(nproc)"
+cd "$build_dir"
+ctest --output-on-failure -j"$(nproc)"
