@@ -1,0 +1,177 @@
+#include "records/data_file.h"
+
+#include "records/windows_1252.h"
+
+#include <QSaveFile>
+
+namespace oxtiva {
+
+namespace {
+
+// The tails are the established file format, misspellings included, since evaluation
+// scripts look for them.
+constexpr std::array<const char*, DataFileVariableCount> VariableTails = {
+    ";g/mol      ;bs     ;Nominal stoichiometric molar content of oxygen",
+    ";g/mol      ;M      ;Nominal molar mass",
+    ";mol/mol    ;b0     ;Initial molar content of oxygen",
+    ";g/mol      ;M0     ;Initial molar mass",
+    ";g/cm^3     ;d      ;Initial density",
+    ";g          ;m0     ;Initial mass",
+    ";L          ;Vs     ;Volume",
+    ";mol        ;n0     ;Moles of compound",
+    ";mol        ;nO0    ;Moles of oxygen",
+    ";g          ;mO0    ;Mass of oxygen",
+    ";g          ;mM     ;Mass of non-oxygen",
+    ";         ;SID    ;Sensor ID",
+    ";         ;SAx    ;Sensor Ax",
+    ";         ;SBx    ;Senosr Bx",
+    ";L        ;Vhpws  ;Gas volume of hot part without sample",
+    ";L        ;Vhp    ;Gas volume of hot part",
+    ";L        ;Vgp    ;Gas volume of gradient part",
+    ";\xBA" "C       ;Tl     ;Cold end temperature",
+    ";Bar      ;PsO2   ;Initial partial pressure of oxygen",
+    ";         ;FGpO2  ;Flush gas partial pressure of oxygen",
+    ";         ;P      ;P term of PID",
+    ";         ;I      ;I term of PID",
+    ";         ;D      ;D term of PID",
+    ";s        ;RCd    ;Duration of relative change calculation",
+    ";%        ;RCtr   ;Threshold of relative change",
+    ";A        ;       ;Pump current limit",
+    ";V        ;       ;Pump voltage limit",
+    ";s        ;       ;Minimum length for data point",
+    ";atm       ;FGpO2  ;Flush gas oxygen partial pressure",
+    ";Alpha     ;       ;^0.25 leakage constant",
+    ";\xBA" "C        ;CTO    ;Cell temperature override"};
+
+constexpr char Eol[] = "\r\n";
+
+void AppendLine(QByteArray& out, QStringView text)
+{
+    AppendWindows1252(out, text);
+    out.append(Eol);
+}
+
+void AppendRawLine(QByteArray& out, const char* bytes)
+{
+    out.append(bytes);
+    out.append(Eol);
+}
+
+// The memo's text is one entry of the file: its own breaks become CR LF, whatever form
+// (LF, CR LF, CR) the memo gives them in.
+void AppendNotes(QByteArray& out, const QString& notes)
+{
+    for (qsizetype i = 0; i < notes.size(); ++i) {
+        const QChar c = notes[i];
+        if (c == u'\r') {
+            out.append(Eol);
+            if (i + 1 < notes.size() && notes[i + 1] == u'\n') ++i;
+        } else if (c == u'\n') {
+            out.append(Eol);
+        } else {
+            out.append(Windows1252Byte(c));
+        }
+    }
+    out.append(Eol);
+}
+
+bool NeedsQuotes(QStringView cell)
+{
+    return cell.contains(u'"') || cell.contains(u';');
+}
+
+// One field of a DATA line; blanks are dropped everywhere in the line, quotes included.
+void AppendField(QByteArray& out, QStringView cell)
+{
+    const bool quoted = NeedsQuotes(cell);
+    if (quoted) out.append('"');
+    for (const QChar c : cell) {
+        if (c == u' ') continue;
+        if (c == u'"') out.append('"');
+        out.append(Windows1252Byte(c));
+    }
+    if (quoted) out.append('"');
+}
+
+void AppendDataRow(QByteArray& out, const TDataFileContent& content, int row)
+{
+    for (int col = 0; col < content.ColumnCount; ++col) {
+        if (col > 0) out.append(';');
+        AppendField(out, content.Cell(col, row));
+    }
+    out.append(Eol);
+}
+
+void AppendHeader(QByteArray& out, const TDataFileContent& content)
+{
+    AppendRawLine(out, "** HEADER  **********************************************");
+    AppendRawLine(out, "");
+    AppendLine(out, content.SampleName);
+    AppendLine(out, content.SampleFormula);
+    AppendLine(out, QString(QStringLiteral("Saved ") + content.SavedAt));
+    AppendRawLine(out, "");
+}
+
+void AppendVariables(QByteArray& out, const TDataFileContent& content)
+{
+    AppendRawLine(out, "** VARIABLES ********************************************");
+    AppendRawLine(out, "");
+    AppendRawLine(out, "Value    ;Unit   ;Abbreviation   ;Field name");
+    for (int i = 0; i < DataFileVariableCount; ++i) {
+        AppendWindows1252(out, content.VariableValues[i]);
+        AppendRawLine(out, VariableTails[i]);
+    }
+    AppendRawLine(out, "");
+}
+
+void AppendNotesSection(QByteArray& out, const TDataFileContent& content)
+{
+    AppendRawLine(out, "** NOTES ********************************************");
+    AppendRawLine(out, "");
+    AppendNotes(out, content.Notes);
+    AppendRawLine(out, "");
+}
+
+void AppendDataSection(QByteArray& out, const TDataFileContent& content)
+{
+    AppendRawLine(out, "** DATA *************************************************");
+    AppendRawLine(out, "");
+    for (int row = 0; row < content.RowCount; ++row) AppendDataRow(out, content, row);
+}
+
+} // namespace
+
+const char* DataFileVariableTail(int index)
+{
+    return VariableTails.at(static_cast<std::size_t>(index));
+}
+
+QByteArray BuildDataFile(const TDataFileContent& content)
+{
+    QByteArray out;
+    // A data row is about 130 bytes; reserving avoids regrowing a multi-megabyte buffer.
+    out.reserve(4096 + qsizetype(content.RowCount) * 160 + content.Notes.size());
+    AppendHeader(out, content);
+    AppendVariables(out, content);
+    AppendNotesSection(out, content);
+    AppendDataSection(out, content);
+    return out;
+}
+
+bool WriteDataFile(const QString& path, const TDataFileContent& content, QString& errorText)
+{
+    const QByteArray bytes = BuildDataFile(content);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        errorText = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        errorText = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace oxtiva

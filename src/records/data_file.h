@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+namespace oxtiva {
+
+constexpr int DataFileVariableCount = 31;
+
+// Everything an experiment data file holds, already as text: the window formats the
+// numbers (general number format, locale separator) and the save time, so this writer
+// only decides the file's layout and bytes.
+struct TDataFileContent {
+    QString SampleName;
+    QString SampleFormula;
+    QString SavedAt; // "yyyy-mm-dd hh:mm"
+    // Values of the VARIABLES rows in file order; each gets its fixed tail appended.
+    std::array<QString, DataFileVariableCount> VariableValues;
+    QString Notes; // the memo's whole text, line breaks as the memo holds them
+    int RowCount = 0;
+    int ColumnCount = 16;
+    // Text of one grid cell; row 0 is the caption row. Called once per cell, in order.
+    std::function<QString(int column, int row)> Cell;
+};
+
+// The fixed text that follows the value of VARIABLES row index (0-based).
+const char* DataFileVariableTail(int index);
+
+// The whole file: CR LF line ends, Windows-1252 bytes, no byte-order mark.
+QByteArray BuildDataFile(const TDataFileContent& content);
+
+// Writes the file through a temporary file in the same folder that replaces the target
+// only once complete, so a full disk or a crash never leaves a truncated data file.
+// On failure returns false with the reason in errorText.
+bool WriteDataFile(const QString& path, const TDataFileContent& content, QString& errorText);
+
+} // namespace oxtiva

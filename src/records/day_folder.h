@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDate>
+#include <QDir>
+#include <QString>
+
+namespace oxtiva {
+
+// Name of the folder that collects one day's data files: "yyyy-mm-dd".
+QString DayFolderName(QDate localDate);
+
+// Creates the day folder (and the data folder above it when it has gone missing) and
+// returns its path; an empty result means it could not be created.
+QString EnsureDayFolder(const QDir& dataFolder, QDate localDate);
+
+// The smallest counter from 0 whose "<stem>_<counter>.csv" does not exist yet in folder;
+// files are never overwritten, so a day's folder keeps every snapshot of a run.
+int FirstFreeCounter(const QDir& folder, const QString& stem);
+
+// "<stem>_0007" (four digits at least; more once 9999 is passed).
+QString CountedStem(const QString& stem, int counter);
+
+} // namespace oxtiva
