@@ -1,11 +1,11 @@
+#include "app/main_window.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Oxtiva"));
-    window.showMaximized();
+    oxtiva::TfrmOxtiva frmOxtiva;
+    frmOxtiva.showMaximized();
     return app.exec();
 }

@@ -1,0 +1,153 @@
+#include "app/data_grid.h"
+
+#include "app/column_table.h"
+
+#include <QHeaderView>
+
+namespace oxtiva {
+
+namespace {
+
+// Byte range [begin, end) of cell aCol in aRow; begin == -1 when the row stores fewer cells.
+std::pair<qsizetype, qsizetype> CellRange(const QByteArray& aRow, int aCol)
+{
+    qsizetype begin = 0;
+    for (int c = 0; c < aCol; ++c) {
+        const qsizetype sep = aRow.indexOf(CellSeparator, begin);
+        if (sep < 0) return {-1, -1};
+        begin = sep + 1;
+    }
+    qsizetype end = aRow.indexOf(CellSeparator, begin);
+    if (end < 0) end = aRow.size();
+    return {begin, end};
+}
+
+} // namespace
+
+QString PackedCell(const QByteArray& aRow, int aCol)
+{
+    if (aCol < 0 || aRow.isEmpty()) return {};
+    const auto [begin, end] = CellRange(aRow, aCol);
+    if (begin < 0) return {};
+    return QString::fromUtf8(aRow.constData() + begin, end - begin);
+}
+
+void SetPackedCell(QByteArray& aRow, int aCol, const QString& aText)
+{
+    if (aCol < 0) return;
+    QByteArray utf8 = aText.toUtf8();
+    utf8.replace(CellSeparator, ' '); // a separator inside a text would shift the cells after it
+    auto [begin, end] = CellRange(aRow, aCol);
+    if (begin < 0) {
+        if (utf8.isEmpty()) return;
+        const qsizetype stored = aRow.count(CellSeparator) + 1;
+        aRow.append(QByteArray(aCol - stored + 1, CellSeparator));
+        aRow.append(utf8);
+        return;
+    }
+    aRow.replace(begin, end - begin, utf8);
+}
+
+// ---- TGridModel ----
+
+TGridModel::TGridModel(QObject* parent) : QAbstractTableModel(parent) { fRows.resize(2); }
+
+void TGridModel::SetColCount(int aCount)
+{
+    if (aCount < 0 || aCount == fColCount) return;
+    beginResetModel();
+    fColCount = aCount;
+    endResetModel();
+}
+
+int TGridModel::AddRow()
+{
+    const int row = RowCount();
+    beginInsertRows(QModelIndex(), row - 1, row - 1);
+    fRows.emplace_back();
+    endInsertRows();
+    return row;
+}
+
+bool TGridModel::ValidCell(int aCol, int aRow) const
+{
+    return aCol >= 0 && aCol < fColCount && aRow >= 0 && aRow < RowCount();
+}
+
+QString TGridModel::Cell(int aCol, int aRow) const
+{
+    if (!ValidCell(aCol, aRow)) return {};
+    return PackedCell(fRows[aRow], aCol);
+}
+
+void TGridModel::SetCell(int aCol, int aRow, const QString& aText)
+{
+    if (!ValidCell(aCol, aRow)) return;
+    SetPackedCell(fRows[aRow], aCol, aText);
+    if (aRow == 0) {
+        emit headerDataChanged(Qt::Horizontal, aCol, aCol);
+    } else {
+        const QModelIndex changed = index(aRow - 1, aCol);
+        emit dataChanged(changed, changed, {Qt::DisplayRole});
+    }
+}
+
+int TGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : RowCount() - 1;
+}
+
+int TGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : fColCount;
+}
+
+QVariant TGridModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    return Cell(index.column(), index.row() + 1);
+}
+
+QVariant TGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Horizontal) return Cell(section, 0);
+    return section + 1;
+}
+
+// ---- TStringGrid ----
+
+TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent), fModel(new TGridModel(this))
+{
+    setModel(fModel);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(GridRowHeight);
+    verticalHeader()->setDefaultSectionSize(GridRowHeight);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setStretchLastSection(false);
+    setWordWrap(false);
+}
+
+void TStringGrid::ScrollToRow(int aRow)
+{
+    if (aRow < 1 || aRow >= RowCount()) return;
+    const QModelIndex target = fModel->index(aRow - 1, 0);
+    setCurrentIndex(target);
+    scrollTo(target);
+}
+
+void FormatGrid(TStringGrid& aGrid)
+{
+    aGrid.SetColCount(PropertyCount);
+    for (const RColInfo& column : ColInfo) {
+        if (column.ColID < 0 || column.Caption.isEmpty()) continue;
+        aGrid.SetCell(column.ColID, 0, column.Caption);
+        aGrid.setColumnWidth(column.ColID, column.ColWidth);
+    }
+}
+
+} // namespace oxtiva

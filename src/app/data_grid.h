@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QTableView>
+#include <vector>
+
+namespace oxtiva {
+
+// A row's cells packed into one UTF-8 byte array, cells separated by CellSeparator. An
+// experiment of a month holds a quarter of a million rows, so a row must cost one
+// allocation, not one object per cell. Cells past the stored ones read as empty.
+inline constexpr char CellSeparator = '\x1f';
+QString PackedCell(const QByteArray& aRow, int aCol);
+void SetPackedCell(QByteArray& aRow, int aCol, const QString& aText);
+
+// The grid's text, addressed in the grid's own row numbers: row 0 is the caption row (the
+// view shows it as the horizontal header), row 1 the empty row present from the start,
+// data and state rows follow. Model row m is grid row m + 1.
+class TGridModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit TGridModel(QObject* parent = nullptr);
+
+    int RowCount() const { return int(fRows.size()); }
+    int ColCount() const { return fColCount; }
+    void SetColCount(int aCount);
+    int AddRow();
+    QString Cell(int aCol, int aRow) const;
+    void SetCell(int aCol, int aRow, const QString& aText);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    bool ValidCell(int aCol, int aRow) const;
+
+    std::vector<QByteArray> fRows;
+    int fColCount = 5;
+};
+
+// StringGridData: whole-row selection, no editing, rows of 20 pixels, columns the operator
+// can widen; the grid only grows while the program runs.
+class TStringGrid : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit TStringGrid(QWidget* parent = nullptr);
+
+    TGridModel& Model() { return *fModel; }
+    const TGridModel& Model() const { return *fModel; }
+
+    int RowCount() const { return fModel->RowCount(); }
+    int ColCount() const { return fModel->ColCount(); }
+    void SetColCount(int aCount) { fModel->SetColCount(aCount); }
+    int AddRow() { return fModel->AddRow(); }
+    QString Cell(int aCol, int aRow) const { return fModel->Cell(aCol, aRow); }
+    void SetCell(int aCol, int aRow, const QString& aText) { fModel->SetCell(aCol, aRow, aText); }
+    // Makes the row current and scrolls it into view; the caption row cannot be current.
+    void ScrollToRow(int aRow);
+
+private:
+    TGridModel* fModel;
+};
+
+inline constexpr int GridRowHeight = 20;
+
+// Sets the grid to 16 columns and gives each quantity's column its caption (row 0) and
+// width from the column table.
+void FormatGrid(TStringGrid& aGrid);
+
+} // namespace oxtiva

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "app/zoom_undo_stack.h"
+
+#include <qcustomplot.h>
+
+#include <optional>
+#include <vector>
+
+namespace oxtiva {
+
+class TGraphSettingsDialog;
+
+// RtGraph2D1: pump voltage, pump current, cell pO2 and cell temperature against time, each
+// value series on a right axis of its own colour, and the pump-side pO2 as points.
+// Points are appended as they come and drawn by Replot(), which the control cycle calls
+// once per pass, so a burst of points costs one repaint.
+// Mouse: drag zooms to the dragged rectangle, Shift+drag pans, a click beside the plot
+// steps one view back, a double click beside it returns to automatic ranges.
+class TExperimentGraph : public QCustomPlot {
+    Q_OBJECT
+
+public:
+    explicit TExperimentGraph(QWidget* parent = nullptr);
+    ~TExperimentGraph() override;
+
+    // One data point; the cell pO2 only when the point has one.
+    void AppendPoint(double aTime, double aPumpVoltage, double aPumpCurrent, double aCellTemp,
+                     std::optional<double> aCellpO2);
+    void AppendPumppO2(double aTime, double aPumppO2);
+    // Rescales the axes that have an automatic range (unless zoomed) and repaints.
+    void Replot();
+    // Removes the first aCount values of every data vector, then repaints once. Vectors
+    // holding fewer values are emptied.
+    void DeleteFirstPoints(std::size_t aCount);
+    // A picture of the graph on a white background.
+    bool ExportPng(const QString& aPath, int aWidth = 0, int aHeight = 0);
+    // Shows the appearance dialog ("Set properties of: RtGraph2D1").
+    void ShowSettingsTool();
+
+    TGraphView CurrentView() const;
+    void SetView(const TGraphView& aView);
+    void ZoomTo(const QRect& aPixelRect); // pushes the current view first
+    void StepBack();                     // one view back; false-free when the stack is empty
+    void ResetZoom();                    // automatic ranges again, stack cleared
+    bool Zoomed() const { return fZoomed; }
+
+    // Axis of index 0 (time) to 4 (cell temperature), in TGraphView order.
+    QCPAxis* AxisAt(int aIndex) const;
+    QList<QCPAxis*> Axes() const;
+    QList<QCPGraph*> Series() const;
+    // Whether an axis takes its range from the data (true) or keeps a fixed one.
+    bool AxisAutomatic(int aIndex) const { return fAxisAutomatic[aIndex]; }
+    void SetAxisAutomatic(int aIndex, bool aAutomatic);
+
+    std::vector<double> RtDoubleVectorTime;
+    std::vector<double> RtDoubleVectorPumpVoltage;
+    std::vector<double> RtDoubleVectorPumpCurrent;
+    std::vector<double> RtDoubleVectorCellTemp;
+    std::vector<double> RtDoubleVectorCellpO2;
+    std::vector<double> RtDoubleVectorTimeforPumppo2;
+    std::vector<double> RtDoubleVectorPumppO2;
+    // The time of each cell-pO2 value: points without a pO2 make that vector shorter than
+    // the time vector, so each value keeps the time it was taken at.
+    std::vector<double> RtDoubleVectorTimeforCellpO2;
+
+    QCPAxis* XAxisTime;
+    QCPAxis* YAxisPumpVoltage;
+    QCPAxis* RtAxisPumpCurrent;
+    QCPAxis* RtAxisCellpO2;
+    QCPAxis* RtAxisCellTemp;
+    QCPGraph* RtLineSeriesPumpVoltage;
+    QCPGraph* RtLineSeriesPumpCurrent;
+    QCPGraph* RtLineSeriesCellpO2;
+    QCPGraph* RtLineSeriesCellTemp;
+    QCPGraph* RtLineSeriesPumppO2;
+    QCPLegend* Legend1;
+    TZoomUndoStack RtUndoStack1;
+    TGraphSettingsDialog* RtGraphSettingsTool1;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void BuildAxes();
+    void BuildSeries();
+    void BuildLegend();
+    void ReloadSeries();
+    bool BesidePlot(const QPointF& aPos) const;
+
+    std::array<bool, 5> fAxisAutomatic{true, true, true, true, true};
+    bool fZoomed = false;
+    bool fPanning = false;
+};
+
+} // namespace oxtiva

@@ -1,0 +1,72 @@
+#include "app/main_window.h"
+
+#include "app/data_grid.h"
+#include "app/experiment_graph.h"
+#include "app/column_table.h"
+#include "app/numeric_edits.h"
+#include "app/sample_calculations_panel.h"
+#include "app/status_bar.h"
+#include "app/window_layout.h"
+
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+namespace oxtiva {
+
+namespace {
+
+// "Delete first 100 points of data" has always removed one value more than it says.
+constexpr std::size_t DeletedGraphPoints = 101;
+
+QStringList ListLines(const QListWidget& aList)
+{
+    QStringList lines;
+    lines.reserve(aList.count());
+    for (int i = 0; i < aList.count(); ++i) lines << aList.item(i)->text();
+    return lines;
+}
+
+} // namespace
+
+TfrmOxtiva::TfrmOxtiva(QWidget* parent) : QMainWindow(parent)
+{
+    BuildWindowLayout(*this);
+    FormatGrid();
+    BindWindowHelpers();
+}
+
+TfrmOxtiva::~TfrmOxtiva() = default;
+
+void TfrmOxtiva::BindWindowHelpers()
+{
+    fSampleCalculations = std::make_unique<TSampleCalculationsPanel>(*this);
+    connect(ButtonDeleteData, &QPushButton::clicked, this, &TfrmOxtiva::ButtonDeleteDataClick);
+    connect(RtGraph2D1, &QCustomPlot::mousePress, this, &TfrmOxtiva::RtGraph2D1MouseDown);
+}
+
+void TfrmOxtiva::FormatGrid() { oxtiva::FormatGrid(*StringGridData); }
+
+void TfrmOxtiva::Statusbar()
+{
+    const int lastRow = StringGridData->RowCount() - 1;
+    GlyphStatus1->SetStatus(InstrumentStatus(fState.ProgramState));
+    GlyphStatus2->SetStatus(TemperatureStatus(fState.CellTemperature));
+    StatusPaneRC->setText(RelativeChangeStatus(
+        fState.ProgramState, fState.RCDuration,
+        StringGridData->Cell(ColumnOf(TProperty::RCpO2).ColID, lastRow)));
+    StatusPaneStep->setText(
+        StepStatus(fState.ProgramState, fState.StepIndex, ListLines(*ListBoxStepProgram)));
+}
+
+void TfrmOxtiva::SampleCalculations() { fSampleCalculations->SampleCalculations(); }
+
+void TfrmOxtiva::ButtonDeleteDataClick() { RtGraph2D1->DeleteFirstPoints(DeletedGraphPoints); }
+
+void TfrmOxtiva::RtGraph2D1MouseDown(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) RtGraph2D1->ShowSettingsTool();
+}
+
+} // namespace oxtiva

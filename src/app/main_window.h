@@ -1,0 +1,161 @@
+#pragma once
+
+#include "control/shared_state.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMouseEvent;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+
+namespace oxtiva {
+
+class TExperimentGraph;
+class TGlyphStatusPane;
+class TRtDoubleEdit;
+class TRtIntegerEdit;
+class TSampleCalculationsPanel;
+class TStringGrid;
+
+// The main window. It owns the experiment's shared state and builds the controls; the
+// behaviour behind them lives in classes of their own that the window owns. Every control
+// is a public member whose objectName equals the member's name.
+class TfrmOxtiva : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TfrmOxtiva(QWidget* parent = nullptr);
+    ~TfrmOxtiva() override;
+
+    TSharedState& State() { return fState; }
+    const TSharedState& State() const { return fState; }
+
+    // Gives the grid its 16 columns with captions and widths.
+    void FormatGrid();
+    // Refreshes the instrument, temperature, relative-change and step panes.
+    void Statusbar();
+    // Recomputes the derived sample quantities into their result edits.
+    void SampleCalculations();
+
+    // Pages.
+    QTabWidget* PageControlMain = nullptr;
+    QWidget* TabSheetInstruments = nullptr;
+    QWidget* TabSheetExperimentSetup = nullptr;
+    QWidget* TabSheetExperimentControl = nullptr;
+    QWidget* TabSheetData = nullptr;
+    QWidget* TabSheetDebug = nullptr;
+
+    // "Configuration".
+    QGroupBox* GroupBox1 = nullptr;
+    QCheckBox* CheckBoxSMUValidated = nullptr;
+    QLineEdit* EditSMUCOMPort = nullptr;
+    QPushButton* ButtonSMUTest = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QCheckBox* CheckBox2000Validated = nullptr;
+    QLineEdit* Edit2000COMPort = nullptr;
+    QPushButton* Button2000Test = nullptr;
+    QPlainTextEdit* MemoConfLog = nullptr;
+
+    // "Experiment data".
+    QGroupBox* GroupBox6 = nullptr;
+    QLineEdit* EditSampleName = nullptr;
+    QLineEdit* EditSampleFormula = nullptr;
+    TRtDoubleEdit* RtDoubleEditbs = nullptr;
+    TRtDoubleEdit* RtDoubleEditM = nullptr;
+    TRtDoubleEdit* RtDoubleEditb0 = nullptr;
+    TRtDoubleEdit* RtDoubleEditM0 = nullptr;
+    TRtDoubleEdit* RtDoubleEditd = nullptr;
+    QGroupBox* GroupBox7 = nullptr;
+    TRtDoubleEdit* RtDoubleEditmass0 = nullptr;
+    TRtDoubleEdit* RtDoubleEditVs = nullptr;
+    TRtDoubleEdit* RtDoubleEditn0 = nullptr;
+    TRtDoubleEdit* RtDoubleEditnO0 = nullptr;
+    TRtDoubleEdit* RtDoubleEditmO0 = nullptr;
+    TRtDoubleEdit* RtDoubleEditmM = nullptr;
+    QGroupBox* GroupBox9 = nullptr;
+    QLineEdit* EditSensorID = nullptr;
+    TRtDoubleEdit* RtDoubleEditSensorAx = nullptr;
+    TRtDoubleEdit* RtDoubleEditSensorBx = nullptr;
+    TRtDoubleEdit* RtDoubleEditVHPS = nullptr;
+    TRtDoubleEdit* RtDoubleEditVhp = nullptr;
+    TRtDoubleEdit* RtDoubleEditVgp = nullptr;
+    TRtDoubleEdit* RtDoubleEditTl = nullptr;
+    TRtDoubleEdit* RtDoubleEditPsO2 = nullptr;
+    TRtDoubleEdit* RtDoubleEditFGpO2 = nullptr;
+    TRtDoubleEdit* RtDoubleEditCTO = nullptr;
+    QGroupBox* GroupBox10 = nullptr;
+    TRtDoubleEdit* RtDoubleEditPIDP = nullptr;
+    TRtDoubleEdit* RtDoubleEditPIDI = nullptr;
+    TRtDoubleEdit* RtDoubleEditPIDD = nullptr;
+    QGroupBox* GroupBox11 = nullptr;
+    TRtDoubleEdit* RtDoubleEditRCDuration = nullptr;
+    TRtDoubleEdit* RtDoubleEditRCThreshold = nullptr;
+    QGroupBox* GroupBox13 = nullptr;
+    TRtDoubleEdit* RtDoubleEditPumpCurrentLimit = nullptr;
+    TRtDoubleEdit* RtDoubleEditPumpVoltageLimit = nullptr;
+    QGroupBox* Datapoint = nullptr;
+    TRtDoubleEdit* RtDoubleEditDataPointLength = nullptr;
+    QGroupBox* GroupBox8 = nullptr;
+    QPlainTextEdit* MemoNotes = nullptr;
+
+    // "Experiment Control".
+    QSplitter* Splitter1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QRadioButton* RadioButtonModeOff = nullptr;
+    QRadioButton* RadioButtonModePassive = nullptr;
+    TRtIntegerEdit* RtIntegerEditCurrentmA = nullptr;
+    QRadioButton* RadioButtonSetVoltage = nullptr;
+    TRtIntegerEdit* RtIntegerEditSetVoltage = nullptr;
+    QRadioButton* RadioButtonPIDSet = nullptr;
+    TRtDoubleEdit* RtDoubleEditPISSP = nullptr;
+    QRadioButton* RadioButtonPIDStep = nullptr;
+    QRadioButton* RadioButtonPPS = nullptr;
+    QGroupBox* GroupBox12 = nullptr;
+    QListWidget* ListBoxStepProgram = nullptr;
+    TRtDoubleEdit* RtDoubleEditEditpO2 = nullptr;
+    TRtDoubleEdit* RtDoubleEditPPSmV = nullptr;
+    QPushButton* ButtonProgramPumpVoltage = nullptr;
+    QPushButton* ButtonProgramDeleteStep = nullptr;
+    TExperimentGraph* RtGraph2D1 = nullptr;
+
+    // "Raw data".
+    QCheckBox* CheckBoxScroll = nullptr;
+    TStringGrid* StringGridData = nullptr;
+
+    // "Debug".
+    QPushButton* ButtonSaveTest = nullptr;
+    QPushButton* ButtonDeleteData = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+
+    // Status bar, panes left to right.
+    QStatusBar* StatusBar1 = nullptr;
+    TGlyphStatusPane* GlyphStatus1 = nullptr;
+    TGlyphStatusPane* GlyphStatus2 = nullptr;
+    QLabel* StatusPaneFlushpO2 = nullptr;
+    QLabel* StatusPaneRC = nullptr;
+    QLabel* StatusPaneStep = nullptr;
+
+    // The control cycle's clock, 250 ms.
+    QTimer* Timer1 = nullptr;
+
+private:
+    void BindWindowHelpers();
+    void ButtonDeleteDataClick();
+    void RtGraph2D1MouseDown(QMouseEvent* event);
+
+    TSharedState fState;
+    std::unique_ptr<TSampleCalculationsPanel> fSampleCalculations;
+};
+
+} // namespace oxtiva

@@ -1,0 +1,426 @@
+#include "app/window_layout.h"
+
+#include "app/data_grid.h"
+#include "app/experiment_graph.h"
+#include "app/main_window.h"
+#include "app/numeric_edits.h"
+#include "app/status_bar.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <optional>
+
+namespace oxtiva {
+
+namespace {
+
+// Until the step program's default lines are shared, the list starts empty.
+QStringList DefaultStepLines() { return {}; }
+
+template <typename T> T* Named(T* aWidget, const char* aName)
+{
+    aWidget->setObjectName(QString::fromLatin1(aName));
+    return aWidget;
+}
+
+QGroupBox* Group(const char* aName, const QString& aTitle)
+{
+    return Named(new QGroupBox(aTitle), aName);
+}
+
+// A row of a form grid: label, control, and symbol or unit text.
+class TFormRows {
+public:
+    explicit TFormRows(QGroupBox* aGroup) : fGrid(new QGridLayout(aGroup)) {}
+
+    template <typename T> T* Add(T* aControl, const QString& aLabel, const QString& aUnit = {})
+    {
+        auto* label = new QLabel(aLabel);
+        label->setBuddy(aControl);
+        fGrid->addWidget(label, fRow, 0);
+        fGrid->addWidget(aControl, fRow, 1);
+        if (!aUnit.isEmpty()) fGrid->addWidget(new QLabel(aUnit), fRow, 2);
+        ++fRow;
+        return aControl;
+    }
+
+    QGridLayout* Grid() const { return fGrid; }
+
+private:
+    QGridLayout* fGrid;
+    int fRow = 0;
+};
+
+QLineEdit* TextEdit(const char* aName, const QString& aText)
+{
+    return Named(new QLineEdit(aText), aName);
+}
+
+TRtDoubleEdit* DoubleEdit(const char* aName, double aValue, std::optional<double> aMinimum = {},
+                          std::optional<double> aMaximum = {}, bool aEnabled = true)
+{
+    auto* edit = Named(new TRtDoubleEdit, aName);
+    edit->SetLimits(aMinimum, aMaximum);
+    edit->setValue(aValue);
+    edit->setEnabled(aEnabled);
+    return edit;
+}
+
+TRtIntegerEdit* IntegerEdit(const char* aName, int aValue, int aMinimum, int aMaximum)
+{
+    auto* edit = Named(new TRtIntegerEdit, aName);
+    edit->SetLimits(aMinimum, aMaximum);
+    edit->setValue(aValue);
+    return edit;
+}
+
+QPlainTextEdit* Memo(const char* aName, const QStringList& aLines)
+{
+    auto* memo = Named(new QPlainTextEdit, aName);
+    memo->setPlainText(aLines.join(QLatin1Char('\n')));
+    return memo;
+}
+
+QWidget* InstrumentGroup(QGroupBox* aGroup, QCheckBox*& aValidated, QLineEdit*& aPort,
+                         QPushButton*& aTest, const char* aValidatedName, const char* aPortName,
+                         const char* aTestName)
+{
+    TFormRows rows(aGroup);
+    aValidated = Named(new QCheckBox(QStringLiteral("Validated")), aValidatedName);
+    aValidated->setEnabled(false);
+    rows.Grid()->addWidget(aValidated, 0, 0, 1, 2);
+    aPort = TextEdit(aPortName, {});
+    auto* label = new QLabel(QStringLiteral("COM port"));
+    label->setBuddy(aPort);
+    rows.Grid()->addWidget(label, 1, 0);
+    rows.Grid()->addWidget(aPort, 1, 1);
+    aTest = Named(new QPushButton(QStringLiteral("Validate instrument")), aTestName);
+    rows.Grid()->addWidget(aTest, 2, 0, 1, 2);
+    return aGroup;
+}
+
+void BuildConfigurationTab(TfrmOxtiva& w)
+{
+    auto* layout = new QVBoxLayout(w.TabSheetInstruments);
+    auto* groups = new QHBoxLayout;
+    w.GroupBox1 = Group("GroupBox1", QStringLiteral("SourceMeter 2401"));
+    groups->addWidget(InstrumentGroup(w.GroupBox1, w.CheckBoxSMUValidated, w.EditSMUCOMPort,
+                                      w.ButtonSMUTest, "CheckBoxSMUValidated", "EditSMUCOMPort",
+                                      "ButtonSMUTest"));
+    w.GroupBox4 = Group("GroupBox4", QStringLiteral("MultiMeter 2000"));
+    groups->addWidget(InstrumentGroup(w.GroupBox4, w.CheckBox2000Validated, w.Edit2000COMPort,
+                                      w.Button2000Test, "CheckBox2000Validated", "Edit2000COMPort",
+                                      "Button2000Test"));
+    groups->addStretch();
+    layout->addLayout(groups);
+    QStringList lines;
+    for (const char* line : ConfLogStartLines) lines << QString::fromLatin1(line);
+    w.MemoConfLog = Memo("MemoConfLog", lines);
+    layout->addWidget(w.MemoConfLog, 1);
+}
+
+QGroupBox* CompoundGroup(TfrmOxtiva& w)
+{
+    w.GroupBox6 = Group("GroupBox6", QStringLiteral("Compound"));
+    TFormRows rows(w.GroupBox6);
+    w.EditSampleName = rows.Add(TextEdit("EditSampleName", QStringLiteral("Ceria")),
+                                QStringLiteral("Sample name"));
+    w.EditSampleFormula = rows.Add(TextEdit("EditSampleFormula", QStringLiteral("CeO2")),
+                                   QStringLiteral("Nominal formula"));
+    w.RtDoubleEditbs = rows.Add(DoubleEdit("RtDoubleEditbs", 2.0),
+                                QStringLiteral("Nominal stoichiometric molar content of oxygen"),
+                                QStringLiteral("bs, g/mol"));
+    w.RtDoubleEditM = rows.Add(DoubleEdit("RtDoubleEditM", 172.11),
+                               QStringLiteral("Nominal molar mass"), QStringLiteral("M, g/mol"));
+    w.RtDoubleEditb0 = rows.Add(DoubleEdit("RtDoubleEditb0", 1.98),
+                                QStringLiteral("Initial molar content of oxygen"),
+                                QStringLiteral("b0, mol/mol"));
+    w.RtDoubleEditM0 = rows.Add(DoubleEdit("RtDoubleEditM0", 171.79),
+                                QStringLiteral("Initial molar mass"), QStringLiteral("M0, g/mol"));
+    w.RtDoubleEditd = rows.Add(DoubleEdit("RtDoubleEditd", 7.22), QStringLiteral("Initial density"),
+                               QStringLiteral("d, g/cm^3"));
+    return w.GroupBox6;
+}
+
+QGroupBox* SampleGroup(TfrmOxtiva& w)
+{
+    w.GroupBox7 = Group("GroupBox7", QStringLiteral("Sample, initial"));
+    TFormRows rows(w.GroupBox7);
+    w.RtDoubleEditmass0 = rows.Add(DoubleEdit("RtDoubleEditmass0", 1.0), QStringLiteral("Mass"),
+                                   QStringLiteral("m0, g"));
+    auto result = [&](const char* aName, const char* aLabel, const char* aUnit) {
+        return rows.Add(DoubleEdit(aName, 0, {}, {}, false), QString::fromUtf8(aLabel),
+                        QString::fromUtf8(aUnit));
+    };
+    w.RtDoubleEditVs = result("RtDoubleEditVs", "Volume", "Vs, L");
+    w.RtDoubleEditn0 = result("RtDoubleEditn0", "Moles of compound", "n0, mol");
+    w.RtDoubleEditnO0 = result("RtDoubleEditnO0", "Moles of oxygen", "nO0, mol");
+    w.RtDoubleEditmO0 = result("RtDoubleEditmO0", "Mass of oxygen", "mO0, g");
+    w.RtDoubleEditmM = result("RtDoubleEditmM", "Mass of non-oxygen", "mM, g");
+    return w.GroupBox7;
+}
+
+QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
+{
+    w.GroupBox9 = Group("GroupBox9", QStringLiteral("Cell constants"));
+    TFormRows rows(w.GroupBox9);
+    w.EditSensorID =
+        rows.Add(TextEdit("EditSensorID", QStringLiteral("PIS0317035")), QStringLiteral("Sensor ID"));
+    auto edit = [&](const char* aName, double aValue, const char* aLabel, bool aEnabled = true) {
+        return rows.Add(DoubleEdit(aName, aValue, {}, {}, aEnabled), QString::fromUtf8(aLabel));
+    };
+    w.RtDoubleEditSensorAx = edit("RtDoubleEditSensorAx", 29732.84908, "Sensor calibration Ax");
+    w.RtDoubleEditSensorBx = edit("RtDoubleEditSensorBx", -23.20793746, "Sensor calibration Bx");
+    w.RtDoubleEditVHPS =
+        edit("RtDoubleEditVHPS", 0.012, "Gas volume hot part without sample, Vhpws, L");
+    w.RtDoubleEditVhp = edit("RtDoubleEditVhp", 0.012, "Gas volume hot part, Vhp, L", false);
+    w.RtDoubleEditVgp = edit("RtDoubleEditVgp", 0.012, "Gas volume of gradient part, Vgp, L");
+    w.RtDoubleEditTl = edit("RtDoubleEditTl", 30.0, "Cold end temperature, Tl, Cº");
+    w.RtDoubleEditPsO2 =
+        edit("RtDoubleEditPsO2", 0.21, "Initial partial pressure of oxygen, PsO2, bar");
+    w.RtDoubleEditFGpO2 = edit("RtDoubleEditFGpO2", 0.21, "Flush gas partial pressure of oxygen, FGpO2");
+    w.RtDoubleEditCTO = edit("RtDoubleEditCTO", 0, "Cell temperature override, ºC");
+    return w.GroupBox9;
+}
+
+QGroupBox* PIDGroup(TfrmOxtiva& w)
+{
+    w.GroupBox10 = Group("GroupBox10", QStringLiteral("PID settings"));
+    TFormRows rows(w.GroupBox10);
+    w.RtDoubleEditPIDP = rows.Add(DoubleEdit("RtDoubleEditPIDP", 0.002), QStringLiteral("Proportional"));
+    w.RtDoubleEditPIDI = rows.Add(DoubleEdit("RtDoubleEditPIDI", 0.001), QStringLiteral("Integral"));
+    w.RtDoubleEditPIDD = rows.Add(DoubleEdit("RtDoubleEditPIDD", 0), QStringLiteral("Derivate"));
+    return w.GroupBox10;
+}
+
+QGroupBox* RelativeChangeGroup(TfrmOxtiva& w)
+{
+    w.GroupBox11 = Group("GroupBox11", QStringLiteral("Relative change"));
+    TFormRows rows(w.GroupBox11);
+    w.RtDoubleEditRCDuration =
+        rows.Add(DoubleEdit("RtDoubleEditRCDuration", 100.0), QStringLiteral("Duration, s"));
+    w.RtDoubleEditRCThreshold =
+        rows.Add(DoubleEdit("RtDoubleEditRCThreshold", 0.5), QStringLiteral("Threshold, %"));
+    return w.GroupBox11;
+}
+
+QGroupBox* PumpLimitsGroup(TfrmOxtiva& w)
+{
+    w.GroupBox13 = Group("GroupBox13", QStringLiteral("Pump limits"));
+    TFormRows rows(w.GroupBox13);
+    w.RtDoubleEditPumpCurrentLimit = rows.Add(
+        DoubleEdit("RtDoubleEditPumpCurrentLimit", 0.001, {}, 0.005), QStringLiteral("Current, A"));
+    w.RtDoubleEditPumpVoltageLimit = rows.Add(
+        DoubleEdit("RtDoubleEditPumpVoltageLimit", 0.9, {}, 1.1), QStringLiteral("Voltage, V"));
+    return w.GroupBox13;
+}
+
+QGroupBox* DataPointGroup(TfrmOxtiva& w)
+{
+    w.Datapoint = Group("Datapoint", QStringLiteral("Datapoint integration time, s"));
+    auto* layout = new QVBoxLayout(w.Datapoint);
+    w.RtDoubleEditDataPointLength = DoubleEdit("RtDoubleEditDataPointLength", 10.0, 1.0);
+    layout->addWidget(w.RtDoubleEditDataPointLength);
+    return w.Datapoint;
+}
+
+QGroupBox* NotesGroup(TfrmOxtiva& w)
+{
+    w.GroupBox8 = Group("GroupBox8", QStringLiteral("Notes"));
+    auto* layout = new QVBoxLayout(w.GroupBox8);
+    w.MemoNotes = Memo("MemoNotes", {QStringLiteral("Example values"), QStringLiteral("Example notes")});
+    w.MemoNotes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(w.MemoNotes);
+    return w.GroupBox8;
+}
+
+void BuildExperimentDataTab(TfrmOxtiva& w)
+{
+    auto* layout = new QGridLayout(w.TabSheetExperimentSetup);
+    auto* left = new QVBoxLayout;
+    left->addWidget(CompoundGroup(w));
+    left->addWidget(SampleGroup(w));
+    left->addStretch();
+    auto* middle = new QVBoxLayout;
+    middle->addWidget(CellConstantsGroup(w));
+    middle->addStretch();
+    auto* right = new QVBoxLayout;
+    right->addWidget(PIDGroup(w));
+    right->addWidget(RelativeChangeGroup(w));
+    right->addWidget(PumpLimitsGroup(w));
+    right->addWidget(DataPointGroup(w));
+    right->addStretch();
+    layout->addLayout(left, 0, 0);
+    layout->addLayout(middle, 0, 1);
+    layout->addLayout(right, 0, 2);
+    layout->addWidget(NotesGroup(w), 0, 3);
+    layout->setColumnStretch(3, 1);
+}
+
+QGroupBox* ProgramModeGroup(TfrmOxtiva& w)
+{
+    w.GroupBox2 = Group("GroupBox2", QStringLiteral("Program mode"));
+    auto* grid = new QGridLayout(w.GroupBox2);
+    auto radio = [&](const char* aName, const char* aCaption, int aRow) {
+        auto* button = Named(new QRadioButton(QString::fromUtf8(aCaption)), aName);
+        grid->addWidget(button, aRow, 0);
+        return button;
+    };
+    w.RadioButtonModeOff = radio("RadioButtonModeOff", "Paused", 0);
+    w.RadioButtonModePassive = radio("RadioButtonModePassive", "GS set current, µA:", 1);
+    w.RtIntegerEditCurrentmA = IntegerEdit("RtIntegerEditCurrentmA", 0, -5, 5);
+    grid->addWidget(w.RtIntegerEditCurrentmA, 1, 1);
+    w.RadioButtonSetVoltage = radio("RadioButtonSetVoltage", "PS set voltage, mV:", 2);
+    w.RtIntegerEditSetVoltage = IntegerEdit("RtIntegerEditSetVoltage", 0, -1000, 1000);
+    grid->addWidget(w.RtIntegerEditSetVoltage, 2, 1);
+    w.RadioButtonPIDSet = radio("RadioButtonPIDSet", "PID, setpoint log(pO2):", 3);
+    w.RtDoubleEditPISSP = DoubleEdit("RtDoubleEditPISSP", -0.678, -16.0, -0.678);
+    grid->addWidget(w.RtDoubleEditPISSP, 3, 1);
+    w.RadioButtonPIDStep = radio("RadioButtonPIDStep", "PPID, step program, log(pO2)", 4);
+    w.RadioButtonPPS = radio("RadioButtonPPS", "PPS, step program, mV", 5);
+    w.RadioButtonModeOff->setChecked(true);
+    return w.GroupBox2;
+}
+
+QGroupBox* StepProgramGroup(TfrmOxtiva& w)
+{
+    w.GroupBox12 = Group("GroupBox12", QStringLiteral("Step program"));
+    auto* layout = new QVBoxLayout(w.GroupBox12);
+    auto* heads = new QHBoxLayout;
+    for (const char* head : {"Step", "PPID\nlog(pO2)", "or", "PPS\nmV"})
+        heads->addWidget(new QLabel(QString::fromLatin1(head)));
+    layout->addLayout(heads);
+    w.ListBoxStepProgram = Named(new QListWidget, "ListBoxStepProgram");
+    QFont fixed(QStringLiteral("monospace"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    w.ListBoxStepProgram->setFont(fixed);
+    w.ListBoxStepProgram->addItems(DefaultStepLines());
+    layout->addWidget(w.ListBoxStepProgram, 1);
+    auto* setpoints = new QGridLayout;
+    auto setpointRow = [&](TRtDoubleEdit* aEdit, const char* aUnit, int aRow) {
+        auto* label = new QLabel(QStringLiteral("Setpoint"));
+        label->setBuddy(aEdit);
+        setpoints->addWidget(label, aRow, 0);
+        setpoints->addWidget(aEdit, aRow, 1);
+        setpoints->addWidget(new QLabel(QString::fromLatin1(aUnit)), aRow, 2);
+        return aEdit;
+    };
+    w.RtDoubleEditEditpO2 =
+        setpointRow(DoubleEdit("RtDoubleEditEditpO2", 0.678, 0.678, 16.0), "-log(pO2)", 0);
+    w.RtDoubleEditPPSmV = setpointRow(DoubleEdit("RtDoubleEditPPSmV", 20, -1000.0, 1000.0), "mV", 1);
+    layout->addLayout(setpoints);
+    w.ButtonProgramPumpVoltage =
+        Named(new QPushButton(QStringLiteral("Apply to step program")), "ButtonProgramPumpVoltage");
+    w.ButtonProgramDeleteStep =
+        Named(new QPushButton(QStringLiteral("Delete last step")), "ButtonProgramDeleteStep");
+    layout->addWidget(w.ButtonProgramPumpVoltage);
+    layout->addWidget(w.ButtonProgramDeleteStep);
+    return w.GroupBox12;
+}
+
+void BuildExperimentControlTab(TfrmOxtiva& w)
+{
+    auto* layout = new QVBoxLayout(w.TabSheetExperimentControl);
+    w.Splitter1 = Named(new QSplitter(Qt::Horizontal), "Splitter1");
+    auto* left = new QWidget;
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->addWidget(ProgramModeGroup(w));
+    leftLayout->addWidget(StepProgramGroup(w), 1);
+    w.Splitter1->addWidget(left);
+    w.RtGraph2D1 = Named(new TExperimentGraph, "RtGraph2D1");
+    w.Splitter1->addWidget(w.RtGraph2D1);
+    w.Splitter1->setStretchFactor(1, 1);
+    layout->addWidget(w.Splitter1);
+}
+
+void BuildRawDataTab(TfrmOxtiva& w)
+{
+    auto* layout = new QVBoxLayout(w.TabSheetData);
+    auto* panel = Named(new QWidget, "Panel1");
+    auto* panelLayout = new QHBoxLayout(panel);
+    w.CheckBoxScroll = Named(new QCheckBox(QStringLiteral("Autoscroll to last row")), "CheckBoxScroll");
+    panelLayout->addWidget(w.CheckBoxScroll);
+    panelLayout->addStretch();
+    layout->addWidget(panel);
+    w.StringGridData = Named(new TStringGrid, "StringGridData");
+    layout->addWidget(w.StringGridData, 1);
+}
+
+void BuildDebugTab(TfrmOxtiva& w)
+{
+    auto* layout = new QVBoxLayout(w.TabSheetDebug);
+    auto* buttons = new QHBoxLayout;
+    w.ButtonSaveTest = Named(new QPushButton(QStringLiteral("Manual save")), "ButtonSaveTest");
+    w.ButtonDeleteData = Named(new QPushButton(QStringLiteral("Delete first 100 points of data")),
+                               "ButtonDeleteData");
+    buttons->addWidget(w.ButtonSaveTest);
+    buttons->addWidget(w.ButtonDeleteData);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+    w.Memo1 = Memo("Memo1", {});
+    layout->addWidget(w.Memo1, 1);
+}
+
+void BuildStatusBar(TfrmOxtiva& w)
+{
+    w.StatusBar1 = Named(new QStatusBar, "StatusBar1");
+    w.GlyphStatus1 = Named(new TGlyphStatusPane(QStringLiteral("Invalid Instruments"), PictureBad),
+                           "GlyphStatus1");
+    w.GlyphStatus2 = Named(new TGlyphStatusPane(QStringLiteral("Invalid temperature"), PictureBad),
+                           "GlyphStatus2");
+    w.StatusPaneFlushpO2 = Named(new QLabel, "StatusPaneFlushpO2");
+    w.StatusPaneRC = Named(new QLabel, "StatusPaneRC");
+    w.StatusPaneStep = Named(new QLabel, "StatusPaneStep");
+    w.StatusBar1->addWidget(w.GlyphStatus1);
+    w.StatusBar1->addWidget(w.GlyphStatus2);
+    w.StatusBar1->addWidget(w.StatusPaneFlushpO2);
+    w.StatusBar1->addWidget(w.StatusPaneRC);
+    w.StatusBar1->addWidget(w.StatusPaneStep, 1);
+    w.setStatusBar(w.StatusBar1);
+}
+
+QWidget* Page(TfrmOxtiva& w, const char* aName, const QString& aCaption)
+{
+    auto* page = Named(new QWidget, aName);
+    w.PageControlMain->addTab(page, aCaption);
+    return page;
+}
+
+} // namespace
+
+void BuildWindowLayout(TfrmOxtiva& w)
+{
+    w.setWindowTitle(QStringLiteral("Oxtiva"));
+    w.PageControlMain = Named(new QTabWidget, "PageControlMain");
+    w.PageControlMain->setDocumentMode(true); // tabs as flat buttons
+    w.TabSheetInstruments = Page(w, "TabSheetInstruments", QStringLiteral("Configuration"));
+    w.TabSheetExperimentSetup = Page(w, "TabSheetExperimentSetup", QStringLiteral("Experiment data"));
+    w.TabSheetExperimentControl =
+        Page(w, "TabSheetExperimentControl", QStringLiteral("Experiment Control"));
+    w.TabSheetData = Page(w, "TabSheetData", QStringLiteral("Raw data"));
+    w.TabSheetDebug = Page(w, "TabSheetDebug", QStringLiteral("Debug"));
+    BuildConfigurationTab(w);
+    BuildExperimentDataTab(w);
+    BuildExperimentControlTab(w);
+    BuildRawDataTab(w);
+    BuildDebugTab(w);
+    w.setCentralWidget(w.PageControlMain);
+    BuildStatusBar(w);
+    w.PageControlMain->setCurrentIndex(0);
+    w.Timer1 = Named(new QTimer(&w), "Timer1");
+    w.Timer1->setInterval(250);
+}
+
+} // namespace oxtiva
