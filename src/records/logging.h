@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 namespace spdlog { class logger; }
 
@@ -52,6 +53,9 @@ public:
     static std::shared_ptr<TLogDestination> Default();
 
 private:
+    std::shared_ptr<spdlog::logger> CurrentLogger() const;
+
+    mutable std::mutex fMutex; // guards fLogger and fFilePath against a late OpenLogFile
     std::shared_ptr<spdlog::logger> fLogger;
     QString fFilePath;
 };
