@@ -1,5 +1,7 @@
 #pragma once
 
+#include "records/logging.h"
+
 #include <QStringList>
 
 namespace oxtiva {
@@ -43,5 +45,8 @@ private:
     double pCurrentLimit = 0.005;
     double pCurrentApplied = 0;
 };
+
+// The controller unit's own logger ("PID"), switched off unless someone turns it on.
+TLogger& PIDLog();
 
 } // namespace oxtiva
