@@ -8,12 +8,17 @@
 
 #include <vector>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
 constexpr TDateTime t0 = 45000.5; // an afternoon, as NowDays() would give it
 
-TDateTime At(double seconds) { return t0 + seconds / SecondsPerDay; }
+TDateTime At(double seconds)
+{
+    return t0 + seconds / SecondsPerDay;
+}
 
 struct TSample {
     double Seconds;
@@ -28,7 +33,9 @@ struct TWindowCase {
     double Average;
 };
 
-class TimeWeightedMean : public ::testing::TestWithParam<TWindowCase> {};
+class TimeWeightedMean : public ::testing::TestWithParam<TWindowCase>
+{
+};
 
 // A day count near 45000 resolves time to about 0.6 microseconds, hence the tolerance.
 constexpr double tolerance = 1e-5;
@@ -37,7 +44,8 @@ TEST_P(TimeWeightedMean, WeighsEachSampleByTheTimeSinceThePreviousOne)
 {
     const auto& c = GetParam();
     TDataSynchronizer sync(t0, QStringLiteral("I"));
-    for (const TSample& s : c.Samples) sync.Add(At(s.Seconds), s.Value);
+    for (const TSample& s : c.Samples)
+        sync.Add(At(s.Seconds), s.Value);
     EXPECT_NEAR(sync.Sum(), c.Sum, tolerance);
     EXPECT_NEAR(sync.DurationS(), c.DurationS, tolerance);
     EXPECT_NEAR(sync.Average(), c.Average, tolerance);

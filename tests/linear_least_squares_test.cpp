@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
 struct TFitCase {
     const char* Name;
@@ -17,7 +19,9 @@ struct TFitCase {
     double RRC;
 };
 
-class StraightLineFit : public ::testing::TestWithParam<TFitCase> {};
+class StraightLineFit : public ::testing::TestWithParam<TFitCase>
+{
+};
 
 TEST_P(StraightLineFit, GivesTheRelativeChangeOfTheLineAcrossTheStretch)
 {
@@ -62,8 +66,9 @@ TEST(StraightLineFit, NoisyDataGiveAPartialCorrelation)
 }
 
 // Each failure is a false result with its one explanation on the "LLS" logger.
-class FailedFit : public ::testing::Test {
-protected:
+class FailedFit : public ::testing::Test
+{
+  protected:
     void SetUp() override { QLocale::setDefault(QLocale::c()); }
     void TearDown() override { QLocale::setDefault(fPrevious); }
 
@@ -75,7 +80,7 @@ protected:
         return capture.Messages().filter(QStringLiteral("LLS=False"));
     }
 
-private:
+  private:
     QLocale fPrevious;
 };
 
@@ -130,8 +135,9 @@ TEST_F(FailedFit, ZeroInterceptGivesNoRelativeChangeButKeepsTheSlope)
     EXPECT_TRUE(messages[1].startsWith(QStringLiteral("a / N:1.2")));
     EXPECT_TRUE(messages[2].startsWith(QStringLiteral("SumX2-a:8.0")));
     EXPECT_TRUE(messages[3].startsWith(QStringLiteral("sqrt(a):2.828427")));
-    EXPECT_EQ(messages.mid(4), (QStringList{"  SumY2 : 5", "   SumY : 3", "Average : 1",
-                                            "LLS=False, cannot calculate relative rate of change"}));
+    EXPECT_EQ(messages.mid(4),
+              (QStringList{"  SumY2 : 5", "   SumY : 3", "Average : 1",
+                           "LLS=False, cannot calculate relative rate of change"}));
 }
 
 TEST(StraightLineFit, UnitLoggerStartsSwitchedOff)

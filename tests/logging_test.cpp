@@ -13,8 +13,10 @@
 #include <thread>
 #include <vector>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
 QStringList ReadLines(const QString& path)
 {
@@ -23,8 +25,9 @@ QStringList ReadLines(const QString& path)
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-class LogFile : public ::testing::Test {
-protected:
+class LogFile : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(fDir.isValid());
@@ -52,8 +55,8 @@ TEST_F(LogFile, LinesCarryMillisecondStampThreadCategoryAndText)
 
     const QStringList lines = Lines();
     ASSERT_EQ(lines.size(), 1);
-    static const QRegularExpression stamp(
-        QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t\d+\tSerial Port\t\*IDN\? sent$)"));
+    static const QRegularExpression stamp(QStringLiteral(
+        R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t\d+\tSerial Port\t\*IDN\? sent$)"));
     EXPECT_TRUE(stamp.match(lines[0]).hasMatch()) << lines[0].toStdString();
 }
 
@@ -73,10 +76,11 @@ TEST_F(LogFile, EveryKindOfMessageLandsInOrder)
     QLocale::setDefault(previous);
 
     QStringList texts;
-    for (const QString& line : Lines()) texts << line.section(QLatin1Char('\t'), 2);
-    EXPECT_EQ(texts, (QStringList{"PID\t-> UpdateResults", "PID\tStopped: True", "PID\tStopped: False",
-                                  "PID\tTk : 1.5E-6", QString::fromUtf8("PID\tCell T, ºC"),
-                                  "PID\t<- UpdateResults"}));
+    for (const QString& line : Lines())
+        texts << line.section(QLatin1Char('\t'), 2);
+    EXPECT_EQ(texts, (QStringList{"PID\t-> UpdateResults", "PID\tStopped: True",
+                                  "PID\tStopped: False", "PID\tTk : 1.5E-6",
+                                  QString::fromUtf8("PID\tCell T, ºC"), "PID\t<- UpdateResults"}));
 }
 
 TEST_F(LogFile, DisabledLoggerWritesNothing)
@@ -145,10 +149,12 @@ TEST_F(LogFile, ConcurrentSendsFromSeveralThreadsAllLand)
         workers.emplace_back([this, t] {
             TLogger logger(QStringLiteral("Worker %1").arg(t), true);
             logger.SetDestination(fDestination);
-            for (int i = 0; i < perThread; ++i) logger.Send(QStringLiteral("message %1").arg(i));
+            for (int i = 0; i < perThread; ++i)
+                logger.Send(QStringLiteral("message %1").arg(i));
         });
     }
-    for (auto& w : workers) w.join();
+    for (auto& w : workers)
+        w.join();
 
     const QStringList lines = Lines();
     ASSERT_EQ(lines.size(), threads * perThread);
@@ -166,7 +172,8 @@ TEST_F(LogFile, RotationKeepsAtMostTheConfiguredParts)
     TLogger logger(QStringLiteral("COM"), true);
     logger.SetDestination(fDestination);
     const QString filler(100, QLatin1Char('x'));
-    for (int i = 0; i < 200; ++i) logger.Send(QStringLiteral("%1 %2").arg(i).arg(filler));
+    for (int i = 0; i < 200; ++i)
+        logger.Send(QStringLiteral("%1 %2").arg(i).arg(filler));
     fDestination->Flush();
 
     const QStringList files = QDir(fDir.path()).entryList(QDir::Files);

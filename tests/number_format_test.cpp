@@ -9,37 +9,41 @@
 #include <cmath>
 #include <limits>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
 struct TFormatCase {
     double Value;
     const char* Expected;
 };
 
-class GeneralFormat : public ::testing::TestWithParam<TFormatCase> {};
+class GeneralFormat : public ::testing::TestWithParam<TFormatCase>
+{
+};
 
 TEST_P(GeneralFormat, WritesFifteenDigitsAndSwitchesToExponentOutsidePlainRange)
 {
-    EXPECT_EQ(FormatGeneral(GetParam().Value, QLatin1Char('.')), QString::fromLatin1(GetParam().Expected));
+    EXPECT_EQ(FormatGeneral(GetParam().Value, QLatin1Char('.')),
+              QString::fromLatin1(GetParam().Expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, GeneralFormat,
-    ::testing::Values(TFormatCase{0, "0"}, TFormatCase{-0.0, "0"}, TFormatCase{1, "1"},
-                      TFormatCase{-4, "-4"}, TFormatCase{0.678, "0.678"}, TFormatCase{-0.678, "-0.678"},
-                      TFormatCase{120, "120"}, TFormatCase{0.0001, "0.0001"},
-                      TFormatCase{0.00001, "1E-5"}, TFormatCase{1.5e-6, "1.5E-6"},
-                      TFormatCase{-1.5e-6, "-1.5E-6"}, TFormatCase{1e15, "1E15"},
-                      TFormatCase{999999999999999, "999999999999999"},
-                      TFormatCase{123456789012345678.0, "1.23456789012346E17"},
-                      TFormatCase{0.1 + 0.2, "0.3"}, TFormatCase{1.0 / 3.0, "0.333333333333333"},
-                      TFormatCase{2.0 / 3.0, "0.666666666666667"}, TFormatCase{0.00012345, "0.00012345"},
-                      TFormatCase{9.99999999999999999e-5, "0.0001"}, TFormatCase{1e-300, "1E-300"},
-                      TFormatCase{1.7976931348623157e308, "1.79769313486232E308"},
-                      TFormatCase{29729.36789, "29729.36789"}, TFormatCase{-23.20793746, "-23.20793746"},
-                      TFormatCase{std::numeric_limits<double>::quiet_NaN(), "NAN"},
-                      TFormatCase{-std::numeric_limits<double>::infinity(), "-INF"}));
+    ::testing::Values(
+        TFormatCase{0, "0"}, TFormatCase{-0.0, "0"}, TFormatCase{1, "1"}, TFormatCase{-4, "-4"},
+        TFormatCase{0.678, "0.678"}, TFormatCase{-0.678, "-0.678"}, TFormatCase{120, "120"},
+        TFormatCase{0.0001, "0.0001"}, TFormatCase{0.00001, "1E-5"}, TFormatCase{1.5e-6, "1.5E-6"},
+        TFormatCase{-1.5e-6, "-1.5E-6"}, TFormatCase{1e15, "1E15"},
+        TFormatCase{999999999999999, "999999999999999"},
+        TFormatCase{123456789012345678.0, "1.23456789012346E17"}, TFormatCase{0.1 + 0.2, "0.3"},
+        TFormatCase{1.0 / 3.0, "0.333333333333333"}, TFormatCase{2.0 / 3.0, "0.666666666666667"},
+        TFormatCase{0.00012345, "0.00012345"}, TFormatCase{9.99999999999999999e-5, "0.0001"},
+        TFormatCase{1e-300, "1E-300"}, TFormatCase{1.7976931348623157e308, "1.79769313486232E308"},
+        TFormatCase{29729.36789, "29729.36789"}, TFormatCase{-23.20793746, "-23.20793746"},
+        TFormatCase{std::numeric_limits<double>::quiet_NaN(), "NAN"},
+        TFormatCase{-std::numeric_limits<double>::infinity(), "-INF"}));
 
 struct TPictureCase {
     const char* Pattern;
@@ -47,7 +51,9 @@ struct TPictureCase {
     const char* Expected;
 };
 
-class PictureFormat : public ::testing::TestWithParam<TPictureCase> {};
+class PictureFormat : public ::testing::TestWithParam<TPictureCase>
+{
+};
 
 TEST_P(PictureFormat, RoundsHalfAwayFromZeroIntoThePicture)
 {
@@ -70,14 +76,15 @@ INSTANTIATE_TEST_SUITE_P(
         TPictureCase{"0.000", -1.2345678, "-1.235"}, TPictureCase{"0.000", 0.0005, "0.001"},
         TPictureCase{"0.000000", 0.25, "0.250000"}, TPictureCase{"0.000000", 1e-7, "0.000000"},
         TPictureCase{"0.000000", 1234.5678901234, "1234.567890"},
-        TPictureCase{"0.000 000", 0.21, "0.210 000"}, TPictureCase{"0.000 000", -0.25, "-0.250 000"},
-        TPictureCase{"0.000 000", 0.001, "0.001 000"}, TPictureCase{"0.000 000", 0.003, "0.003 000"},
+        TPictureCase{"0.000 000", 0.21, "0.210 000"},
+        TPictureCase{"0.000 000", -0.25, "-0.250 000"},
+        TPictureCase{"0.000 000", 0.001, "0.001 000"},
+        TPictureCase{"0.000 000", 0.003, "0.003 000"},
         TPictureCase{"0.000 000", 12.3456789, "12.345 679"},
-        TPictureCase{"0.000 000", 0.9999999, "1.000 000"},
-        TPictureCase{"0.00E+0", 1234, "1.23E+3"}, TPictureCase{"0.00E+0", 0.21, "2.10E-1"},
-        TPictureCase{"0.000E+0", 9.9999996, "1.000E+1"}, TPictureCase{"0.000E+0", -0.0012346, "-1.235E-3"},
-        TPictureCase{"0.000E+0", 0, "0.000E+0"}, TPictureCase{"0.000E+0", 1.5, "1.500E+0"},
-        TPictureCase{"0.00000E+0", 0.0123, "1.23000E-2"},
+        TPictureCase{"0.000 000", 0.9999999, "1.000 000"}, TPictureCase{"0.00E+0", 1234, "1.23E+3"},
+        TPictureCase{"0.00E+0", 0.21, "2.10E-1"}, TPictureCase{"0.000E+0", 9.9999996, "1.000E+1"},
+        TPictureCase{"0.000E+0", -0.0012346, "-1.235E-3"}, TPictureCase{"0.000E+0", 0, "0.000E+0"},
+        TPictureCase{"0.000E+0", 1.5, "1.500E+0"}, TPictureCase{"0.00000E+0", 0.0123, "1.23000E-2"},
         TPictureCase{"0.00000E+0", 0.999999999, "1.00000E+0"},
         TPictureCase{"0.000000E+00", 2.1e-5, "2.100000E-05"},
         TPictureCase{"0.000000E+00", 0.21, "2.100000E-01"},
@@ -95,8 +102,9 @@ TEST(PictureFormat, NonFiniteValuesAreNamed)
 }
 
 // Switches the default locale for one test and puts the previous one back.
-class GermanLocale : public ::testing::Test {
-protected:
+class GermanLocale : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         fPrevious = QLocale();
@@ -104,7 +112,7 @@ protected:
     }
     void TearDown() override { QLocale::setDefault(fPrevious); }
 
-private:
+  private:
     QLocale fPrevious;
 };
 
@@ -154,7 +162,9 @@ struct TParseCase {
     int ErrorPosition; // 1-based, 0 when accepted
 };
 
-class ScpiParsing : public ::testing::TestWithParam<TParseCase> {};
+class ScpiParsing : public ::testing::TestWithParam<TParseCase>
+{
+};
 
 TEST_P(ScpiParsing, AcceptsOnlyACompleteNumber)
 {
@@ -194,7 +204,9 @@ struct TDateCase {
     const char* Expected;
 };
 
-class DateFormat : public ::testing::TestWithParam<TDateCase> {};
+class DateFormat : public ::testing::TestWithParam<TDateCase>
+{
+};
 
 TEST_P(DateFormat, MinutesFollowHoursAndMonthsFollowYears)
 {
@@ -207,7 +219,8 @@ INSTANTIATE_TEST_SUITE_P(Table, DateFormat,
                          ::testing::Values(TDateCase{"yyyy-mm-dd", "2020-05-17"},
                                            TDateCase{"yyyy-mm-dd hh:mm", "2020-05-17 14:03"},
                                            TDateCase{"yyyy-mm-dd_hh:mm", "2020-05-17_14:03"},
-                                           TDateCase{"yyyy-mm-dd hh:mm:ss", "2020-05-17 14:03:59"}));
+                                           TDateCase{"yyyy-mm-dd hh:mm:ss",
+                                                     "2020-05-17 14:03:59"}));
 
 TEST(DateFormat, PadsEarlyHoursAndDays)
 {

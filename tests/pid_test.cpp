@@ -6,13 +6,16 @@
 
 #include <gtest/gtest.h>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
 // The controller as start-up leaves it: all three gains at 0.001. Texts are compared in
 // the C locale.
-class PidController : public ::testing::Test {
-protected:
+class PidController : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         QLocale::setDefault(QLocale::c());
@@ -31,7 +34,7 @@ protected:
 
     TPID pid;
 
-private:
+  private:
     QLocale fPrevious;
 };
 
@@ -64,9 +67,10 @@ TEST_F(PidController, FirstStepWritesAllDebugLines)
 TEST_F(PidController, PositiveErrorGivesPositiveVoltageAndNegativeTermsKeepTheirSign)
 {
     pid.SetSetpoint(-5);
-    pid.SetProcessVariable(-4); // error 1
+    pid.SetProcessVariable(-4);   // error 1
     pid.SetProcessVariable(-5.5); // error -0.5, integral 0.5, derivative -1.5
-    EXPECT_EQ(pid.SL().last(), QStringLiteral("-0.000 500    0.000 500    -0.001 500    -0.001 500"));
+    EXPECT_EQ(pid.SL().last(),
+              QStringLiteral("-0.000 500    0.000 500    -0.001 500    -0.001 500"));
     EXPECT_EQ(LineStarting(QStringLiteral("Old Error ")), QStringLiteral("Old Error 1"));
     EXPECT_EQ(LineStarting(QStringLiteral("Derivate  ")), QStringLiteral("Derivate  -1.5"));
 }
@@ -88,7 +92,9 @@ struct TWindupCase {
     bool Skipped;
 };
 
-class PidWindupGuard : public PidController, public ::testing::WithParamInterface<TWindupCase> {};
+class PidWindupGuard : public PidController, public ::testing::WithParamInterface<TWindupCase>
+{
+};
 
 TEST_P(PidWindupGuard, SkipsTheIntegralOnlyAtPositiveCurrentLimitAndFarSetpoint)
 {

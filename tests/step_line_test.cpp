@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
 struct TSpacerCase {
     int Width;
@@ -16,41 +18,43 @@ struct TSpacerCase {
     const char* Expected;
 };
 
-class Spacer : public ::testing::TestWithParam<TSpacerCase> {};
+class Spacer : public ::testing::TestWithParam<TSpacerCase>
+{
+};
 
 TEST_P(Spacer, GivesExactlyTheWidth)
 {
     const auto& c = GetParam();
-    EXPECT_EQ(StringSpacer(c.Width, QString::fromLatin1(c.Text), c.Right), QString::fromLatin1(c.Expected));
+    EXPECT_EQ(StringSpacer(c.Width, QString::fromLatin1(c.Text), c.Right),
+              QString::fromLatin1(c.Expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Spacer,
-                         ::testing::Values(TSpacerCase{6, "-4", false, "-4    "},
-                                           TSpacerCase{6, "-4", true, "    -4"},
-                                           TSpacerCase{3, "12345", true, "345"},
-                                           TSpacerCase{3, "12345", false, "123"},
-                                           TSpacerCase{3, "abc", false, "abc"},
-                                           TSpacerCase{4, "", true, "    "},
-                                           TSpacerCase{0, "abc", false, ""},
-                                           TSpacerCase{-2, "abc", true, ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, Spacer,
+    ::testing::Values(TSpacerCase{6, "-4", false, "-4    "}, TSpacerCase{6, "-4", true, "    -4"},
+                      TSpacerCase{3, "12345", true, "345"}, TSpacerCase{3, "12345", false, "123"},
+                      TSpacerCase{3, "abc", false, "abc"}, TSpacerCase{4, "", true, "    "},
+                      TSpacerCase{0, "abc", false, ""}, TSpacerCase{-2, "abc", true, ""}));
 
 // Lines are written and read in the locale's number format; these tests run in the C
 // locale unless they say otherwise.
-class StepLines : public ::testing::Test {
-protected:
+class StepLines : public ::testing::Test
+{
+  protected:
     void SetUp() override { QLocale::setDefault(QLocale::c()); }
     void TearDown() override { QLocale::setDefault(fPrevious); }
 
-private:
+  private:
     QLocale fPrevious;
 };
 
 TEST_F(StepLines, DefaultProgramHasEightSteps)
 {
-    EXPECT_EQ(DefaultStepProgram(),
-              (QStringList{"0001   -4          45", "0002   -5          115", "0003   -6          227",
-                           "0004   -7          361", "0005   -8          387", "0006   -9          420",
-                           "0007   -10         466", "0008   -11         525"}));
+    EXPECT_EQ(
+        DefaultStepProgram(),
+        (QStringList{"0001   -4          45", "0002   -5          115", "0003   -6          227",
+                     "0004   -7          361", "0005   -8          387", "0006   -9          420",
+                     "0007   -10         466", "0008   -11         525"}));
 }
 
 TEST_F(StepLines, LinesKeepTheirColumns)
@@ -67,7 +71,9 @@ struct TReadCase {
     double Millivolts;
 };
 
-class StepLineReading : public StepLines, public ::testing::WithParamInterface<TReadCase> {};
+class StepLineReading : public StepLines, public ::testing::WithParamInterface<TReadCase>
+{
+};
 
 TEST_P(StepLineReading, ControlCycleAndListClickReadTheSameValues)
 {

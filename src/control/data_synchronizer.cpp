@@ -1,6 +1,7 @@
 #include "control/data_synchronizer.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 TDataSynchronizer::TDataSynchronizer(TDateTime aTime, const QString& aName)
     : L(QStringLiteral("TDataSynchronizer ") + aName), fTimeMin(aTime), fTimeMax(aTime),
@@ -26,6 +27,9 @@ void TDataSynchronizer::Add(TDateTime aTime, double aValue)
     L.ExitMethod(QStringLiteral("Add"));
 }
 
-double TDataSynchronizer::Average() const { return fDurationS > 0 ? fSum / fDurationS : 0; }
+double TDataSynchronizer::Average() const
+{
+    return fDurationS > 0 ? fSum / fDurationS : 0;
+}
 
 } // namespace oxtiva

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 TLogger& LLSLog()
 {
@@ -13,7 +14,8 @@ TLogger& LLSLog()
     return logger;
 }
 
-namespace {
+namespace
+{
 
 // Sums are kept in extended precision: on a stretch of a few hundred points with X in
 // seconds, N*SumX2 - SumX^2 loses many digits in plain doubles.
@@ -120,7 +122,8 @@ bool LinearLeastSquares(const TPointArray& aPoints, TLLSResult& aResult)
     LogSumsOfY(s);
     LLSLog().SendValue(QStringLiteral("Average : "), aResult.AverageY);
 
-    if (aResult.Intercept == 0) return Fail(QStringLiteral("LLS=False, cannot calculate relative rate of change"));
+    if (aResult.Intercept == 0)
+        return Fail(QStringLiteral("LLS=False, cannot calculate relative rate of change"));
     aResult.RRC = static_cast<double>((intercept + slope * aResult.RangeX) / intercept - 1);
     return true;
 }

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 struct TPoint {
     double X = 0;

@@ -4,7 +4,8 @@
 
 #include <cmath>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 TLogger& PIDLog()
 {
@@ -12,7 +13,8 @@ TLogger& PIDLog()
     return logger;
 }
 
-namespace {
+namespace
+{
 
 // While the pump already delivers its current limit, a set point far beyond the
 // present pO2 would only wind the integral up; a controller that has never produced an
@@ -24,7 +26,10 @@ bool IntegralHeldAtCurrentLimit(double feedBack, double currentApplied, double c
            std::abs(setpoint) > 1.1 * std::abs(value);
 }
 
-QString Term(double value) { return FormatFloat(u"0.000 000", value); }
+QString Term(double value)
+{
+    return FormatFloat(u"0.000 000", value);
+}
 
 } // namespace
 

@@ -3,9 +3,11 @@
 #include "records/number_format.h"
 #include "records/string_spacer.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 // The lines are written in the locale's number format, so they are read back with it.
 bool ReadField(const QString& aLine, qsizetype aFrom, qsizetype aLength, double& aValue)
@@ -22,9 +24,15 @@ QString StepLine(int aNumber, double aSetpoint, double aMillivolts)
            FormatFloat(u"0", aMillivolts);
 }
 
-bool StepLineSetpoint(const QString& aLine, double& aValue) { return ReadField(aLine, 7, 6, aValue); }
+bool StepLineSetpoint(const QString& aLine, double& aValue)
+{
+    return ReadField(aLine, 7, 6, aValue);
+}
 
-bool StepLineMillivolts(const QString& aLine, double& aValue) { return ReadField(aLine, 19, 6, aValue); }
+bool StepLineMillivolts(const QString& aLine, double& aValue)
+{
+    return ReadField(aLine, 19, 6, aValue);
+}
 
 bool StepLineMillivoltsToEnd(const QString& aLine, double& aValue)
 {
@@ -40,7 +48,8 @@ QStringList DefaultStepProgram()
     static constexpr TStep steps[] = {{-4, 45},  {-5, 115}, {-6, 227},  {-7, 361},
                                       {-8, 387}, {-9, 420}, {-10, 466}, {-11, 525}};
     QStringList lines;
-    for (const TStep& step : steps) lines << StepLine(lines.size() + 1, step.Setpoint, step.Millivolts);
+    for (const TStep& step : steps)
+        lines << StepLine(lines.size() + 1, step.Setpoint, step.Millivolts);
     return lines;
 }
 

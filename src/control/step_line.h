@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // One line of the step program, in fixed columns that the control cycle reads back:
 // characters 1-4 the step number ("0000"), 8-13 the log(pO2) set point in general

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 TDecimalDigits TDecimalDigits::Of(double value)
 {
@@ -34,7 +35,8 @@ void TDecimalDigits::RoundToDigits(int count)
     Digits.resize(static_cast<std::size_t>(count));
     if (up) {
         int i = count - 1;
-        while (i >= 0 && Digits[static_cast<std::size_t>(i)] == '9') Digits[static_cast<std::size_t>(i--)] = '0';
+        while (i >= 0 && Digits[static_cast<std::size_t>(i)] == '9')
+            Digits[static_cast<std::size_t>(i--)] = '0';
         if (i >= 0) {
             ++Digits[static_cast<std::size_t>(i)];
         } else {

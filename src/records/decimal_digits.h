@@ -2,7 +2,8 @@
 
 #include <string>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // A finite double as sign, decimal digits and exponent: |value| = 0.d1d2... x 10^Exp10.
 // Rounding happens on these digits, half away from zero, so a printed number never

@@ -11,12 +11,17 @@
 #include <algorithm>
 #include <atomic>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 // spdlog keeps the live file plus max_files rotated ones.
-std::size_t RotatedFiles(int maxParts) { return static_cast<std::size_t>(std::max(maxParts - 1, 0)); }
+std::size_t RotatedFiles(int maxParts)
+{
+    return static_cast<std::size_t>(std::max(maxParts - 1, 0));
+}
 
 // Each destination gets its own name and stays out of spdlog's registry, so several
 // destinations (a window and a test, or two tests) never collide.
@@ -57,7 +62,10 @@ bool TLogDestination::OpenLogFile(const QString& folder, const QString& fileName
     }
 }
 
-bool TLogDestination::Active() const { return CurrentLogger() != nullptr; }
+bool TLogDestination::Active() const
+{
+    return CurrentLogger() != nullptr;
+}
 
 QString TLogDestination::FilePath() const
 {
@@ -103,7 +111,10 @@ void TLogger::SetDestination(std::shared_ptr<TLogDestination> destination)
     fDestination = destination ? std::move(destination) : TLogDestination::Default();
 }
 
-std::shared_ptr<TLogDestination> TLogger::Destination() const { return fDestination; }
+std::shared_ptr<TLogDestination> TLogger::Destination() const
+{
+    return fDestination;
+}
 
 void TLogger::Send(const QString& text) const
 {
@@ -112,7 +123,9 @@ void TLogger::Send(const QString& text) const
 
 void TLogger::Send(const QString& text, bool value) const
 {
-    if (Enabled()) fDestination->Write(fCategory, text + (value ? QStringLiteral("True") : QStringLiteral("False")));
+    if (Enabled())
+        fDestination->Write(fCategory,
+                            text + (value ? QStringLiteral("True") : QStringLiteral("False")));
 }
 
 void TLogger::SendValue(const QString& prefix, double value) const

@@ -9,9 +9,11 @@
 #include <optional>
 #include <string>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 // Texts for values that have no digits; the data files have always shown them so.
 std::optional<QString> NonFiniteText(double value)
@@ -21,7 +23,10 @@ std::optional<QString> NonFiniteText(double value)
     return std::nullopt;
 }
 
-QString Zeros(int count) { return count > 0 ? QString(count, QLatin1Char('0')) : QString(); }
+QString Zeros(int count)
+{
+    return count > 0 ? QString(count, QLatin1Char('0')) : QString();
+}
 
 QString DigitsText(const std::string& digits, int from, int to)
 {
@@ -35,7 +40,8 @@ QString DigitsText(const std::string& digits, int from, int to)
 QString PlainText(const TDecimalDigits& d, QChar separator)
 {
     const int n = static_cast<int>(d.Digits.size());
-    if (d.Exp10 <= 0) return QStringLiteral("0") + separator + Zeros(-d.Exp10) + DigitsText(d.Digits, 0, n);
+    if (d.Exp10 <= 0)
+        return QStringLiteral("0") + separator + Zeros(-d.Exp10) + DigitsText(d.Digits, 0, n);
     if (d.Exp10 >= n) return DigitsText(d.Digits, 0, n) + Zeros(d.Exp10 - n);
     return DigitsText(d.Digits, 0, d.Exp10) + separator + DigitsText(d.Digits, d.Exp10, n);
 }
@@ -63,11 +69,13 @@ std::optional<TPicture> ParsePicture(QStringView pattern)
 {
     TPicture p;
     qsizetype i = 0;
-    while (i < pattern.size() && pattern[i] == QLatin1Char('0')) ++i;
+    while (i < pattern.size() && pattern[i] == QLatin1Char('0'))
+        ++i;
     p.IntegerDigits = static_cast<int>(i);
     if (i < pattern.size() && pattern[i] == QLatin1Char('.')) {
         ++i;
-        while (i < pattern.size() && (pattern[i] == QLatin1Char('0') || pattern[i] == QLatin1Char(' ')))
+        while (i < pattern.size() &&
+               (pattern[i] == QLatin1Char('0') || pattern[i] == QLatin1Char(' ')))
             p.Fraction += pattern[i++];
     }
     if (i + 1 < pattern.size() && pattern[i].toUpper() == QLatin1Char('E') &&
@@ -76,7 +84,8 @@ std::optional<TPicture> ParsePicture(QStringView pattern)
         p.ExponentPlus = pattern[i + 1] == QLatin1Char('+');
         i += 2;
         const qsizetype start = i;
-        while (i < pattern.size() && pattern[i] == QLatin1Char('0')) ++i;
+        while (i < pattern.size() && pattern[i] == QLatin1Char('0'))
+            ++i;
         p.ExponentDigits = static_cast<int>(i - start);
     }
     if (i != pattern.size() || p.IntegerDigits == 0 || (p.Scientific && p.ExponentDigits == 0))
@@ -93,20 +102,25 @@ QString FractionText(const TPicture& p, const std::string& digits, int firstDigi
             text += c;
             continue;
         }
-        text += next < static_cast<int>(digits.size()) ? QLatin1Char(digits[next]) : QLatin1Char('0');
+        text +=
+            next < static_cast<int>(digits.size()) ? QLatin1Char(digits[next]) : QLatin1Char('0');
         ++next;
     }
     return text;
 }
 
-QString SignText(const TDecimalDigits& d) { return d.Negative && !d.IsZero() ? QStringLiteral("-") : QString(); }
+QString SignText(const TDecimalDigits& d)
+{
+    return d.Negative && !d.IsZero() ? QStringLiteral("-") : QString();
+}
 
 QString FixedPicture(const TPicture& p, TDecimalDigits d, QChar separator)
 {
     d.RoundToDigits(d.Exp10 + p.FractionDigits());
     const int intCount = std::max(d.Exp10, 0);
     QString integer = DigitsText(d.Digits, 0, intCount);
-    if (integer.size() < p.IntegerDigits) integer = Zeros(p.IntegerDigits - integer.size()) + integer;
+    if (integer.size() < p.IntegerDigits)
+        integer = Zeros(p.IntegerDigits - integer.size()) + integer;
     // Digits of the fraction: the ones after the integer part, led by zeros when the
     // number is below 0.1.
     std::string fraction(static_cast<std::size_t>(std::max(-d.Exp10, 0)), '0');
@@ -123,14 +137,20 @@ QString ScientificPicture(const TPicture& p, TDecimalDigits d, QChar separator)
     d.RoundToDigits(1 + p.FractionDigits());
     const int exponent = d.IsZero() ? 0 : d.Exp10 - 1;
     QString text = SignText(d) + DigitsText(d.IsZero() ? std::string("0") : d.Digits, 0, 1);
-    if (!p.Fraction.isEmpty()) text += separator + FractionText(p, d.IsZero() ? std::string() : d.Digits, 1);
+    if (!p.Fraction.isEmpty())
+        text += separator + FractionText(p, d.IsZero() ? std::string() : d.Digits, 1);
     QString expDigits = QString::number(std::abs(exponent));
-    if (expDigits.size() < p.ExponentDigits) expDigits = Zeros(p.ExponentDigits - expDigits.size()) + expDigits;
-    const QString sign = exponent < 0 ? QStringLiteral("-") : (p.ExponentPlus ? QStringLiteral("+") : QString());
+    if (expDigits.size() < p.ExponentDigits)
+        expDigits = Zeros(p.ExponentDigits - expDigits.size()) + expDigits;
+    const QString sign =
+        exponent < 0 ? QStringLiteral("-") : (p.ExponentPlus ? QStringLiteral("+") : QString());
     return text + QStringLiteral("E") + sign + expDigits;
 }
 
-QString TwoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+QString TwoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
 
 // Length of the longest prefix of text that reads as a number with the given separator:
 // optional sign, digits with at most one separator (at least one digit), optional
@@ -143,17 +163,20 @@ qsizetype NumberPrefixLength(QStringView text, QChar separator)
     };
     if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) ++i;
     qsizetype mantissaDigits = 0;
-    while (isDigit(i)) ++i, ++mantissaDigits;
+    while (isDigit(i))
+        ++i, ++mantissaDigits;
     if (i < text.size() && text[i] == separator) {
         ++i;
-        while (isDigit(i)) ++i, ++mantissaDigits;
+        while (isDigit(i))
+            ++i, ++mantissaDigits;
     }
     if (mantissaDigits == 0) return 0;
     if (i < text.size() && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
         qsizetype k = i + 1;
         if (k < text.size() && (text[k] == QLatin1Char('+') || text[k] == QLatin1Char('-'))) ++k;
         if (isDigit(k)) {
-            while (isDigit(k)) ++k;
+            while (isDigit(k))
+                ++k;
             i = k;
         }
     }
@@ -200,7 +223,10 @@ QChar LocaleDecimalSeparator()
     return point.isEmpty() ? QLatin1Char('.') : point.front();
 }
 
-QString FormatGeneral(double value) { return FormatGeneral(value, LocaleDecimalSeparator()); }
+QString FormatGeneral(double value)
+{
+    return FormatGeneral(value, LocaleDecimalSeparator());
+}
 
 QString FormatGeneral(double value, QChar decimalSeparator)
 {
@@ -210,7 +236,7 @@ QString FormatGeneral(double value, QChar decimalSeparator)
     d.TrimTrailingZeros();
     if (d.IsZero()) return QStringLiteral("0");
     const QString body = (d.Exp10 >= -3 && d.Exp10 <= 15) ? PlainText(d, decimalSeparator)
-                                                           : ScientificText(d, decimalSeparator);
+                                                          : ScientificText(d, decimalSeparator);
     return SignText(d) + body;
 }
 
@@ -262,9 +288,15 @@ QString FormatDateTime(QStringView pattern, const QDateTime& localTime)
     return text;
 }
 
-QString ScpiGeneral(double value) { return FormatGeneral(value, QLatin1Char('.')); }
+QString ScpiGeneral(double value)
+{
+    return FormatGeneral(value, QLatin1Char('.'));
+}
 
-QString ScpiFixed6(double value) { return FormatFloat(u"0.000000", value, QLatin1Char('.')); }
+QString ScpiFixed6(double value)
+{
+    return FormatFloat(u"0.000000", value, QLatin1Char('.'));
+}
 
 bool ParseScpiDouble(QStringView text, double& value)
 {

@@ -1,6 +1,7 @@
 #include "records/string_spacer.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 QString StringSpacer(int aWidth, const QString& aText, bool aRight)
 {

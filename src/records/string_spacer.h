@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // Exactly aWidth characters: left-aligned text padded or cut on the right, or with
 // aRight, right-aligned text padded on the left and cut from the left. A width of 0 or

@@ -10,8 +10,9 @@
 
 // Switches a logger on into a log file in a temporary folder for the life of the
 // capture, then puts the logger back as it was.
-class TLogCapture {
-public:
+class TLogCapture
+{
+  public:
     explicit TLogCapture(oxtiva::TLogger& logger)
         : fLogger(logger), fPreviousDestination(logger.Destination()),
           fWasEnabled(logger.Enabled()), fDestination(std::make_shared<oxtiva::TLogDestination>())
@@ -36,12 +37,13 @@ public:
         QFile file(fDestination->FilePath());
         if (!file.open(QIODevice::ReadOnly)) return {};
         QStringList messages;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        for (const QString& line :
+             QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             messages << line.section(QLatin1Char('\t'), 3);
         return messages;
     }
 
-private:
+  private:
     oxtiva::TLogger& fLogger;
     std::shared_ptr<oxtiva::TLogDestination> fPreviousDestination;
     bool fWasEnabled;
