@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
 #include "app/status_bar.h"
+#include "control/step_line.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -25,9 +26,6 @@
 namespace oxtiva {
 
 namespace {
-
-// Until the step program's default lines are shared, the list starts empty.
-QStringList DefaultStepLines() { return {}; }
 
 template <typename T> T* Named(T* aWidget, const char* aName)
 {
@@ -306,7 +304,7 @@ QGroupBox* StepProgramGroup(TfrmOxtiva& w)
     QFont fixed(QStringLiteral("monospace"));
     fixed.setStyleHint(QFont::TypeWriter);
     w.ListBoxStepProgram->setFont(fixed);
-    w.ListBoxStepProgram->addItems(DefaultStepLines());
+    w.ListBoxStepProgram->addItems(DefaultStepProgram());
     layout->addWidget(w.ListBoxStepProgram, 1);
     auto* setpoints = new QGridLayout;
     auto setpointRow = [&](TRtDoubleEdit* aEdit, const char* aUnit, int aRow) {

@@ -1,0 +1,178 @@
+#include "app/main_window.h"
+#include "app/numeric_edits.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace oxtiva;
+
+namespace
+{
+
+void Type(QLineEdit& aEdit, const QString& aText)
+{
+    aEdit.selectAll();
+    QTest::keyClicks(&aEdit, aText);
+    QTest::keyClick(&aEdit, Qt::Key_Return);
+}
+
+struct TTypedCase {
+    const char* Typed;
+    double Expected; // the value the edit holds afterwards
+    const char* Shown;
+};
+
+class TypedIntoTheSetPointEdit : public ::testing::TestWithParam<TTypedCase>
+{
+};
+
+// The -log(pO2) set point of the step program: from 0.678 to 16, start 0.678.
+TEST_P(TypedIntoTheSetPointEdit, KeepsOnlyEntriesWithinTheLimits)
+{
+    const TTypedCase c = GetParam();
+    TfrmOxtiva w;
+    TRtDoubleEdit& edit = *w.RtDoubleEditEditpO2;
+    edit.setValue(5);
+    QSignalSpy changed(&edit, &TRtDoubleEdit::valueChanged);
+    Type(edit, QString::fromLatin1(c.Typed));
+    EXPECT_DOUBLE_EQ(edit.value(), c.Expected);
+    EXPECT_EQ(edit.text(), QString::fromLatin1(c.Shown));
+    EXPECT_EQ(changed.count(), c.Expected == 5 ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, TypedIntoTheSetPointEdit,
+    ::testing::Values(TTypedCase{"0.5", 5, "5"},   // below the lower limit
+                      TTypedCase{"0.677", 5, "5"}, // just below
+                      TTypedCase{"0.678", 0.678, "0.678"}, TTypedCase{"16", 16, "16"},
+                      TTypedCase{"16.01", 5, "5"},                        // above the upper limit
+                      TTypedCase{"abc", 5, "5"},                          // not a number
+                      TTypedCase{"", 5, "5"}, TTypedCase{"7.5x", 5, "5"}, // trailing characters
+                      TTypedCase{"1.5E1", 15, "15"}, TTypedCase{" 12 ", 12, "12"}));
+
+TEST(RtDoubleEdit, HasNoLimitsUntilTheyAreSet)
+{
+    TRtDoubleEdit edit;
+    EXPECT_FALSE(edit.minimum());
+    EXPECT_FALSE(edit.maximum());
+    Type(edit, QStringLiteral("-1e300"));
+    EXPECT_DOUBLE_EQ(edit.value(), -1e300);
+}
+
+TEST(RtDoubleEdit, ShowsItsValueInTheGeneralNumberFormat)
+{
+    TRtDoubleEdit edit;
+    edit.setValue(2.0);
+    EXPECT_EQ(edit.text(), QStringLiteral("2"));
+    edit.setValue(0.00001);
+    EXPECT_EQ(edit.text(), QStringLiteral("1E-5"));
+    edit.setValue(29729.36789);
+    EXPECT_EQ(edit.text(), QStringLiteral("29729.36789"));
+}
+
+TEST(RtDoubleEdit, ClampsAValueSetFromCodeToItsLimits)
+{
+    TRtDoubleEdit edit;
+    edit.SetLimits(-16.0, -0.678);
+    edit.setValue(3);
+    EXPECT_DOUBLE_EQ(edit.value(), -0.678);
+    edit.setValue(-20);
+    EXPECT_DOUBLE_EQ(edit.value(), -16);
+    edit.setValue(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_DOUBLE_EQ(edit.value(), -16);
+}
+
+TEST(RtDoubleEdit, ClampsItsValueWhenNewLimitsExcludeIt)
+{
+    TRtDoubleEdit edit;
+    edit.setValue(50);
+    QSignalSpy changed(&edit, &TRtDoubleEdit::valueChanged);
+    edit.setMaximum(10.0);
+    EXPECT_DOUBLE_EQ(edit.value(), 10);
+    EXPECT_EQ(changed.count(), 1);
+    edit.setMaximum(std::nullopt);
+    Type(edit, QStringLiteral("50"));
+    EXPECT_DOUBLE_EQ(edit.value(), 50);
+}
+
+TEST(RtDoubleEdit, ReportsAChangeOnlyWhenTheValueChanges)
+{
+    TRtDoubleEdit edit;
+    QSignalSpy changed(&edit, &TRtDoubleEdit::valueChanged);
+    edit.setValue(1.5);
+    edit.setValue(1.5);
+    Type(edit, QStringLiteral("1.5"));
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_DOUBLE_EQ(changed.at(0).at(0).toDouble(), 1.5);
+    EXPECT_DOUBLE_EQ(edit.property("value").toDouble(), 1.5);
+}
+
+TEST(RtDoubleEdit, RefusesAnEntryWhenItLosesFocus)
+{
+    TRtDoubleEdit edit;
+    edit.SetLimits(1.0, std::nullopt);
+    edit.setValue(10);
+    edit.setText(QStringLiteral("0.2"));
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(&edit, &focusOut);
+    EXPECT_DOUBLE_EQ(edit.value(), 10);
+    EXPECT_EQ(edit.text(), QStringLiteral("10"));
+}
+
+struct TIntegerCase {
+    const char* Typed;
+    int Expected;
+};
+
+class TypedIntoTheCurrentEdit : public ::testing::TestWithParam<TIntegerCase>
+{
+};
+
+// GS set current, µA: from -5 to 5 until the SourceMeter is validated.
+TEST_P(TypedIntoTheCurrentEdit, KeepsOnlyWholeNumbersWithinTheLimits)
+{
+    const TIntegerCase c = GetParam();
+    TfrmOxtiva w;
+    TRtIntegerEdit& edit = *w.RtIntegerEditCurrentmA;
+    edit.setValue(2);
+    QSignalSpy changed(&edit, &TRtIntegerEdit::valueChanged);
+    Type(edit, QString::fromLatin1(c.Typed));
+    EXPECT_EQ(edit.value(), c.Expected);
+    EXPECT_EQ(edit.text(), QString::number(c.Expected));
+    EXPECT_EQ(changed.count(), c.Expected == 2 ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, TypedIntoTheCurrentEdit,
+                         ::testing::Values(TIntegerCase{"-5", -5}, TIntegerCase{"5", 5},
+                                           TIntegerCase{"6", 2}, TIntegerCase{"-6", 2},
+                                           TIntegerCase{"1.5", 2}, TIntegerCase{"x", 2},
+                                           TIntegerCase{"99999999999", 2}));
+
+TEST(RtIntegerEdit, WidenedLimitsAcceptLargerEntriesAndNarrowedOnesClamp)
+{
+    TRtIntegerEdit edit;
+    edit.SetLimits(-5, 5);
+    Type(edit, QStringLiteral("900"));
+    EXPECT_EQ(edit.value(), 0);
+    edit.SetLimits(-1000, 1000);
+    Type(edit, QStringLiteral("900"));
+    EXPECT_EQ(edit.value(), 900);
+    edit.SetLimits(-500, 500);
+    EXPECT_EQ(edit.value(), 500);
+    EXPECT_EQ(edit.text(), QStringLiteral("500"));
+}
+
+TEST(ParseTypedDouble, ReadsWholeNumbersOnly)
+{
+    double value = 7;
+    EXPECT_TRUE(ParseTypedDouble(QStringLiteral("-0.678"), value));
+    EXPECT_DOUBLE_EQ(value, -0.678);
+    value = 7;
+    EXPECT_FALSE(ParseTypedDouble(QStringLiteral("1,2,3"), value));
+    EXPECT_FALSE(ParseTypedDouble(QStringLiteral("inf"), value));
+    EXPECT_FALSE(ParseTypedDouble(QStringLiteral("nan"), value));
+    EXPECT_DOUBLE_EQ(value, 7);
+}
+
+} // namespace
