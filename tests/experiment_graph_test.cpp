@@ -189,6 +189,12 @@ TEST_F(GraphZoom, StepsBackOneViewPerClickBesideThePlotAndResetsOnDoubleClick)
     EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, first.upper);
     EXPECT_EQ(g.RtUndoStack1.Size(), 1u);
 
+    // A drag that starts and ends beside the plot is not a click.
+    ASSERT_FALSE(PlotArea().contains(QPoint(2, 40)));
+    QTest::mousePress(&g, Qt::LeftButton, Qt::NoModifier, beside);
+    QTest::mouseRelease(&g, Qt::LeftButton, Qt::NoModifier, QPoint(2, 40));
+    EXPECT_EQ(g.RtUndoStack1.Size(), 1u);
+
     QTest::mouseDClick(&g, Qt::LeftButton, Qt::NoModifier, beside);
     EXPECT_FALSE(g.Zoomed());
     EXPECT_TRUE(g.RtUndoStack1.Empty());
@@ -226,6 +232,8 @@ TEST_F(GraphZoom, AShiftDragPansWithoutChangingTheScale)
     const QCPRange before = g.XAxisTime->range();
     const QPoint from = PlotArea().center();
     const QPoint to = from + QPoint(120, 0);
+    QTest::mouseClick(&g, Qt::LeftButton, Qt::ShiftModifier, from); // no move, no undo step
+    EXPECT_TRUE(g.RtUndoStack1.Empty());
     QTest::mousePress(&g, Qt::LeftButton, Qt::ShiftModifier, from);
     QMouseEvent move(QEvent::MouseMove, QPointF(to), g.mapToGlobal(to), Qt::NoButton,
                      Qt::LeftButton, Qt::ShiftModifier);

@@ -253,13 +253,10 @@ bool TExperimentGraph::BesidePlot(const QPointF& aPos) const
 
 void TExperimentGraph::mousePressEvent(QMouseEvent* event)
 {
-    const bool inside = !BesidePlot(event->position());
-    fPanning = inside && event->button() == Qt::LeftButton &&
+    fPressPos = event->position();
+    fViewAtPress = CurrentView();
+    fPanning = !BesidePlot(fPressPos) && event->button() == Qt::LeftButton &&
                event->modifiers().testFlag(Qt::ShiftModifier);
-    if (fPanning) {
-        RtUndoStack1.Push(CurrentView());
-        fZoomed = true;
-    }
     // Without Shift a left drag draws the zoom rectangle; with it QCustomPlot drags the range.
     setSelectionRectMode(fPanning ? QCP::srmNone : QCP::srmCustom);
     QCustomPlot::mousePressEvent(event);
@@ -267,8 +264,13 @@ void TExperimentGraph::mousePressEvent(QMouseEvent* event)
 
 void TExperimentGraph::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = event->button() == Qt::LeftButton && !fPanning;
+    const bool moved = (event->position() - fPressPos).manhattanLength() > 3;
+    const bool click = event->button() == Qt::LeftButton && !fPanning && !moved;
     QCustomPlot::mouseReleaseEvent(event);
+    if (fPanning && CurrentView() != fViewAtPress) {
+        RtUndoStack1.Push(fViewAtPress);
+        fZoomed = true;
+    }
     if (click && BesidePlot(event->position())) StepBack();
     fPanning = false;
     setSelectionRectMode(QCP::srmCustom);

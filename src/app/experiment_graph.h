@@ -93,6 +93,8 @@ private:
     std::array<bool, 5> fAxisAutomatic{true, true, true, true, true};
     bool fZoomed = false;
     bool fPanning = false;
+    QPointF fPressPos;
+    TGraphView fViewAtPress{};
 };
 
 } // namespace oxtiva
