@@ -4,7 +4,8 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
-namespace {
+namespace
+{
 
 // One data row as the assembly writes it: twelve of the sixteen cells filled.
 void FillRow(oxtiva::TStringGrid& aGrid, int aRow)
@@ -31,7 +32,8 @@ void BM_GridMonthOfRows(benchmark::State& state)
     for (auto _ : state) {
         oxtiva::TStringGrid grid;
         oxtiva::FormatGrid(grid);
-        for (int i = 0; i < state.range(0); ++i) FillRow(grid, grid.AddRow());
+        for (int i = 0; i < state.range(0); ++i)
+            FillRow(grid, grid.AddRow());
         benchmark::DoNotOptimize(grid.Cell(3, grid.RowCount() - 1));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

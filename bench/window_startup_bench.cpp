@@ -6,15 +6,17 @@
 #include <benchmark/benchmark.h>
 #include <memory>
 
-namespace {
+namespace
+{
 
 // Notices the first paint of any widget of one window.
-class TFirstPaint : public QObject {
-public:
+class TFirstPaint : public QObject
+{
+  public:
     explicit TFirstPaint(const QWidget* aWindow) : fWindow(aWindow) {}
     bool Painted() const { return fPainted; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Paint && watched->isWidgetType() &&
@@ -23,7 +25,7 @@ protected:
         return false;
     }
 
-private:
+  private:
     const QWidget* fWindow;
     bool fPainted = false;
 };

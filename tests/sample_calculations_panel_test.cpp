@@ -6,10 +6,12 @@
 
 using namespace oxtiva;
 
-namespace {
+namespace
+{
 
-class SampleCalculationsPanel : public ::testing::Test {
-protected:
+class SampleCalculationsPanel : public ::testing::Test
+{
+  protected:
     TfrmOxtiva w;
 
     void SetUp() override { w.SampleCalculations(); }
@@ -29,7 +31,8 @@ TEST_F(SampleCalculationsPanel, ShowsTheQuantitiesOfTheDefaultSample)
     EXPECT_NEAR(w.RtDoubleEditmO0->value(), 0.184404, 1e-6);
     EXPECT_NEAR(w.RtDoubleEditmM->value(), 0.815596, 1e-6);
     EXPECT_NEAR(w.RtDoubleEditVhp->value(), 0.0118615, 1e-7);
-    for (TRtDoubleEdit* result : Results()) EXPECT_FALSE(result->isEnabled());
+    for (TRtDoubleEdit* result : Results())
+        EXPECT_FALSE(result->isEnabled());
 }
 
 TEST_F(SampleCalculationsPanel, RecomputesWhenATypedInputChanges)
@@ -50,12 +53,13 @@ TEST_F(SampleCalculationsPanel, RecomputesWhenATypedInputChanges)
 TEST_F(SampleCalculationsPanel, RunsForEachOfTheFourteenInputs)
 {
     const QList<TRtDoubleEdit*> inputs = {
-        w.RtDoubleEditb0,       w.RtDoubleEditM0,  w.RtDoubleEditd,    w.RtDoubleEditM,
-        w.RtDoubleEditbs,       w.RtDoubleEditmass0, w.RtDoubleEditSensorBx,
-        w.RtDoubleEditSensorAx, w.RtDoubleEditVHPS, w.RtDoubleEditVgp, w.RtDoubleEditTl,
-        w.RtDoubleEditPsO2,     w.RtDoubleEditFGpO2, w.RtDoubleEditCTO};
+        w.RtDoubleEditb0,    w.RtDoubleEditM0,    w.RtDoubleEditd,        w.RtDoubleEditM,
+        w.RtDoubleEditbs,    w.RtDoubleEditmass0, w.RtDoubleEditSensorBx, w.RtDoubleEditSensorAx,
+        w.RtDoubleEditVHPS,  w.RtDoubleEditVgp,   w.RtDoubleEditTl,       w.RtDoubleEditPsO2,
+        w.RtDoubleEditFGpO2, w.RtDoubleEditCTO};
     for (TRtDoubleEdit* input : inputs) {
-        for (TRtDoubleEdit* result : Results()) result->setValue(-99);
+        for (TRtDoubleEdit* result : Results())
+            result->setValue(-99);
         const double kept = input->value();
         input->setValue(kept + 1);
         EXPECT_NE(w.RtDoubleEditVs->value(), -99) << input->objectName().toStdString();
@@ -66,7 +70,8 @@ TEST_F(SampleCalculationsPanel, RunsForEachOfTheFourteenInputs)
 
 TEST_F(SampleCalculationsPanel, LeavesTheResultsAloneWhenOtherEditsChange)
 {
-    for (TRtDoubleEdit* result : Results()) result->setValue(-99);
+    for (TRtDoubleEdit* result : Results())
+        result->setValue(-99);
     w.RtDoubleEditPIDP->setValue(0.5);
     w.RtDoubleEditRCDuration->setValue(50);
     w.RtDoubleEditVhp->setValue(-98); // a result edit does not start the computation
@@ -77,10 +82,12 @@ TEST_F(SampleCalculationsPanel, LeavesTheResultsAloneWhenOtherEditsChange)
 TEST_F(SampleCalculationsPanel, GivesTheSameResultsWhenTheFlushGasOrOverrideChanges)
 {
     QList<double> before;
-    for (TRtDoubleEdit* result : Results()) before << result->value();
+    for (TRtDoubleEdit* result : Results())
+        before << result->value();
     w.RtDoubleEditFGpO2->setValue(0.5);
     w.RtDoubleEditCTO->setValue(800);
-    for (int i = 0; i < before.size(); ++i) EXPECT_DOUBLE_EQ(Results()[i]->value(), before[i]);
+    for (int i = 0; i < before.size(); ++i)
+        EXPECT_DOUBLE_EQ(Results()[i]->value(), before[i]);
 }
 
 } // namespace

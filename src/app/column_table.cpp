@@ -1,6 +1,7 @@
 #include "app/column_table.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 const std::array<RColInfo, PropertyCount> ColInfo = {{
     {QStringLiteral("Mode"), false, QStringLiteral("0"), 1, 35},
@@ -21,6 +22,9 @@ const std::array<RColInfo, PropertyCount> ColInfo = {{
     {QStringLiteral("Cell pO2P, atm"), false, QStringLiteral("0.000000E+00"), 15, 90},
 }};
 
-const RColInfo& ColumnOf(TProperty aProperty) { return ColInfo[static_cast<int>(aProperty)]; }
+const RColInfo& ColumnOf(TProperty aProperty)
+{
+    return ColInfo[static_cast<int>(aProperty)];
+}
 
 } // namespace oxtiva

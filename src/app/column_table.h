@@ -4,7 +4,8 @@
 #include <array>
 #include <cstdint>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // The data quantities, one per grid column, in table order.
 enum class TProperty : std::uint8_t {

@@ -4,9 +4,11 @@
 
 #include <QHeaderView>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 // Byte range [begin, end) of cell aCol in aRow; begin == -1 when the row stores fewer cells.
 std::pair<qsizetype, qsizetype> CellRange(const QByteArray& aRow, int aCol)
@@ -50,7 +52,10 @@ void SetPackedCell(QByteArray& aRow, int aCol, const QString& aText)
 
 // ---- TGridModel ----
 
-TGridModel::TGridModel(QObject* parent) : QAbstractTableModel(parent) { fRows.resize(2); }
+TGridModel::TGridModel(QObject* parent) : QAbstractTableModel(parent)
+{
+    fRows.resize(2);
+}
 
 void TGridModel::SetColCount(int aCount)
 {

@@ -5,7 +5,8 @@
 #include <QTableView>
 #include <vector>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // A row's cells packed into one UTF-8 byte array, cells separated by CellSeparator. An
 // experiment of a month holds a quarter of a million rows, so a row must cost one
@@ -17,10 +18,11 @@ void SetPackedCell(QByteArray& aRow, int aCol, const QString& aText);
 // The grid's text, addressed in the grid's own row numbers: row 0 is the caption row (the
 // view shows it as the horizontal header), row 1 the empty row present from the start,
 // data and state rows follow. Model row m is grid row m + 1.
-class TGridModel : public QAbstractTableModel {
+class TGridModel : public QAbstractTableModel
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TGridModel(QObject* parent = nullptr);
 
     int RowCount() const { return int(fRows.size()); }
@@ -36,7 +38,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-private:
+  private:
     bool ValidCell(int aCol, int aRow) const;
 
     std::vector<QByteArray> fRows;
@@ -45,10 +47,11 @@ private:
 
 // StringGridData: whole-row selection, no editing, rows of 20 pixels, columns the operator
 // can widen; the grid only grows while the program runs.
-class TStringGrid : public QTableView {
+class TStringGrid : public QTableView
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TStringGrid(QWidget* parent = nullptr);
 
     TGridModel& Model() { return *fModel; }
@@ -63,7 +66,7 @@ public:
     // Makes the row current and scrolls it into view; the caption row cannot be current.
     void ScrollToRow(int aRow);
 
-private:
+  private:
     TGridModel* fModel;
 };
 

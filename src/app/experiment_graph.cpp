@@ -4,9 +4,11 @@
 
 #include <algorithm>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 const QColor VoltageColour = Qt::darkGreen;
 const QColor CurrentColour = Qt::black;
@@ -178,10 +180,10 @@ void TExperimentGraph::ReloadSeries()
 
 void TExperimentGraph::DeleteFirstPoints(std::size_t aCount)
 {
-    for (auto* vector : {&RtDoubleVectorTime, &RtDoubleVectorPumpVoltage,
-                         &RtDoubleVectorPumpCurrent, &RtDoubleVectorCellTemp,
-                         &RtDoubleVectorCellpO2, &RtDoubleVectorTimeforCellpO2,
-                         &RtDoubleVectorTimeforPumppo2, &RtDoubleVectorPumppO2})
+    for (auto* vector :
+         {&RtDoubleVectorTime, &RtDoubleVectorPumpVoltage, &RtDoubleVectorPumpCurrent,
+          &RtDoubleVectorCellTemp, &RtDoubleVectorCellpO2, &RtDoubleVectorTimeforCellpO2,
+          &RtDoubleVectorTimeforPumppo2, &RtDoubleVectorPumppO2})
         DropFront(*vector, aCount);
     ReloadSeries();
     Replot();
@@ -213,13 +215,15 @@ void TExperimentGraph::SetAxisAutomatic(int aIndex, bool aAutomatic)
 TGraphView TExperimentGraph::CurrentView() const
 {
     TGraphView view;
-    for (int i = 0; i < 5; ++i) view[i] = {AxisAt(i)->range().lower, AxisAt(i)->range().upper};
+    for (int i = 0; i < 5; ++i)
+        view[i] = {AxisAt(i)->range().lower, AxisAt(i)->range().upper};
     return view;
 }
 
 void TExperimentGraph::SetView(const TGraphView& aView)
 {
-    for (int i = 0; i < 5; ++i) AxisAt(i)->setRange(aView[i].Lower, aView[i].Upper);
+    for (int i = 0; i < 5; ++i)
+        AxisAt(i)->setRange(aView[i].Lower, aView[i].Upper);
 }
 
 void TExperimentGraph::ZoomTo(const QRect& aPixelRect)

@@ -7,7 +7,8 @@
 #include <optional>
 #include <vector>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 class TGraphSettingsDialog;
 
@@ -17,10 +18,11 @@ class TGraphSettingsDialog;
 // once per pass, so a burst of points costs one repaint.
 // Mouse: drag zooms to the dragged rectangle, Shift+drag pans, a click beside the plot
 // steps one view back, a double click beside it returns to automatic ranges.
-class TExperimentGraph : public QCustomPlot {
+class TExperimentGraph : public QCustomPlot
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TExperimentGraph(QWidget* parent = nullptr);
     ~TExperimentGraph() override;
 
@@ -41,8 +43,8 @@ public:
     TGraphView CurrentView() const;
     void SetView(const TGraphView& aView);
     void ZoomTo(const QRect& aPixelRect); // pushes the current view first
-    void StepBack();                     // one view back; false-free when the stack is empty
-    void ResetZoom();                    // automatic ranges again, stack cleared
+    void StepBack();                      // one view back; false-free when the stack is empty
+    void ResetZoom();                     // automatic ranges again, stack cleared
     bool Zoomed() const { return fZoomed; }
 
     // Axis of index 0 (time) to 4 (cell temperature), in TGraphView order.
@@ -78,12 +80,12 @@ public:
     TZoomUndoStack RtUndoStack1;
     TGraphSettingsDialog* RtGraphSettingsTool1;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void BuildAxes();
     void BuildSeries();
     void BuildLegend();

@@ -13,9 +13,11 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 const char* const AxisNames[] = {"Time", "Pump voltage", "Pump current", "Cell pO2",
                                  "Cell temperature"};
@@ -45,8 +47,7 @@ QWidget* TGraphSettingsDialog::BuildSeriesPage()
     auto* grid = new QGridLayout(page);
     const QList<QCPGraph*> series = fGraph.Series();
     for (int i = 0; i < series.size(); ++i) {
-        TSeriesRow row{new QPushButton, new QSpinBox, new QCheckBox(QStringLiteral("Visible")),
-                       {}};
+        TSeriesRow row{new QPushButton, new QSpinBox, new QCheckBox(QStringLiteral("Visible")), {}};
         row.Width->setRange(0, 10);
         grid->addWidget(new QLabel(series[i]->name()), i, 0);
         grid->addWidget(row.Colour, i, 1);

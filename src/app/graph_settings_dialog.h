@@ -8,7 +8,8 @@ class QCheckBox;
 class QPushButton;
 class QSpinBox;
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 class TExperimentGraph;
 class TRtDoubleEdit;
@@ -16,10 +17,11 @@ class TRtDoubleEdit;
 // RtGraphSettingsTool1, "Set properties of: RtGraph2D1": the graph's appearance. Per
 // series its colour, line width and visibility; per axis an automatic range or a fixed
 // one. The graph takes the settings when the dialog is accepted.
-class TGraphSettingsDialog : public QDialog {
+class TGraphSettingsDialog : public QDialog
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TGraphSettingsDialog(TExperimentGraph& aGraph);
 
     void LoadFromGraph();
@@ -39,7 +41,7 @@ public:
     std::vector<TSeriesRow> SeriesRows;
     std::vector<TAxisRow> AxisRows;
 
-private:
+  private:
     QWidget* BuildSeriesPage();
     QWidget* BuildAxesPage();
     void ShowColour(TSeriesRow& aRow);

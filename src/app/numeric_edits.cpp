@@ -7,7 +7,8 @@
 #include <cmath>
 #include <limits>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 bool ParseTypedDouble(const QString& aText, double& aValue)
 {
@@ -27,7 +28,8 @@ bool WithinLimits(double aValue, std::optional<double> aMinimum, std::optional<d
     return true;
 }
 
-namespace {
+namespace
+{
 
 template <typename T>
 T ClampToLimits(T aValue, std::optional<T> aMinimum, std::optional<T> aMaximum)
@@ -60,9 +62,15 @@ void TRtDoubleEdit::setValue(double aValue)
     if (changed) emit valueChanged(fValue);
 }
 
-void TRtDoubleEdit::setMinimum(std::optional<double> aMinimum) { SetLimits(aMinimum, fMaximum); }
+void TRtDoubleEdit::setMinimum(std::optional<double> aMinimum)
+{
+    SetLimits(aMinimum, fMaximum);
+}
 
-void TRtDoubleEdit::setMaximum(std::optional<double> aMaximum) { SetLimits(fMinimum, aMaximum); }
+void TRtDoubleEdit::setMaximum(std::optional<double> aMaximum)
+{
+    SetLimits(fMinimum, aMaximum);
+}
 
 void TRtDoubleEdit::SetLimits(std::optional<double> aMinimum, std::optional<double> aMaximum)
 {
@@ -114,9 +122,15 @@ void TRtIntegerEdit::setValue(int aValue)
     if (changed) emit valueChanged(fValue);
 }
 
-void TRtIntegerEdit::setMinimum(std::optional<int> aMinimum) { SetLimits(aMinimum, fMaximum); }
+void TRtIntegerEdit::setMinimum(std::optional<int> aMinimum)
+{
+    SetLimits(aMinimum, fMaximum);
+}
 
-void TRtIntegerEdit::setMaximum(std::optional<int> aMaximum) { SetLimits(fMinimum, aMaximum); }
+void TRtIntegerEdit::setMaximum(std::optional<int> aMaximum)
+{
+    SetLimits(fMinimum, aMaximum);
+}
 
 void TRtIntegerEdit::SetLimits(std::optional<int> aMinimum, std::optional<int> aMaximum)
 {
@@ -135,8 +149,8 @@ void TRtIntegerEdit::CommitText()
 {
     bool ok = false;
     const long long typed = text().trimmed().toLongLong(&ok);
-    const bool inRange = ok && typed >= std::numeric_limits<int>::min() &&
-                         typed <= std::numeric_limits<int>::max();
+    const bool inRange =
+        ok && typed >= std::numeric_limits<int>::min() && typed <= std::numeric_limits<int>::max();
     if (inRange && WithinLimits(double(typed), fMinimum, fMaximum))
         setValue(int(typed));
     else
@@ -149,6 +163,9 @@ void TRtIntegerEdit::ShowValue()
     if (text() != shown) setText(shown);
 }
 
-int TRtIntegerEdit::Clamped(int aValue) const { return ClampToLimits(aValue, fMinimum, fMaximum); }
+int TRtIntegerEdit::Clamped(int aValue) const
+{
+    return ClampToLimits(aValue, fMinimum, fMaximum);
+}
 
 } // namespace oxtiva

@@ -3,18 +3,20 @@
 #include <QLineEdit>
 #include <optional>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // Numeric edits of the window. The text shows the value in the general number format;
 // a typed entry is taken on Return or when the edit loses focus, and an entry that is
 // not a number or lies outside the limits is refused: the edit shows its last good value
 // again. Code that sets a value outside the limits gets it clamped, so the value always
 // lies within the limits. Limits are absent ("no limit") until set.
-class TRtDoubleEdit : public QLineEdit {
+class TRtDoubleEdit : public QLineEdit
+{
     Q_OBJECT
     Q_PROPERTY(double value READ value WRITE setValue NOTIFY valueChanged USER true)
 
-public:
+  public:
     explicit TRtDoubleEdit(QWidget* parent = nullptr);
 
     double value() const { return fValue; }
@@ -26,13 +28,13 @@ public:
     void setMaximum(std::optional<double> aMaximum);
     void SetLimits(std::optional<double> aMinimum, std::optional<double> aMaximum);
 
-signals:
+  signals:
     void valueChanged(double value);
 
-protected:
+  protected:
     void focusOutEvent(QFocusEvent* event) override;
 
-private:
+  private:
     void CommitText();
     void ShowValue();
     double Clamped(double aValue) const;
@@ -43,11 +45,12 @@ private:
 };
 
 // Whole-number edit; the same rules as TRtDoubleEdit, and a fractional entry is refused.
-class TRtIntegerEdit : public QLineEdit {
+class TRtIntegerEdit : public QLineEdit
+{
     Q_OBJECT
     Q_PROPERTY(int value READ value WRITE setValue NOTIFY valueChanged USER true)
 
-public:
+  public:
     explicit TRtIntegerEdit(QWidget* parent = nullptr);
 
     int value() const { return fValue; }
@@ -59,13 +62,13 @@ public:
     void setMaximum(std::optional<int> aMaximum);
     void SetLimits(std::optional<int> aMinimum, std::optional<int> aMaximum);
 
-signals:
+  signals:
     void valueChanged(int value);
 
-protected:
+  protected:
     void focusOutEvent(QFocusEvent* event) override;
 
-private:
+  private:
     void CommitText();
     void ShowValue();
     int Clamped(int aValue) const;

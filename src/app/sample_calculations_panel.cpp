@@ -4,7 +4,8 @@
 #include "app/numeric_edits.h"
 #include "science/sample_calculations.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 TSampleCalculationsPanel::TSampleCalculationsPanel(TfrmOxtiva& aWindow)
     : QObject(&aWindow), fWindow(aWindow)
@@ -19,15 +20,17 @@ TSampleCalculationsPanel::TSampleCalculationsPanel(TfrmOxtiva& aWindow)
                 &TSampleCalculationsPanel::RtDoubleEditbsValueChanged);
 }
 
-void TSampleCalculationsPanel::RtDoubleEditbsValueChanged() { SampleCalculations(); }
+void TSampleCalculationsPanel::RtDoubleEditbsValueChanged()
+{
+    SampleCalculations();
+}
 
 void TSampleCalculationsPanel::SampleCalculations()
 {
     TfrmOxtiva& w = fWindow;
-    const TSampleResults r =
-        oxtiva::SampleCalculations(w.RtDoubleEditmass0->value(), w.RtDoubleEditd->value(),
-                                   w.RtDoubleEditM0->value(), w.RtDoubleEditb0->value(),
-                                   w.RtDoubleEditVHPS->value());
+    const TSampleResults r = oxtiva::SampleCalculations(
+        w.RtDoubleEditmass0->value(), w.RtDoubleEditd->value(), w.RtDoubleEditM0->value(),
+        w.RtDoubleEditb0->value(), w.RtDoubleEditVHPS->value());
     w.RtDoubleEditVs->setValue(r.Vs);
     w.RtDoubleEditn0->setValue(r.n0);
     w.RtDoubleEditnO0->setValue(r.nO0);

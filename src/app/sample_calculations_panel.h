@@ -2,22 +2,24 @@
 
 #include <QObject>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 class TfrmOxtiva;
 
 // Recomputes the derived sample quantities whenever one of the fourteen inputs of the
 // "Experiment data" page changes. The result edits are not watched, so writing them does
 // not start the computation again.
-class TSampleCalculationsPanel : public QObject {
+class TSampleCalculationsPanel : public QObject
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TSampleCalculationsPanel(TfrmOxtiva& aWindow);
 
     void SampleCalculations();
 
-private:
+  private:
     void RtDoubleEditbsValueChanged();
 
     TfrmOxtiva& fWindow;

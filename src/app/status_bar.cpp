@@ -5,9 +5,11 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 constexpr double LowestSensorTemperature = 500;   // the sensor reads only above this
 constexpr double HighestSensorTemperature = 1055; // and below this, in degrees Celsius
@@ -50,8 +52,8 @@ TStatusText TemperatureStatus(double aCellTemperature)
 {
     const QString text = QStringLiteral("T, ºC: 500 < ") + FormatFloat(u"0.0", aCellTemperature) +
                          QStringLiteral(" < 1055");
-    const bool inRange = aCellTemperature > LowestSensorTemperature &&
-                         aCellTemperature < HighestSensorTemperature;
+    const bool inRange =
+        aCellTemperature > LowestSensorTemperature && aCellTemperature < HighestSensorTemperature;
     return {text, inRange ? PictureGood : PictureBad};
 }
 
@@ -71,9 +73,8 @@ QString StepStatus(TProgramState aState, int aStepIndex, const QStringList& aSte
 
 const std::array<QPixmap, 3>& StatusPictures()
 {
-    static const std::array<QPixmap, 3> pictures = {Disc(QColor(200, 30, 30)),
-                                                    Disc(QColor(230, 160, 20)),
-                                                    Disc(QColor(30, 160, 50))};
+    static const std::array<QPixmap, 3> pictures = {
+        Disc(QColor(200, 30, 30)), Disc(QColor(230, 160, 20)), Disc(QColor(30, 160, 50))};
     return pictures;
 }
 
@@ -93,7 +94,8 @@ void TGlyphStatusPane::SetStatus(const TStatusText& aStatus)
     fText->setText(aStatus.Text);
     fPicture = aStatus.Picture;
     const auto& pictures = StatusPictures();
-    if (fPicture >= 0 && fPicture < int(pictures.size())) fPictureLabel->setPixmap(pictures[fPicture]);
+    if (fPicture >= 0 && fPicture < int(pictures.size()))
+        fPictureLabel->setPixmap(pictures[fPicture]);
 }
 
 } // namespace oxtiva

@@ -11,7 +11,8 @@
 
 class QStatusBar;
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // Indices into the status pictures: a bad and a good state.
 inline constexpr int PictureBad = 0;
@@ -34,17 +35,18 @@ QString StepStatus(TProgramState aState, int aStepIndex, const QStringList& aSte
 const std::array<QPixmap, 3>& StatusPictures();
 
 // A status pane with a picture before its text.
-class TGlyphStatusPane : public QWidget {
+class TGlyphStatusPane : public QWidget
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TGlyphStatusPane(const QString& aText, int aPicture, QWidget* parent = nullptr);
 
     void SetStatus(const TStatusText& aStatus);
     QString Text() const { return fText->text(); }
     int Picture() const { return fPicture; }
 
-private:
+  private:
     QLabel* fPictureLabel;
     QLabel* fText;
     int fPicture = PictureBad;

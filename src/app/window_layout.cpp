@@ -23,9 +23,11 @@
 #include <QVBoxLayout>
 #include <optional>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 template <typename T> T* Named(T* aWidget, const char* aName)
 {
@@ -39,8 +41,9 @@ QGroupBox* Group(const char* aName, const QString& aTitle)
 }
 
 // A row of a form grid: label, control, and symbol or unit text.
-class TFormRows {
-public:
+class TFormRows
+{
+  public:
     explicit TFormRows(QGroupBox* aGroup) : fGrid(new QGridLayout(aGroup)) {}
 
     template <typename T> T* Add(T* aControl, const QString& aLabel, const QString& aUnit = {})
@@ -56,7 +59,7 @@ public:
 
     QGridLayout* Grid() const { return fGrid; }
 
-private:
+  private:
     QGridLayout* fGrid;
     int fRow = 0;
 };
@@ -124,7 +127,8 @@ void BuildConfigurationTab(TfrmOxtiva& w)
     groups->addStretch();
     layout->addLayout(groups);
     QStringList lines;
-    for (const char* line : ConfLogStartLines) lines << QString::fromLatin1(line);
+    for (const char* line : ConfLogStartLines)
+        lines << QString::fromLatin1(line);
     w.MemoConfLog = Memo("MemoConfLog", lines);
     layout->addWidget(w.MemoConfLog, 1);
 }
@@ -142,9 +146,9 @@ QGroupBox* CompoundGroup(TfrmOxtiva& w)
                                 QStringLiteral("bs, g/mol"));
     w.RtDoubleEditM = rows.Add(DoubleEdit("RtDoubleEditM", 172.11),
                                QStringLiteral("Nominal molar mass"), QStringLiteral("M, g/mol"));
-    w.RtDoubleEditb0 = rows.Add(DoubleEdit("RtDoubleEditb0", 1.98),
-                                QStringLiteral("Initial molar content of oxygen"),
-                                QStringLiteral("b0, mol/mol"));
+    w.RtDoubleEditb0 =
+        rows.Add(DoubleEdit("RtDoubleEditb0", 1.98),
+                 QStringLiteral("Initial molar content of oxygen"), QStringLiteral("b0, mol/mol"));
     w.RtDoubleEditM0 = rows.Add(DoubleEdit("RtDoubleEditM0", 171.79),
                                 QStringLiteral("Initial molar mass"), QStringLiteral("M0, g/mol"));
     w.RtDoubleEditd = rows.Add(DoubleEdit("RtDoubleEditd", 7.22), QStringLiteral("Initial density"),
@@ -174,8 +178,8 @@ QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
 {
     w.GroupBox9 = Group("GroupBox9", QStringLiteral("Cell constants"));
     TFormRows rows(w.GroupBox9);
-    w.EditSensorID =
-        rows.Add(TextEdit("EditSensorID", QStringLiteral("PIS0317035")), QStringLiteral("Sensor ID"));
+    w.EditSensorID = rows.Add(TextEdit("EditSensorID", QStringLiteral("PIS0317035")),
+                              QStringLiteral("Sensor ID"));
     auto edit = [&](const char* aName, double aValue, const char* aLabel, bool aEnabled = true) {
         return rows.Add(DoubleEdit(aName, aValue, {}, {}, aEnabled), QString::fromUtf8(aLabel));
     };
@@ -188,7 +192,8 @@ QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
     w.RtDoubleEditTl = edit("RtDoubleEditTl", 30.0, "Cold end temperature, Tl, Cº");
     w.RtDoubleEditPsO2 =
         edit("RtDoubleEditPsO2", 0.21, "Initial partial pressure of oxygen, PsO2, bar");
-    w.RtDoubleEditFGpO2 = edit("RtDoubleEditFGpO2", 0.21, "Flush gas partial pressure of oxygen, FGpO2");
+    w.RtDoubleEditFGpO2 =
+        edit("RtDoubleEditFGpO2", 0.21, "Flush gas partial pressure of oxygen, FGpO2");
     w.RtDoubleEditCTO = edit("RtDoubleEditCTO", 0, "Cell temperature override, ºC");
     return w.GroupBox9;
 }
@@ -197,8 +202,10 @@ QGroupBox* PIDGroup(TfrmOxtiva& w)
 {
     w.GroupBox10 = Group("GroupBox10", QStringLiteral("PID settings"));
     TFormRows rows(w.GroupBox10);
-    w.RtDoubleEditPIDP = rows.Add(DoubleEdit("RtDoubleEditPIDP", 0.002), QStringLiteral("Proportional"));
-    w.RtDoubleEditPIDI = rows.Add(DoubleEdit("RtDoubleEditPIDI", 0.001), QStringLiteral("Integral"));
+    w.RtDoubleEditPIDP =
+        rows.Add(DoubleEdit("RtDoubleEditPIDP", 0.002), QStringLiteral("Proportional"));
+    w.RtDoubleEditPIDI =
+        rows.Add(DoubleEdit("RtDoubleEditPIDI", 0.001), QStringLiteral("Integral"));
     w.RtDoubleEditPIDD = rows.Add(DoubleEdit("RtDoubleEditPIDD", 0), QStringLiteral("Derivate"));
     return w.GroupBox10;
 }
@@ -238,7 +245,8 @@ QGroupBox* NotesGroup(TfrmOxtiva& w)
 {
     w.GroupBox8 = Group("GroupBox8", QStringLiteral("Notes"));
     auto* layout = new QVBoxLayout(w.GroupBox8);
-    w.MemoNotes = Memo("MemoNotes", {QStringLiteral("Example values"), QStringLiteral("Example notes")});
+    w.MemoNotes =
+        Memo("MemoNotes", {QStringLiteral("Example values"), QStringLiteral("Example notes")});
     w.MemoNotes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     layout->addWidget(w.MemoNotes);
     return w.GroupBox8;
@@ -317,7 +325,8 @@ QGroupBox* StepProgramGroup(TfrmOxtiva& w)
     };
     w.RtDoubleEditEditpO2 =
         setpointRow(DoubleEdit("RtDoubleEditEditpO2", 0.678, 0.678, 16.0), "-log(pO2)", 0);
-    w.RtDoubleEditPPSmV = setpointRow(DoubleEdit("RtDoubleEditPPSmV", 20, -1000.0, 1000.0), "mV", 1);
+    w.RtDoubleEditPPSmV =
+        setpointRow(DoubleEdit("RtDoubleEditPPSmV", 20, -1000.0, 1000.0), "mV", 1);
     layout->addLayout(setpoints);
     w.ButtonProgramPumpVoltage =
         Named(new QPushButton(QStringLiteral("Apply to step program")), "ButtonProgramPumpVoltage");
@@ -348,7 +357,8 @@ void BuildRawDataTab(TfrmOxtiva& w)
     auto* layout = new QVBoxLayout(w.TabSheetData);
     auto* panel = Named(new QWidget, "Panel1");
     auto* panelLayout = new QHBoxLayout(panel);
-    w.CheckBoxScroll = Named(new QCheckBox(QStringLiteral("Autoscroll to last row")), "CheckBoxScroll");
+    w.CheckBoxScroll =
+        Named(new QCheckBox(QStringLiteral("Autoscroll to last row")), "CheckBoxScroll");
     panelLayout->addWidget(w.CheckBoxScroll);
     panelLayout->addStretch();
     layout->addWidget(panel);
@@ -404,7 +414,8 @@ void BuildWindowLayout(TfrmOxtiva& w)
     w.PageControlMain = Named(new QTabWidget, "PageControlMain");
     w.PageControlMain->setDocumentMode(true); // tabs as flat buttons
     w.TabSheetInstruments = Page(w, "TabSheetInstruments", QStringLiteral("Configuration"));
-    w.TabSheetExperimentSetup = Page(w, "TabSheetExperimentSetup", QStringLiteral("Experiment data"));
+    w.TabSheetExperimentSetup =
+        Page(w, "TabSheetExperimentSetup", QStringLiteral("Experiment data"));
     w.TabSheetExperimentControl =
         Page(w, "TabSheetExperimentControl", QStringLiteral("Experiment Control"));
     w.TabSheetData = Page(w, "TabSheetData", QStringLiteral("Raw data"));

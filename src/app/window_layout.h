@@ -1,6 +1,7 @@
 #pragma once
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 class TfrmOxtiva;
 

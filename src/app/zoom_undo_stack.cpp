@@ -1,6 +1,7 @@
 #include "app/zoom_undo_stack.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 void TZoomUndoStack::Push(const TGraphView& aView)
 {

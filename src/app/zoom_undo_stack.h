@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <deque>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 struct TAxisRange {
     double Lower = 0;
@@ -17,8 +18,9 @@ using TGraphView = std::array<TAxisRange, 5>;
 
 // The views the graph showed before each zoom or pan, newest last. It keeps at most
 // Capacity views; pushing onto a full stack forgets the oldest one.
-class TZoomUndoStack {
-public:
+class TZoomUndoStack
+{
+  public:
     static constexpr std::size_t Capacity = 20;
 
     void Push(const TGraphView& aView);
@@ -27,7 +29,7 @@ public:
     std::size_t Size() const { return fViews.size(); }
     bool Empty() const { return fViews.empty(); }
 
-private:
+  private:
     std::deque<TGraphView> fViews;
 };
 
