@@ -1,13 +1,17 @@
 #include "app/main_window.h"
 
 #include "app/data_grid.h"
+#include "app/data_point_assembly.h"
+#include "app/experiment_saver.h"
 #include "app/experiment_graph.h"
 #include "app/column_table.h"
 #include "app/numeric_edits.h"
 #include "app/sample_calculations_panel.h"
 #include "app/status_bar.h"
+#include "app/step_program_editor.h"
 #include "app/window_layout.h"
 
+#include <QCoreApplication>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -42,6 +46,10 @@ TfrmOxtiva::~TfrmOxtiva() = default;
 void TfrmOxtiva::BindWindowHelpers()
 {
     fSampleCalculations = std::make_unique<TSampleCalculationsPanel>(*this);
+    fSaver = std::make_unique<TExperimentSaver>(*this, QCoreApplication::applicationDirPath());
+    fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);
+    fStepProgramEditor = std::make_unique<TStepProgramEditor>(*this);
+    connect(ButtonSaveTest, &QPushButton::clicked, this, [this] { fSaver->ButtonSaveTestClick(); });
     connect(ButtonDeleteData, &QPushButton::clicked, this, &TfrmOxtiva::ButtonDeleteDataClick);
     connect(RtGraph2D1, &QCustomPlot::mousePress, this, &TfrmOxtiva::RtGraph2D1MouseDown);
 }
@@ -61,6 +69,14 @@ void TfrmOxtiva::Statusbar()
 }
 
 void TfrmOxtiva::SampleCalculations() { fSampleCalculations->SampleCalculations(); }
+
+void TfrmOxtiva::AddDataUpdates() { fDataPointAssembly->AddDataUpdates(); }
+
+void TfrmOxtiva::Save() { fSaver->Save(); }
+
+bool TfrmOxtiva::CellSidepO2(double& PO) { return fDataPointAssembly->CellSidepO2(PO); }
+
+bool TfrmOxtiva::FlushSidepO2(double& PO) { return fDataPointAssembly->FlushSidepO2(PO); }
 
 void TfrmOxtiva::ButtonDeleteDataClick() { RtGraph2D1->DeleteFirstPoints(DeletedGraphPoints); }
 

@@ -21,11 +21,14 @@ class QTimer;
 
 namespace oxtiva {
 
+class TDataPointAssembly;
 class TExperimentGraph;
+class TExperimentSaver;
 class TGlyphStatusPane;
 class TRtDoubleEdit;
 class TRtIntegerEdit;
 class TSampleCalculationsPanel;
+class TStepProgramEditor;
 class TStringGrid;
 
 // The main window. It owns the experiment's shared state and builds the controls; the
@@ -47,6 +50,15 @@ public:
     void Statusbar();
     // Recomputes the derived sample quantities into their result edits.
     void SampleCalculations();
+
+    // A completed data point becomes a grid row and graph values (see TDataPointAssembly).
+    void AddDataUpdates();
+    // Writes the data file and the graph picture; failures show in the caption only.
+    void Save();
+    bool CellSidepO2(double& PO);
+    bool FlushSidepO2(double& PO);
+    TDataPointAssembly& DataPointAssembly() { return *fDataPointAssembly; }
+    TExperimentSaver& Saver() { return *fSaver; }
 
     // Pages.
     QTabWidget* PageControlMain = nullptr;
@@ -156,6 +168,9 @@ private:
 
     TSharedState fState;
     std::unique_ptr<TSampleCalculationsPanel> fSampleCalculations;
+    std::unique_ptr<TExperimentSaver> fSaver;
+    std::unique_ptr<TDataPointAssembly> fDataPointAssembly;
+    std::unique_ptr<TStepProgramEditor> fStepProgramEditor;
 };
 
 } // namespace oxtiva

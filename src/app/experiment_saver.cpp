@@ -1,0 +1,100 @@
+#include "app/experiment_saver.h"
+
+#include "app/data_grid.h"
+#include "app/experiment_graph.h"
+#include "app/main_window.h"
+#include "app/numeric_edits.h"
+#include "records/date_time.h"
+#include "records/day_folder.h"
+#include "records/number_format.h"
+#include "records/safe_file_name.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include <exception>
+
+namespace oxtiva {
+
+namespace {
+
+// The VARIABLES rows in file order; the sensor ID row takes the edit's text instead.
+constexpr int SensorIdRow = 11;
+
+std::array<TRtDoubleEdit*, DataFileVariableCount> VariableEdits(const TfrmOxtiva& w)
+{
+    // Row 30 ("^0.25 leakage constant") has no quantity of its own; the files have always
+    // carried the data-point integration time in it.
+    return {w.RtDoubleEditbs,       w.RtDoubleEditM,          w.RtDoubleEditb0,
+            w.RtDoubleEditM0,       w.RtDoubleEditd,          w.RtDoubleEditmass0,
+            w.RtDoubleEditVs,       w.RtDoubleEditn0,         w.RtDoubleEditnO0,
+            w.RtDoubleEditmO0,      w.RtDoubleEditmM,         nullptr,
+            w.RtDoubleEditSensorAx, w.RtDoubleEditSensorBx,   w.RtDoubleEditVHPS,
+            w.RtDoubleEditVhp,      w.RtDoubleEditVgp,        w.RtDoubleEditTl,
+            w.RtDoubleEditPsO2,     w.RtDoubleEditFGpO2,      w.RtDoubleEditPIDP,
+            w.RtDoubleEditPIDI,     w.RtDoubleEditPIDD,       w.RtDoubleEditRCDuration,
+            w.RtDoubleEditRCThreshold, w.RtDoubleEditPumpCurrentLimit,
+            w.RtDoubleEditPumpVoltageLimit, w.RtDoubleEditDataPointLength,
+            w.RtDoubleEditFGpO2,    w.RtDoubleEditDataPointLength, w.RtDoubleEditCTO};
+}
+
+} // namespace
+
+TExperimentSaver::TExperimentSaver(TfrmOxtiva& window, QString programFolder)
+    : fWindow(window), fProgramFolder(std::move(programFolder))
+{
+}
+
+TDataFileContent TExperimentSaver::Content() const
+{
+    TDataFileContent content;
+    content.SampleName = fWindow.EditSampleName->text();
+    content.SampleFormula = fWindow.EditSampleFormula->text();
+    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
+    const auto edits = VariableEdits(fWindow);
+    for (int i = 0; i < DataFileVariableCount; ++i) {
+        content.VariableValues[i] = i == SensorIdRow ? fWindow.EditSensorID->text()
+                                                     : FormatGeneral(edits[i]->value());
+    }
+    content.Notes = fWindow.MemoNotes->toPlainText();
+    const TStringGrid* grid = fWindow.StringGridData;
+    content.RowCount = grid->RowCount();
+    content.ColumnCount = grid->ColCount();
+    content.Cell = [grid](int col, int row) { return grid->Cell(col, row); };
+    return content;
+}
+
+bool TExperimentSaver::WriteFiles()
+{
+    const QDir userdata(QDir(fProgramFolder).filePath(QStringLiteral("Userdata")));
+    const QString dayPath = EnsureDayFolder(userdata, ToLocalDateTime(NowDays()).date());
+    if (dayPath.isEmpty()) return false;
+    const QDir day(dayPath);
+    const QString stem = SafeFileName(fWindow.EditSampleName->text());
+    const QString counted = CountedStem(stem, FirstFreeCounter(day, stem));
+    const QString csvPath = day.filePath(counted + QStringLiteral(".csv"));
+    QString error;
+    if (!WriteDataFile(csvPath, Content(), error)) return false;
+    fLastSavedPath = csvPath;
+    return fWindow.RtGraph2D1->ExportPng(day.filePath(counted + QStringLiteral(".png")));
+}
+
+void TExperimentSaver::ReportFailure() { fWindow.setWindowTitle(SaveFailedCaption); }
+
+bool TExperimentSaver::Save()
+{
+    bool saved = false;
+    try {
+        saved = WriteFiles();
+    } catch (const std::exception&) {
+        saved = false;
+    } catch (...) {
+        saved = false;
+    }
+    if (!saved) ReportFailure();
+    fWindow.State().LastSaveTime = NowDays();
+    return saved;
+}
+
+} // namespace oxtiva

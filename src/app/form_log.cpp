@@ -1,0 +1,11 @@
+#include "app/form_log.h"
+
+namespace oxtiva {
+
+TLogger& FormLog()
+{
+    static TLogger logger(QStringLiteral("Form"));
+    return logger;
+}
+
+} // namespace oxtiva

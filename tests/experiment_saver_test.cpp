@@ -1,0 +1,153 @@
+#include "app/experiment_saver.h"
+
+#include "app/column_table.h"
+#include "app/data_grid.h"
+#include "app/main_window.h"
+#include "app/numeric_edits.h"
+#include "records/date_time.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace oxtiva
+{
+namespace
+{
+
+class ExperimentSaverTest : public ::testing::Test
+{
+  protected:
+    QTemporaryDir fProgramFolder;
+    TfrmOxtiva fWindow;
+    TExperimentSaver fSaver{fWindow, fProgramFolder.path()};
+
+    QDir DayFolder() const
+    {
+        return QDir(fProgramFolder.filePath(QStringLiteral("Userdata/") +
+                                            QDate::currentDate().toString("yyyy-MM-dd")));
+    }
+    QList<QByteArray> Lines(const QString& name) const
+    {
+        QFile file(DayFolder().filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        QList<QByteArray> lines = file.readAll().split('\n');
+        lines.removeLast();
+        for (QByteArray& line : lines)
+            line.chop(1); // CR
+        return lines;
+    }
+    void AddRow(std::initializer_list<std::pair<TProperty, QString>> cells)
+    {
+        const int row = fWindow.StringGridData->AddRow();
+        for (const auto& [q, text] : cells)
+            fWindow.StringGridData->SetCell(ColumnOf(q).ColID, row, text);
+    }
+};
+
+TEST_F(ExperimentSaverTest, WritesNumberedCsvAndPngPairsIntoTheDayFolder)
+{
+    fWindow.EditSampleName->setText("Ceria");
+    fWindow.EditSampleFormula->setText("CeO2");
+    fWindow.EditSensorID->setText("HT PIS 0317524");
+    fWindow.RtDoubleEditSensorAx->setValue(29729.36789);
+    fWindow.RtDoubleEditDataPointLength->setValue(12);
+    fWindow.MemoNotes->setPlainText("Example values\nExample notes");
+    AddRow({{TProperty::Time, "2020-05-06 14:03:27"}, {TProperty::Mode, "2"}});
+    AddRow({{TProperty::Time, "12.50"},
+            {TProperty::Mode, "12"},
+            {TProperty::Temp, "845.30"},
+            {TProperty::FlushpO2, "2.10E-1"}});
+
+    const double before = NowDays();
+    ASSERT_TRUE(fSaver.Save());
+    EXPECT_GE(fWindow.State().LastSaveTime, before);
+    ASSERT_TRUE(fSaver.Save());
+    const QStringList files = DayFolder().entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0001.csv",
+                                  "Ceria_0001.png"}));
+    EXPECT_EQ(fSaver.LastSavedPath(), DayFolder().filePath("Ceria_0001.csv"));
+
+    const auto lines = Lines("Ceria_0000.csv");
+    ASSERT_EQ(lines.size(), 52);
+    EXPECT_EQ(lines[2], "Ceria");
+    EXPECT_EQ(lines[3], "CeO2");
+    EXPECT_TRUE(
+        lines[4].startsWith("Saved " + QDate::currentDate().toString("yyyy-MM-dd").toLatin1()));
+    EXPECT_EQ(lines[20], "HT PIS 0317524;         ;SID    ;Sensor ID");
+    EXPECT_EQ(lines[21], "29729.36789;         ;SAx    ;Sensor Ax");
+    EXPECT_EQ(lines[36], "12;s        ;       ;Minimum length for data point");
+    EXPECT_EQ(lines[38], "12;Alpha     ;       ;^0.25 leakage constant");
+    EXPECT_EQ(lines[43], "Example values");
+    EXPECT_EQ(lines[44], "Example notes");
+    EXPECT_EQ(lines[48], "Duration,s;Mode;Step;CellT,\xBA"
+                         "C;PumpV,V;PumpI,A;CellpO2,atm;"
+                         "FlushpO2,atm;RCpO2,%;StablepO2;RangepO2;RCI,%;StableI;SP;Time;"
+                         "CellpO2P,atm");
+    EXPECT_EQ(lines[49], ";;;;;;;;;;;;;;;");
+    EXPECT_EQ(lines[50], "2020-05-0614:03:27;2;;;;;;;;;;;;;;");
+    EXPECT_EQ(lines[51], "12.50;12;;845.30;;;;2.10E-1;;;;;;;;");
+}
+
+TEST_F(ExperimentSaverTest, TypedNameCannotWriteOutsideTheDayFolder)
+{
+    fWindow.EditSampleName->setText("../../escape");
+    ASSERT_TRUE(fSaver.Save());
+    EXPECT_TRUE(DayFolder().exists("______escape_0000.csv"));
+    EXPECT_TRUE(DayFolder().exists("______escape_0000.png"));
+    EXPECT_FALSE(QFile::exists(fProgramFolder.filePath("escape_0000.csv")));
+}
+
+TEST_F(ExperimentSaverTest, EmptyNameGivesUnderscoreFiles)
+{
+    fWindow.EditSampleName->setText("");
+    ASSERT_TRUE(fSaver.Save());
+    EXPECT_TRUE(DayFolder().exists("_0000.csv"));
+}
+
+TEST_F(ExperimentSaverTest, MissingDataFolderIsCreatedAgain)
+{
+    fWindow.EditSampleName->setText("Ceria");
+    ASSERT_FALSE(QDir(fProgramFolder.filePath("Userdata")).exists());
+    EXPECT_TRUE(fSaver.Save());
+    EXPECT_TRUE(DayFolder().exists("Ceria_0000.csv"));
+}
+
+TEST_F(ExperimentSaverTest, FailureShowsTheCaptionAndTheExperimentGoesOn)
+{
+    // A plain file where the data folder should be: no folder can be made below it,
+    // whatever rights the test runs with.
+    QFile blocker(fProgramFolder.filePath("Userdata"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    fWindow.setWindowTitle("Oxtiva");
+    fWindow.EditSampleName->setText("Ceria");
+
+    const double before = NowDays();
+    bool saved = true;
+    EXPECT_NO_THROW(saved = fSaver.Save());
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(fWindow.windowTitle(),
+              "Autosave has failed, Check available space etc. and save data manually before "
+              "closing the program");
+    EXPECT_GE(fWindow.State().LastSaveTime, before)
+        << "the autosave rule waits its interval instead of retrying on every pass";
+    EXPECT_TRUE(fSaver.LastSavedPath().isEmpty());
+}
+
+TEST_F(ExperimentSaverTest, ManualSaveButtonOfTheWindowSaves)
+{
+    fWindow.EditSampleName->setText("Manual");
+    fWindow.Saver().SetProgramFolder(fProgramFolder.path());
+    fWindow.ButtonSaveTest->click();
+    EXPECT_TRUE(DayFolder().exists("Manual_0000.csv"));
+    EXPECT_TRUE(DayFolder().exists("Manual_0000.png"));
+}
+
+} // namespace
+} // namespace oxtiva
