@@ -1,0 +1,118 @@
+#include "cell_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace oxtiva::sim {
+
+namespace {
+
+// The program's constants, so that its equations give back the model's values exactly.
+constexpr double Faraday = 96485;
+constexpr double GasConstant = 8.314;
+constexpr double ZeroCelsiusK = 273.15;
+constexpr double PascalPerAtm = 101325;
+
+constexpr double LowestLnPO2 = -230; // about 1E-100 atm
+constexpr double HighestLnPO2 = 7;   // about 1100 atm
+
+double ThermalVoltage(double tempC)
+{
+    return GasConstant * (tempC + ZeroCelsiusK) / (4 * Faraday);
+}
+
+} // namespace
+
+TPumpElectrical PumpOperatingPoint(const TPumpDrive& drive, double openCircuitVolts,
+                                   double resistanceOhm)
+{
+    if (!drive.output) return {openCircuitVolts, 0};
+    if (drive.voltageSource) {
+        const double limit = std::abs(drive.currentLimit);
+        const double current =
+            std::clamp((drive.voltageLevel - openCircuitVolts) / resistanceOhm, -limit, limit);
+        return {openCircuitVolts + current * resistanceOhm, current};
+    }
+    const double limit = std::abs(drive.voltageLimit);
+    const double voltage =
+        std::clamp(openCircuitVolts + drive.currentLevel * resistanceOhm, -limit, limit);
+    return {voltage, (voltage - openCircuitVolts) / resistanceOhm};
+}
+
+double NernstVoltage(double tempC, double cellPO2, double flushPO2)
+{
+    return ThermalVoltage(tempC) * std::log(flushPO2 / cellPO2);
+}
+
+TCellModel::TCellModel(const TCellParameters& parameters)
+    : fP(parameters), fTempC(parameters.startTempC), fColdC(parameters.startColdC),
+      fPO2(parameters.startPO2Atm), fSampleLnPO2(std::log(parameters.startPO2Atm))
+{
+}
+
+void TCellModel::SetPO2(double po2)
+{
+    fPO2 = std::clamp(po2, std::exp(LowestLnPO2), std::exp(HighestLnPO2));
+    fSampleLnPO2 = std::log(fPO2);
+}
+
+TPumpElectrical TCellModel::Pump(const TPumpDrive& drive) const
+{
+    return PumpOperatingPoint(drive, NernstVoltage(fTempC, fPO2, fP.flushPO2Atm),
+                              fP.internalResistanceOhm);
+}
+
+double TCellModel::GasMolPerAtm() const
+{
+    return PascalPerAtm * fP.gasVolumeM3 / (GasConstant * (fTempC + ZeroCelsiusK));
+}
+
+void TCellModel::Advance(double seconds, const TPumpDrive& drive)
+{
+    if (!(seconds > 0)) return;
+    // Sub-steps keep the sample's exchange accurate; their number is capped so that a
+    // long gap at a large time scale costs milliseconds, at some loss of accuracy only.
+    constexpr double LongestStepS = 0.5;
+    constexpr int MostSteps = 4000;
+    const int steps = static_cast<int>(std::clamp(std::ceil(seconds / LongestStepS), 1.0,
+                                                  static_cast<double>(MostSteps)));
+    for (int i = 0; i < steps; ++i) Step(seconds / steps, drive);
+    fTimeS += seconds;
+}
+
+// One backward-Euler step of the gas balance, solved for ln(pO2) by bisection: the
+// oxygen flowing into the gas falls as pO2 rises (pump, leak and sample alike), so the
+// residual is monotonic and the root unique. The sample relaxes towards the new gas
+// pO2 exactly over the step, which keeps it stable for any step length.
+void TCellModel::Step(double dt, const TPumpDrive& drive)
+{
+    const double gas = GasMolPerAtm();
+    const double flush = fP.flushPO2Atm;
+    const double relaxed = 1 - std::exp(-dt / fP.sampleTimeConstantS);
+    const double resistance = fP.internalResistanceOhm;
+    const double thermal = ThermalVoltage(fTempC);
+    auto sampleGiven = [&](double lnP) { // mol the sample gives the gas over the step
+        return fP.sampleCapacityMol * relaxed * (fSampleLnPO2 - lnP);
+    };
+    auto residual = [&](double lnP) {
+        const double p = std::exp(lnP);
+        const double pumped =
+            PumpOperatingPoint(drive, thermal * (std::log(flush) - lnP), resistance).current /
+            (4 * Faraday);
+        const double inflow = -pumped + fP.leakMolPerSAtm * (flush - p);
+        return gas * (p - fPO2) - dt * inflow - sampleGiven(lnP);
+    };
+    double lo = LowestLnPO2;
+    double hi = HighestLnPO2;
+    for (int i = 0; i < 64; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        (residual(mid) > 0 ? hi : lo) = mid;
+    }
+    const double lnP = 0.5 * (lo + hi);
+    const double given = sampleGiven(lnP);
+    fOxideDelta += given;
+    fSampleLnPO2 -= given / fP.sampleCapacityMol;
+    fPO2 = std::exp(lnP);
+}
+
+} // namespace oxtiva::sim

@@ -1,0 +1,80 @@
+#pragma once
+
+namespace oxtiva::sim {
+
+// What the SourceMeter applies to the pump.
+struct TPumpDrive {
+    bool voltageSource = true; // false: current source
+    double voltageLevel = 0;   // V
+    double currentLevel = 0;   // A
+    bool output = false;
+    double voltageLimit = 21;     // V, the compliance while sourcing current
+    double currentLimit = 1.05e-4; // A, the compliance while sourcing voltage
+};
+
+// Voltage across and current through the pump, positive current removing oxygen
+// from the cell.
+struct TPumpElectrical {
+    double voltage = 0;
+    double current = 0;
+};
+
+struct TCellParameters {
+    double gasVolumeM3 = 1.2e-5;         // the hot part of the cell, 0.012 L
+    double internalResistanceOhm = 50;
+    double flushPO2Atm = 0.21;
+    double sampleCapacityMol = 1e-5;     // oxygen the sample gives off per e-fold of pO2
+    double sampleTimeConstantS = 30;
+    double leakMolPerSAtm = 1.2e-11;     // towards the flush gas
+    double startTempC = 800;
+    double startColdC = 30;
+    double startPO2Atm = 0.21;
+};
+
+// Electrical state of the pump at a given open-circuit voltage, with the compliance
+// of the source mode: a voltage source is cut back by the current protection level,
+// a current source by the voltage protection level.
+TPumpElectrical PumpOperatingPoint(const TPumpDrive& drive, double openCircuitVolts,
+                                   double resistanceOhm);
+
+// Nernst voltage of the pump cell against the flush gas, with the sign the program's
+// pump-cell equations use: positive when the cell holds less oxygen than the flush gas.
+double NernstVoltage(double tempC, double cellPO2, double flushPO2);
+
+// The cell's gas, the oxide sample buffering it, the pump and the leak.
+class TCellModel {
+public:
+    explicit TCellModel(const TCellParameters& parameters = {});
+
+    // Runs the model forward; implicit in the gas so that a starved cell under a
+    // forced current stays stable whatever the step.
+    void Advance(double seconds, const TPumpDrive& drive);
+    TPumpElectrical Pump(const TPumpDrive& drive) const;
+
+    double TimeS() const { return fTimeS; }
+    double TempC() const { return fTempC; }
+    double ColdC() const { return fColdC; }
+    double PO2() const { return fPO2; }
+    double FlushPO2() const { return fP.flushPO2Atm; }
+    double OxideDelta() const { return fOxideDelta; }
+
+    void SetTempC(double tempC) { fTempC = tempC; }
+    void SetColdC(double coldC) { fColdC = coldC; }
+    // The sample is put in equilibrium with the new pO2 too: otherwise it would pull
+    // the small gas volume back within a second.
+    void SetPO2(double po2);
+
+private:
+    void Step(double seconds, const TPumpDrive& drive);
+    double GasMolPerAtm() const;
+
+    TCellParameters fP;
+    double fTimeS = 0;
+    double fTempC;
+    double fColdC;
+    double fPO2;
+    double fOxideDelta = 0;      // mol given off by the sample
+    double fSampleLnPO2;         // ln of the pO2 the sample is in equilibrium with
+};
+
+} // namespace oxtiva::sim

@@ -1,0 +1,23 @@
+#include "command_log.h"
+
+namespace oxtiva::sim {
+
+void TCommandLog::Record(const std::string& line)
+{
+    fLast = line;
+    if (auto found = fCounts.find(line); found != fCounts.end()) ++found->second;
+    else if (fCounts.size() < MaxDistinct) fCounts.emplace(line, 1);
+    else ++fOthers;
+}
+
+long long TCommandLog::Count(const std::string& prefix) const
+{
+    long long total = prefix.empty() ? fOthers : 0;
+    // The map is ordered, so every text with this prefix follows lower_bound(prefix).
+    for (auto it = fCounts.lower_bound(prefix);
+         it != fCounts.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
+        total += it->second;
+    return total;
+}
+
+} // namespace oxtiva::sim

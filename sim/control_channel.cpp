@@ -1,0 +1,84 @@
+#include "control_channel.h"
+
+#include "simulator.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace oxtiva::sim {
+
+namespace {
+
+// Splits off the first blank-separated word; the rest keeps its inner blanks.
+std::string NextWord(std::string& rest)
+{
+    const auto start = rest.find_first_not_of(' ');
+    if (start == std::string::npos) {
+        rest.clear();
+        return {};
+    }
+    const auto end = rest.find(' ', start);
+    std::string word = rest.substr(start, end == std::string::npos ? end : end - start);
+    rest = end == std::string::npos ? std::string() : rest.substr(end + 1);
+    return word;
+}
+
+std::string AnswerFault(std::string rest, TSimulator& simulator)
+{
+    const std::string instrument = NextWord(rest);
+    const std::string name = NextWord(rest);
+    TInstrumentLink* link = simulator.Link(instrument);
+    if (!link) return "error unknown instrument " + instrument;
+    auto fault = FaultFromName(name);
+    if (!fault || !rest.empty()) return "error unknown fault " + name;
+    std::string error;
+    if (!link->SetFault(*fault, error)) return "error " + error;
+    return "ok";
+}
+
+std::string AnswerCount(std::string rest, TSimulator& simulator)
+{
+    // The prefix is everything after "count smu ", blanks and quotes included.
+    const std::string instrument = NextWord(rest);
+    TInstrumentLink* link = simulator.Link(instrument);
+    if (!link) return "error unknown instrument " + instrument;
+    return std::to_string(link->Log().Count(rest));
+}
+
+std::string AnswerSet(std::string rest, TSimulator& simulator)
+{
+    const std::string what = NextWord(rest);
+    const std::string text = NextWord(rest);
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || !rest.empty())
+        return "error bad value " + text;
+    simulator.AdvanceModel();
+    if (what == "temp" && value > -273.15) simulator.Cell().SetTempC(value);
+    else if (what == "cold" && value > -273.15) simulator.Cell().SetColdC(value);
+    else if (what == "po2" && value > 0) simulator.Cell().SetPO2(value);
+    else return "error cannot set " + what + " to " + text;
+    return "ok";
+}
+
+} // namespace
+
+std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
+{
+    std::string rest = line;
+    const std::string verb = NextWord(rest);
+    if (verb == "fault") return AnswerFault(rest, simulator);
+    if (verb == "count") return AnswerCount(rest, simulator);
+    if (verb == "state" && rest.find_first_not_of(' ') == std::string::npos)
+        return simulator.StateLine();
+    if (verb == "set") return AnswerSet(rest, simulator);
+    if (verb == "last") {
+        TInstrumentLink* link = simulator.Link(NextWord(rest));
+        if (link && rest.empty()) return link->Log().Last();
+    }
+    return "error unknown control line: " + line;
+}
+
+} // namespace oxtiva::sim

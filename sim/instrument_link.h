@@ -1,0 +1,75 @@
+#pragma once
+
+#include "command_log.h"
+#include "fault_mode.h"
+#include "instrument.h"
+#include "line_splitter.h"
+#include "pty_endpoint.h"
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace oxtiva::sim {
+
+using TSimClock = std::chrono::steady_clock;
+
+struct TLinkTiming {
+    int latencyMs = 0;
+    bool modelWireTime = false;
+};
+
+// One instrument on its serial line: receives command lines, has the instrument execute
+// them, shapes the replies by the fault mode and sends each when it falls due.
+class TInstrumentLink {
+public:
+    TInstrumentLink(std::string linkPath, TInstrument& instrument, bool isSourceMeter,
+                    TLinkTiming timing);
+
+    bool Open(std::string& error);
+    void Close() { fEndpoint.Close(); }
+
+    // Reads and executes what has arrived; beforeCommand runs before each command line
+    // (the model is brought up to the moment of the command).
+    void Receive(TSimClock::time_point now, const std::function<void()>& beforeCommand);
+    void SendDueReplies(TSimClock::time_point now);
+    std::optional<TSimClock::time_point> NextDue() const;
+
+    // A line without a client reports hang-up all the time, so it is not polled but
+    // looked at on a short timer.
+    bool WorthPolling() const { return fEndpoint.IsOpen() && fEndpoint.ClientPresent(); }
+    bool IsOpen() const { return fEndpoint.IsOpen(); }
+    int Fd() const { return fEndpoint.Fd(); }
+
+    // Sets the fault mode: "vanish" closes the line, any other mode reopens a vanished one.
+    bool SetFault(TFault fault, std::string& error);
+    TFault Fault() const { return fFault; }
+
+    const TCommandLog& Log() const { return fLog; }
+    long long UnknownCommands() const { return fUnknown; }
+    bool Verbose = false;
+
+private:
+    struct TPending {
+        TSimClock::time_point due;
+        std::string bytes;
+    };
+
+    void HandleLine(const std::string& line, TSimClock::time_point now);
+    TSimClock::duration WireTime(std::size_t bytes) const;
+
+    std::string fLinkPath;
+    TInstrument& fInstrument;
+    bool fIsSourceMeter;
+    TLinkTiming fTiming;
+    TPtyEndpoint fEndpoint;
+    TLineSplitter fSplitter;
+    TCommandLog fLog;
+    TFault fFault = TFault::None;
+    std::deque<TPending> fPending;
+    long long fUnknown = 0;
+};
+
+} // namespace oxtiva::sim

@@ -1,0 +1,162 @@
+#include "sim_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+namespace oxtiva::sim {
+
+namespace {
+
+bool ToDouble(const std::string& text, double& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end && *end == '\0' && errno == 0 && std::isfinite(value);
+}
+
+bool ToUnsigned(const std::string& text, unsigned long long& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoull(text.c_str(), &end, 10);
+    return !text.empty() && text[0] != '-' && end && *end == '\0' && errno == 0;
+}
+
+// Applies one option that takes a value; false when the value is unusable.
+bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
+{
+    double number = 0;
+    unsigned long long whole = 0;
+    if (name == "--smu-link") o.smuLink = value;
+    else if (name == "--dmm-link") o.dmmLink = value;
+    else if (name == "--fault-smu") o.faultSmu = value;
+    else if (name == "--fault-dmm") o.faultDmm = value;
+    else if (name == "--time-scale") {
+        if (!ToDouble(value, number) || number < 0) return false;
+        o.timeScale = number;
+    } else if (name == "--noise") {
+        if (!ToDouble(value, number) || number < 0) return false;
+        o.noise = number;
+    } else if (name == "--latency-ms") {
+        if (!ToUnsigned(value, whole) || whole > 600000) return false;
+        o.latencyMs = static_cast<int>(whole);
+    } else if (name == "--seed") {
+        if (!ToUnsigned(value, whole)) return false;
+        o.seed = whole;
+    } else return false;
+    return true;
+}
+
+bool IsValueOption(std::string_view name)
+{
+    for (std::string_view known : {"--smu-link", "--dmm-link", "--fault-smu", "--fault-dmm",
+                                   "--time-scale", "--noise", "--latency-ms", "--seed"})
+        if (name == known) return true;
+    return false;
+}
+
+} // namespace
+
+std::optional<TSimOptions> ParseOptions(int argc, char** argv, std::string& error)
+{
+    TSimOptions o;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasInlineValue = false;
+        if (auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            hasInlineValue = true;
+        }
+        if (arg == "--help" || arg == "-h") o.help = true;
+        else if (arg == "--model-wire-time") o.modelWireTime = true;
+        else if (arg == "--verbose") o.verbose = true;
+        else if (IsValueOption(arg)) {
+            if (!hasInlineValue) {
+                if (i + 1 >= argc) {
+                    error = "option " + arg + " needs a value";
+                    return std::nullopt;
+                }
+                value = argv[++i];
+            }
+            if (!ApplyValue(o, arg, value)) {
+                error = "bad value for " + arg + ": " + value;
+                return std::nullopt;
+            }
+        } else {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        }
+    }
+    if (!o.help && (o.smuLink.empty() || o.dmmLink.empty())) {
+        error = "--smu-link and --dmm-link are required";
+        return std::nullopt;
+    }
+    return o;
+}
+
+std::string HelpText()
+{
+    return R"(oxtiva-cellsim: a simulated oxygen pump cell behind a SourceMeter 2401 and a
+MultiMeter 2000 with a scanner card, each on its own pseudo-terminal.
+
+Usage: oxtiva-cellsim --smu-link PATH --dmm-link PATH [options]
+
+Options:
+  --smu-link PATH      symlink to create for the SourceMeter's serial line (required)
+  --dmm-link PATH      symlink to create for the MultiMeter's serial line (required)
+  --time-scale X       model seconds per wall-clock second (default 1; 0 freezes the model)
+  --latency-ms N       delay every reply by N ms (default 0: reply at once)
+  --model-wire-time    also delay every reply by the time the command and the reply
+                       take on the wire at 10 bits per byte (SMU 57600, DMM 19200 baud)
+  --seed N             seed of the reproducible measurement noise (default 1)
+  --noise X            scale of the measurement noise (default 1; 0 gives exact readings)
+  --fault-smu NAME     start the SourceMeter in fault mode NAME (see below)
+  --fault-dmm NAME     start the MultiMeter in fault mode NAME (see below)
+  --verbose            report unknown commands on stderr
+  --help               this text
+
+Once both links exist the simulator prints "ready". It serves until stdin closes, it
+reads "quit", or it gets SIGTERM/SIGINT/SIGHUP; it removes its links on exit.
+
+Instrument lines: commands end in CR (LF is accepted too); replies end in CR. Compound
+commands are split at ";". Unknown commands are ignored and counted (state keys
+smu_unknown, dmm_unknown). A reply that falls due while no client holds the line open
+is dropped, so it cannot reach the next client.
+
+Control lines on stdin, each answered by one line on stdout:
+  fault smu|dmm NAME   set a fault mode; answer "ok". NAME is one of:
+      none           normal behaviour (also brings a vanished line back)
+      no-reply       executes and counts commands, answers no query
+      junk           answers every query with non-numeric text
+      half           answers with the first half of the reply (rounded down), no CR
+      overflow       answers readings with "+9.9E37" (SMU: "+9.9E37,+9.9E37")
+      three-fields   SMU only: readings carry a third comma field
+      silent         counts commands but neither executes nor answers them
+      front-inputs   DMM only: ":SYST:FRSW?" answers "1"
+      vanish         removes the link and closes the pseudo-terminal; any other mode
+                     brings a new pseudo-terminal and link back
+  count smu|dmm PREFIX how many received command lines (without CR) start with PREFIX
+  last smu|dmm         the last received command line (empty line when none)
+  state                key=value pairs: time_s temp_c po2_atm flush_po2_atm pump_i_a
+                       pump_v_v source(curr|volt) level output oxide_delta, then
+                       cold_c vprot_v iprot_a smu_unknown dmm_unknown.
+                       oxide_delta is the oxygen the sample has given off (mol).
+  set temp C           cell temperature, degrees C
+  set po2 ATM          cell pO2; the oxide sample is put in equilibrium with it too
+  set cold C           cold-end (thermistor) temperature, degrees C
+  quit                 answer "bye" and exit
+Any other line is answered with "error <text>".
+
+Readings: SMU ":READ?" gives "+V.VVVVVVE+XX,+I.IIIIIIE+XX" (pump voltage, current);
+DMM ":READ?" gives "+D.DDDDDDDDE+XX": channel 3 with function RES the thermistor
+resistance, channel 1 with VOLT:DC the type S thermocouple EMF, channel 2 with
+VOLT:DC the oxygen sensor voltage; anything else "+9.9E37".
+)";
+}
+
+} // namespace oxtiva::sim

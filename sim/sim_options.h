@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace oxtiva::sim {
+
+// How the simulator was asked to behave, from its command line.
+struct TSimOptions {
+    std::string smuLink;
+    std::string dmmLink;
+    double timeScale = 1.0;
+    int latencyMs = 0;
+    bool modelWireTime = false;
+    unsigned long long seed = 1;
+    double noise = 1.0;
+    std::string faultSmu = "none";
+    std::string faultDmm = "none";
+    bool verbose = false;
+    bool help = false;
+};
+
+// Parses argv; on a bad or missing option returns nothing and sets error.
+std::optional<TSimOptions> ParseOptions(int argc, char** argv, std::string& error);
+
+// The text printed for --help: every option and every control line.
+std::string HelpText();
+
+} // namespace oxtiva::sim

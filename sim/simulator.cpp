@@ -1,0 +1,72 @@
+#include "simulator.h"
+
+#include <cstdio>
+
+namespace oxtiva::sim {
+
+TSimulator::TSimulator(const TSimOptions& options)
+    : fOptions(options), fNoise(options.seed, options.noise), fSmu(fCell, fNoise),
+      fDmm(fCell, fNoise),
+      fSmuLink(options.smuLink, fSmu, true, {options.latencyMs, options.modelWireTime}),
+      fDmmLink(options.dmmLink, fDmm, false, {options.latencyMs, options.modelWireTime}),
+      fLastAdvance(TSimClock::now())
+{
+    fSmuLink.Verbose = options.verbose;
+    fDmmLink.Verbose = options.verbose;
+}
+
+bool TSimulator::Open(std::string& error)
+{
+    for (auto [link, name] : {std::pair {&fSmuLink, &fOptions.faultSmu},
+                              std::pair {&fDmmLink, &fOptions.faultDmm}}) {
+        auto fault = FaultFromName(*name);
+        if (!fault) {
+            error = "unknown fault " + *name;
+            return false;
+        }
+        if (!link->Open(error) || !link->SetFault(*fault, error)) return false;
+    }
+    return true;
+}
+
+void TSimulator::Close()
+{
+    fSmuLink.Close();
+    fDmmLink.Close();
+}
+
+void TSimulator::AdvanceModel()
+{
+    const auto now = TSimClock::now();
+    const double wallSeconds = std::chrono::duration<double>(now - fLastAdvance).count();
+    fLastAdvance = now;
+    fCell.Advance(wallSeconds * fOptions.timeScale, fSmu.Drive());
+}
+
+TInstrumentLink* TSimulator::Link(const std::string& name)
+{
+    if (name == "smu") return &fSmuLink;
+    if (name == "dmm") return &fDmmLink;
+    return nullptr;
+}
+
+std::string TSimulator::StateLine()
+{
+    AdvanceModel();
+    const TPumpDrive& drive = fSmu.Drive();
+    const TPumpElectrical pump = fCell.Pump(drive);
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "time_s=%.10g temp_c=%.10g po2_atm=%.10g flush_po2_atm=%.10g "
+                  "pump_i_a=%.10g pump_v_v=%.10g source=%s level=%.10g output=%d "
+                  "oxide_delta=%.10g cold_c=%.10g vprot_v=%.10g iprot_a=%.10g "
+                  "smu_unknown=%lld dmm_unknown=%lld",
+                  fCell.TimeS(), fCell.TempC(), fCell.PO2(), fCell.FlushPO2(), pump.current,
+                  pump.voltage, drive.voltageSource ? "volt" : "curr",
+                  drive.voltageSource ? drive.voltageLevel : drive.currentLevel,
+                  drive.output ? 1 : 0, fCell.OxideDelta(), fCell.ColdC(), drive.voltageLimit,
+                  drive.currentLimit, fSmuLink.UnknownCommands(), fDmmLink.UnknownCommands());
+    return text;
+}
+
+} // namespace oxtiva::sim

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "cell_model.h"
+#include "instrument.h"
+
+namespace oxtiva::sim {
+
+class TMeasurementNoise;
+
+// The SourceMeter 2401 driving the pump: source function and levels, compliance
+// (protection) levels, output switch, and ":READ?" of pump voltage and current.
+class TSourceMeter : public TInstrument {
+public:
+    TSourceMeter(const TCellModel& cell, TMeasurementNoise& noise) : fCell(cell), fNoise(noise) {}
+    const char* Name() const override { return "smu"; }
+    int BaudRate() const override { return 57600; }
+    bool Execute(const TScpiCommand& command, std::vector<TReply>& replies) override;
+
+    const TPumpDrive& Drive() const { return fDrive; }
+
+private:
+    bool ExecuteSource(const TScpiCommand& command);
+    bool ExecuteSense(const TScpiCommand& command);
+    TReply Reading();
+
+    const TCellModel& fCell;
+    TMeasurementNoise& fNoise;
+    TPumpDrive fDrive;
+};
+
+} // namespace oxtiva::sim
