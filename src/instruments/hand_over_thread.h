@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+
+namespace oxtiva
+{
+
+// A worker thread whose results reach the shared state only through hand-overs that run
+// on the main thread (where this object lives) while the worker waits. Owners stop a
+// worker through its request fields and delete it once it reports IsStopped; deleting a
+// worker that still runs is safe too, it just ends without further hand-overs.
+class THandOverThread : public QThread
+{
+  public:
+    explicit THandOverThread(QObject* parent = nullptr) : QThread(parent) {}
+    ~THandOverThread() override;
+
+  protected:
+    // Runs handOver on the main thread and waits for it. Returns false, without blocking,
+    // once teardown has begun.
+    bool RunHandOver(const std::function<void()>& handOver);
+
+    bool TearingDown() const { return fTearingDown.load(); }
+
+    // Ends the worker without running further hand-overs and waits for run() to return.
+    // Derived destructors call it first, while the fields the worker uses still exist.
+    void Abandon();
+
+  private:
+    std::atomic<bool> fTearingDown{false};
+};
+
+} // namespace oxtiva

@@ -1,0 +1,275 @@
+#include "instruments/thread2401.h"
+
+#include "instruments/serial_port.h"
+#include "instruments/smu_commands.h"
+#include "records/number_format.h"
+
+namespace oxtiva
+{
+
+namespace
+{
+
+constexpr unsigned long IdleMS = 1000;
+
+} // namespace
+
+TLogger& Thread2401Log()
+{
+    static TLogger logger(QStringLiteral("Thread 2401"));
+    return logger;
+}
+
+void InitializeSMU(const QString& aPort, double aCurrentLimit, double aVoltageLimit)
+{
+    TSerialPort com;
+    com.SetDebug(false);
+    com.Port = aPort;
+    const QList<QByteArray> commands = SmuSetupCommands(aCurrentLimit, aVoltageLimit);
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        com.Send2(commands[i], false);
+        if (i == SmuVoltageProtectionCommandIndex)
+            Thread2401Log().Send(QString::fromLatin1(commands[i]));
+    }
+}
+
+TThread2401::TThread2401(TSharedState& state, const THandOverInputs& inputs, QObject* parent)
+    : THandOverThread(parent), fState(state), fInputs(inputs)
+{
+}
+
+TThread2401::~TThread2401()
+{
+    Abandon();
+}
+
+void TThread2401::run()
+{
+    TLogger& L = Thread2401Log();
+    L.EnterMethod(QStringLiteral("Execute"));
+    TSerialPort com;
+    com.Port = Port;
+    com.L.SetDestination(L.Destination());
+    com.SetDebug(false);
+    fIsStopped = false;
+    com.Send2(QByteArray(":INIT\r"), true);
+    while (!fToStop && !TearingDown()) {
+        fMeasurementsOK = false;
+        IdleWhilePaused();
+        if (fToStop || TearingDown()) break;
+        ActivePass(com);
+    }
+    SendFinalSourceCommand(com);
+    fIsStopped = true;
+    L.ExitMethod(QStringLiteral("Execute"));
+}
+
+// No instrument traffic while paused; one hand-over a second takes over new requests,
+// a stop request included.
+void TThread2401::IdleWhilePaused()
+{
+    while (fModeIntegrator == TMode::Paused && !fToStop && !TearingDown()) {
+        Thread2401Log().Send(QStringLiteral("Mode: Paused"));
+        for (unsigned long slept = 0; slept < IdleMS && !TearingDown(); slept += 50)
+            QThread::msleep(50);
+        HandOver();
+    }
+}
+
+void TThread2401::ActivePass(TSerialPort& com)
+{
+    TLogger& L = Thread2401Log();
+    L.EnterMethod(QStringLiteral("Execute main loop starts (ToStop = false)"));
+    com.SetDebug(false);
+    SendSourceCommand(com);
+    const bool handedOver = ReadPump(com) && HandOver();
+    // Without a good reading there is no hand-over; a stop request must not wait for a
+    // reading that a dead instrument will never give.
+    if (!handedOver && fToStopEx.load()) HandOver();
+    L.ExitMethod(QStringLiteral("Execute main loop ends"));
+}
+
+void TThread2401::SendSourceCommand(TSerialPort& com)
+{
+    TLogger& L = Thread2401Log();
+    if (fModeIntegrator == TMode::SetCurrent) {
+        L.Send(QStringLiteral("Mode: GS"));
+        com.Send2(SourceCurrentCommand(fGSCurrentS), false);
+        return;
+    }
+    if (fModeIntegrator == TMode::Uninitialized || fModeIntegrator == TMode::Paused) return;
+    L.Send(QStringLiteral("Mode: PS"));
+    const QString level = QString::fromLatin1(fSourceVoltageDesiredS);
+    const TSerialResponse r = com.Send2(SourceVoltageCommand(fSourceVoltageDesiredS), false);
+    if (!r.Status.isEmpty()) {
+        L.Send(QStringLiteral("Failed to adjust source voltage to ") + level);
+        L.Send(QStringLiteral("Serial port response: ") + QString::fromLatin1(r.Status));
+        return;
+    }
+    fSourceVoltageUsed = fSourceVoltageDesired.load();
+    L.Send(QStringLiteral("Adjusted source voltage to ") + level);
+}
+
+bool TThread2401::ReadPump(TSerialPort& com)
+{
+    TLogger& L = Thread2401Log();
+    const TSerialResponse r = com.Send2(QByteArray(":READ?\r"), true);
+    if (!r.Status.isEmpty()) {
+        L.Send(QStringLiteral("Reading SMU failed"));
+        return false;
+    }
+    fResponse = r.Response;
+    fResponseTime = NowDays();
+    const QList<QByteArray> fields = SplitReadingFields(fResponse);
+    if (fields.size() != 2) {
+        L.Send(QStringLiteral("Wrong amount of readings from instrument"));
+        return false;
+    }
+    const int eV = ScpiConversionErrorPosition(QString::fromLatin1(fields[0]), fVoltageMeasured);
+    const int eC = ScpiConversionErrorPosition(QString::fromLatin1(fields[1]), fCurrentMeasured);
+    if (L.Enabled())
+        L.Send(QStringLiteral("Pump voltage: ") + FormatGeneral(fVoltageMeasured) +
+               QStringLiteral(" Current: ") + FormatGeneral(fCurrentMeasured));
+    if (eV != 0 || eC != 0) {
+        L.Send(QStringLiteral("Val failure eV:") + QString::number(eV) + QStringLiteral(" eC:") +
+               QString::number(eC));
+        return false;
+    }
+    // The instrument's overflow value would swamp a whole data point's mean.
+    if (IsOverflowReading(fVoltageMeasured) || IsOverflowReading(fCurrentMeasured)) {
+        L.Send(QStringLiteral("Overflow reading from instrument"));
+        return false;
+    }
+    fMeasurementsOK = true;
+    return true;
+}
+
+// The owner sets GSCurrent to 0 before it asks for the stop, so this leaves the pump as
+// a 0 A source with the output on, whatever the working mode was. A thread torn down
+// without a stop request never read that value and falls back to 0 A itself.
+void TThread2401::SendFinalSourceCommand(TSerialPort& com)
+{
+    const QByteArray level = fToStop ? fGSCurrentS : CurrentLevelText(0);
+    Thread2401Log().Send(QStringLiteral("Stopping: current source at ") +
+                         QString::fromLatin1(level));
+    com.Send2(SourceCurrentCommand(level), false);
+}
+
+bool TThread2401::HandOver()
+{
+    return RunHandOver([this] { UpdateResults(); });
+}
+
+// On the main thread, while the worker waits.
+void TThread2401::UpdateResults()
+{
+    TLogger& L = Thread2401Log();
+    L.EnterMethod(QStringLiteral("UpdateResults"));
+    TakeOverMode();
+    ChooseSourceLevels();
+    if (fModeIntegrator == TMode::Paused || !fMeasurementsOK)
+        L.Send(QStringLiteral("Thread was paused or bad data"));
+    else
+        IntegrateReading();
+    L.ExitMethod(QStringLiteral("UpdateResults"));
+}
+
+// A pause takes effect at once and discards the running point; any other requested mode
+// becomes the working mode only between data points.
+void TThread2401::TakeOverMode()
+{
+    fToStop = fToStopEx.load();
+    fMode = fModeEx.load();
+    if (fMode == TMode::Paused) {
+        fModeIntegrator = TMode::Paused;
+        DiscardDataPoint();
+    }
+    if (fState.SyncI) {
+        Thread2401Log().SendValue(QStringLiteral("IntegrateI.DurationS: "),
+                                  fState.SyncI->DurationS());
+        return;
+    }
+    if (fModeIntegrator != fMode) {
+        fState.StepStartTime = NowDays();
+        fModeIntegrator = fMode;
+        if (fState.StartTime == 0) fState.StartTime = NowDays();
+    }
+    Thread2401Log().Send(QStringLiteral("Between integrations"));
+}
+
+void TThread2401::ChooseSourceLevels()
+{
+    TSourceVoltage source;
+    switch (fModeIntegrator) {
+    case TMode::SetVoltage:
+        source = ClampedSourceVoltage(fInputs.SetVoltageMillivolts() / 1000.0);
+        break;
+    case TMode::PIDSet:
+    case TMode::PIDStep:
+        source = ClampedSourceVoltage(fState.PID.FeedBack());
+        break;
+    case TMode::PPS:
+        source = ClampedSourceVoltage(fState.PID.Setpoint());
+        break;
+    default:
+        break;
+    }
+    fSourceVoltageDesired = source.Value;
+    fSourceVoltageDesiredS = source.Text;
+    fGSCurrent = fState.GSCurrent;
+    fGSCurrentS = CurrentLevelText(fGSCurrent);
+}
+
+// An averager created here takes no value: the reading only opens the interval that the
+// next one weighs.
+void TThread2401::IntegrateReading()
+{
+    if (!fState.SyncI)
+        fState.SyncI = std::make_unique<TDataSynchronizer>(fResponseTime, QStringLiteral("I"));
+    else
+        fState.SyncI->Add(fResponseTime, fCurrentMeasured);
+    fState.PID.SetCurrentApplied(fCurrentMeasured);
+    if (!fState.SyncV)
+        fState.SyncV = std::make_unique<TDataSynchronizer>(fResponseTime, QStringLiteral("V"));
+    else
+        fState.SyncV->Add(fResponseTime, fVoltageMeasured);
+    if (DataPointComplete()) PublishDataPoint();
+}
+
+// The temperature averager comes from the multimeter thread; a point waits for it.
+bool TThread2401::DataPointComplete() const
+{
+    return fState.SyncI->DurationS() > fState.DataPointLength && fState.SyncV->DurationS() > 0 &&
+           fState.SyncT && fState.SyncT->DurationS() > 0;
+}
+
+void TThread2401::PublishDataPoint()
+{
+    TDataPointRec& point = fState.DataPoint;
+    point.PumpV = fState.SyncV->Sum() / fState.SyncV->DurationS();
+    point.PumpI = fState.SyncI->Average();
+    Thread2401Log().SendValue(QStringLiteral("Pump current "), point.PumpI);
+    point.Temp = fState.SyncT->Sum() / fState.SyncT->DurationS();
+    point.Duration = (fState.SyncI->TimeMax() - fState.StepStartTime) * SecondsPerDay;
+    point.Mode = static_cast<int>(fModeIntegrator) + 10;
+    // Without a pO2 mean the point keeps the last one and the averager runs on.
+    if (fState.SyncpO2 && fState.SyncpO2->DurationS() > 0) {
+        point.CellpO2 = fState.SyncpO2->Sum() / fState.SyncpO2->DurationS();
+        point.CellpO2Valid = true;
+        fState.SyncpO2.reset();
+    }
+    fState.SyncI.reset();
+    fState.SyncV.reset();
+    fState.SyncT.reset();
+    point.Ready = true;
+}
+
+void TThread2401::DiscardDataPoint()
+{
+    fState.SyncI.reset();
+    fState.SyncV.reset();
+    fState.SyncT.reset();
+    fState.SyncpO2.reset();
+}
+
+} // namespace oxtiva

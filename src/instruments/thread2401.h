@@ -1,0 +1,96 @@
+#pragma once
+
+#include "control/modes.h"
+#include "control/shared_state.h"
+#include "instruments/hand_over_inputs.h"
+#include "instruments/hand_over_thread.h"
+#include "records/date_time.h"
+#include "records/logging.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+
+namespace oxtiva
+{
+
+class TSerialPort;
+
+// The unit logger of the pump side, "Thread 2401", switched off until somebody switches
+// it on. Every line of the set-up and of the pump thread goes here.
+TLogger& Thread2401Log();
+
+// Sends the SourceMeter's set-up sequence on the named port without awaiting replies.
+// Leaves the instrument as a 0 A current source with its output on.
+void InitializeSMU(const QString& aPort, double aCurrentLimit, double aVoltageLimit);
+
+// The pump worker: sources the pump in the working mode, reads voltage and current as
+// fast as the instrument answers, and hands every good reading over to the current and
+// voltage averagers. Its hand-over publishes DataPoint once the current averager spans
+// more than DataPointLength. The owner asks for a mode with SetModeEx, which becomes the
+// working mode between data points (a pause at once); to stop it sets GSCurrent to 0,
+// SetModeEx(SetCurrent) and SetToStopEx(true), then deletes the thread once IsStopped(),
+// running its event loop meanwhile. Whatever mode it was in, the thread's last command
+// is the current-source command at GSCurrent, so the cell is not left driven.
+class TThread2401 : public THandOverThread
+{
+  public:
+    TThread2401(TSharedState& state, const THandOverInputs& inputs, QObject* parent = nullptr);
+    ~TThread2401() override;
+
+    TMode ModeEx() const { return fModeEx.load(); }
+    void SetModeEx(TMode mode) { fModeEx = mode; }
+    bool ToStopEx() const { return fToStopEx.load(); }
+    void SetToStopEx(bool value) { fToStopEx = value; }
+    bool IsStopped() const { return fIsStopped.load(); }
+    float SourceVoltageDesired() const { return fSourceVoltageDesired.load(); }
+    float SourceVoltageUsed() const { return fSourceVoltageUsed.load(); }
+
+    QString Port; // set before start()
+
+  protected:
+    void run() override;
+
+  private:
+    void IdleWhilePaused();
+    void ActivePass(TSerialPort& com);
+    void SendSourceCommand(TSerialPort& com);
+    bool ReadPump(TSerialPort& com);
+    void SendFinalSourceCommand(TSerialPort& com);
+    bool HandOver();
+
+    void UpdateResults();
+    void TakeOverMode();
+    void ChooseSourceLevels();
+    void IntegrateReading();
+    bool DataPointComplete() const;
+    void PublishDataPoint();
+    void DiscardDataPoint();
+
+    TSharedState& fState;
+    const THandOverInputs& fInputs;
+
+    std::atomic<bool> fToStopEx{false};
+    std::atomic<TMode> fModeEx{TMode::Uninitialized};
+    std::atomic<bool> fIsStopped{false};
+    std::atomic<float> fSourceVoltageDesired{0};
+    std::atomic<float> fSourceVoltageUsed{0};
+
+    // Written in the hand-over, read by the worker between hand-overs.
+    bool fToStop = false;
+    TMode fMode = TMode::Paused;
+    TMode fModeIntegrator = TMode::Paused;
+    QByteArray fSourceVoltageDesiredS = "0";
+    double fGSCurrent = 0; // microamperes
+    QByteArray fGSCurrentS = "0.000000";
+
+    // Written by the worker, read by the hand-over while the worker waits.
+    QByteArray fResponse;
+    TDateTime fResponseTime = 0;
+    double fVoltageMeasured = 0;
+    double fCurrentMeasured = 0;
+    bool fMeasurementsOK = false;
+};
+
+} // namespace oxtiva

@@ -1,0 +1,302 @@
+// The pump thread, with the multimeter thread beside it, against the simulated cell.
+#include "instruments/thread2000.h"
+#include "instruments/thread2401.h"
+#include "support/cell_sim.h"
+#include "support/qstring_printer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace oxtiva;
+using oxtiva::testing::TCellSim;
+using oxtiva::testing::TCellSimOptions;
+
+namespace
+{
+
+const QString ZeroCurrentCommand =
+    QStringLiteral(":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000000;:OUTPUT:STATE 1");
+
+struct TInputs : THandOverInputs {
+    double Override = 0;
+    int Millivolts = 0;
+    double CellTemperatureOverride() const override { return Override; }
+    int SetVoltageMillivolts() const override { return Millivolts; }
+};
+
+// Waits with the event loop running, as the window does: the hand-overs need it.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void RunEventsFor(int ms)
+{
+    WaitFor([] { return false; }, ms);
+}
+
+TCellSimOptions Options(double timeScale)
+{
+    TCellSimOptions options;
+    options.timeScale = timeScale;
+    options.extraArgs = {QStringLiteral("--noise"), QStringLiteral("0")};
+    return options;
+}
+
+// Both instruments set up and both workers running, the pump paused, one-second points.
+class TPumpRig
+{
+  public:
+    explicit TPumpRig(double timeScale = 10) : Sim(Options(timeScale))
+    {
+        State.DataPointLength = 1;
+        InitializeMultimeter(Sim.DmmPort());
+        InitializeSMU(Sim.SmuPort(), 0.001, 0.9);
+        Dmm = std::make_unique<TThread2000>(State, Inputs);
+        Dmm->Port = Sim.DmmPort();
+        Dmm->SetToPauseEx(false);
+        Dmm->start();
+        Smu = std::make_unique<TThread2401>(State, Inputs);
+        Smu->Port = Sim.SmuPort();
+        Smu->SetModeEx(TMode::Paused);
+        Smu->start();
+    }
+    ~TPumpRig()
+    {
+        StopPump(10000);
+        Dmm->SetToPauseEx(false);
+        Dmm->SetToStopEx(true);
+        WaitFor([this] { return Dmm->IsStopped(); }, 10000);
+    }
+
+    // The owner's stop: 0 µA in the current-source mode, then the stop request.
+    bool StopPump(int timeoutMs)
+    {
+        State.GSCurrent = 0;
+        Smu->SetModeEx(TMode::SetCurrent);
+        Smu->SetToStopEx(true);
+        return WaitFor([this] { return Smu->IsStopped(); }, timeoutMs);
+    }
+
+    // Takes the next published point as the control cycle would.
+    bool NextPoint(TDataPointRec& point, int timeoutMs = 5000)
+    {
+        State.DataPoint.Ready = false;
+        if (!WaitFor([this] { return State.DataPoint.Ready; }, timeoutMs)) return false;
+        point = State.DataPoint;
+        State.DataPoint.Ready = false;
+        return true;
+    }
+
+    bool PointRunningFor(double seconds, int timeoutMs = 5000)
+    {
+        return WaitFor([&] { return State.SyncI && State.SyncI->DurationS() > seconds; },
+                       timeoutMs);
+    }
+
+    // The last command lands a moment after the write that sent it returned.
+    QString LastSmuCommandOnceSettled(const QString& expected)
+    {
+        QString last;
+        WaitFor([&] { return (last = Sim.Command(QStringLiteral("last smu"))) == expected; }, 1000);
+        return last;
+    }
+
+    int SmuCount(const QString& prefix)
+    {
+        return Sim.Command(QStringLiteral("count smu ") + prefix).toInt();
+    }
+
+    TCellSim Sim;
+    TInputs Inputs;
+    TSharedState State;
+    std::unique_ptr<TThread2000> Dmm;
+    std::unique_ptr<TThread2401> Smu;
+};
+
+TEST(Thread2401Sim, PublishedPointHoldsTheTimeWeightedMeansOfTheCell)
+{
+    TPumpRig rig(0); // a frozen model: every reading of a point is the same
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("set temp 750")), QStringLiteral("ok"));
+    rig.State.GSCurrent = 100;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    TDataPointRec first, second;
+    ASSERT_TRUE(rig.NextPoint(first));
+    ASSERT_TRUE(rig.NextPoint(second));
+    auto cell = rig.Sim.State();
+
+    EXPECT_EQ(first.Mode, 12);
+    EXPECT_EQ(second.Mode, 12);
+    EXPECT_NEAR(second.PumpI, 100e-6, 1e-9);
+    EXPECT_NEAR(second.PumpI, cell["pump_i_a"], 1e-9);
+    EXPECT_NEAR(second.PumpV, cell["pump_v_v"], 1e-6);
+    EXPECT_NEAR(second.Temp, 750, 0.5);
+    EXPECT_TRUE(second.CellpO2Valid);
+    EXPECT_NEAR(second.CellpO2 / cell["po2_atm"], 1, 0.01);
+    // Durations count from the mode change, so the second point is about twice as long.
+    EXPECT_GT(first.Duration, 1);
+    EXPECT_LT(first.Duration, 1.6);
+    EXPECT_GT(second.Duration, first.Duration + 1);
+    EXPECT_LT(second.Duration, first.Duration + 1.6);
+    EXPECT_GT(rig.State.StartTime, 0);
+    EXPECT_EQ(cell["source"], 0);
+    EXPECT_EQ(cell["level"], 100e-6);
+    EXPECT_DOUBLE_EQ(rig.State.PID.CurrentApplied(), cell["pump_i_a"]);
+}
+
+TEST(Thread2401Sim, RequestedModeBecomesTheWorkingModeOnlyBetweenPoints)
+{
+    TPumpRig rig;
+    rig.Inputs.Millivolts = 200;
+    rig.Smu->SetModeEx(TMode::SetVoltage);
+    TDataPointRec point;
+    ASSERT_TRUE(rig.NextPoint(point));
+    EXPECT_EQ(point.Mode, 13);
+    ASSERT_TRUE(rig.PointRunningFor(0.3));
+    rig.State.GSCurrent = 50;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    RunEventsFor(100);
+    EXPECT_EQ(rig.Sim.State()["source"], 1) << "the running point keeps its voltage source";
+
+    ASSERT_TRUE(rig.NextPoint(point));
+    EXPECT_EQ(point.Mode, 13);
+    EXPECT_GT(point.Duration, 2); // still counted from the start of the voltage step
+    ASSERT_TRUE(rig.NextPoint(point));
+    EXPECT_EQ(point.Mode, 12);
+    EXPECT_LT(point.Duration, 1.6); // the mode change restarted the step clock
+    auto cell = rig.Sim.State();
+    EXPECT_EQ(cell["source"], 0);
+    EXPECT_EQ(cell["level"], 50e-6);
+}
+
+TEST(Thread2401Sim, PauseDiscardsTheRunningPointAndStopsInstrumentTraffic)
+{
+    TPumpRig rig;
+    rig.State.GSCurrent = 20;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    ASSERT_TRUE(rig.PointRunningFor(0.5));
+    rig.Smu->SetModeEx(TMode::Paused);
+    ASSERT_TRUE(WaitFor([&] { return !rig.State.SyncI && !rig.State.SyncV; }, 2000));
+    const int reads = rig.SmuCount(QStringLiteral(":READ?"));
+    rig.State.DataPoint.Ready = false;
+    RunEventsFor(2000); // longer than a point
+    EXPECT_FALSE(rig.State.DataPoint.Ready);
+    EXPECT_FALSE(rig.State.SyncI);
+    EXPECT_EQ(rig.SmuCount(QStringLiteral(":READ?")), reads);
+}
+
+TEST(Thread2401Sim, PausedThreadStopsWithoutAReadingAndLeavesZeroCurrent)
+{
+    TPumpRig rig;
+    RunEventsFor(1200);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(rig.StopPump(3000));
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_EQ(rig.SmuCount(QStringLiteral(":READ?")), 0);
+    EXPECT_EQ(rig.LastSmuCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
+}
+
+struct TActiveMode {
+    const char* name;
+    TMode mode;
+    QString sourcePrefix;
+};
+
+class StopFromActiveMode : public ::testing::TestWithParam<TActiveMode>
+{
+};
+
+TEST_P(StopFromActiveMode, LastCommandIsTheZeroCurrentSource)
+{
+    TPumpRig rig;
+    rig.State.GSCurrent = 200;
+    rig.Inputs.Millivolts = 300;
+    rig.State.PID.SetSetpoint(0.15);
+    rig.Smu->SetModeEx(GetParam().mode);
+    ASSERT_TRUE(WaitFor([&] { return rig.SmuCount(GetParam().sourcePrefix) > 2; }, 5000));
+    ASSERT_TRUE(rig.StopPump(3000));
+    EXPECT_EQ(rig.LastSmuCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
+    auto cell = rig.Sim.State();
+    EXPECT_EQ(cell["source"], 0);
+    EXPECT_EQ(cell["level"], 0);
+    EXPECT_EQ(cell["output"], 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, StopFromActiveMode,
+    ::testing::Values(TActiveMode{"SetCurrent", TMode::SetCurrent,
+                                  QStringLiteral(":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000200")},
+                      TActiveMode{"SetVoltage", TMode::SetVoltage,
+                                  QStringLiteral(":SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.300000")},
+                      TActiveMode{"PIDSet", TMode::PIDSet, QStringLiteral(":SOUR:FUNC VOLT")},
+                      TActiveMode{"PPS", TMode::PPS,
+                                  QStringLiteral(":SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.150000")},
+                      TActiveMode{"Uninitialized", TMode::Uninitialized, QStringLiteral(":READ?")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class PumpFault : public ::testing::TestWithParam<const char*>
+{
+};
+
+// A misbehaving SourceMeter never feeds a point, never ends the thread by itself and
+// never keeps it from stopping.
+TEST_P(PumpFault, BadRepliesFeedNoPointAndTheThreadStillStops)
+{
+    const QString fault = QString::fromLatin1(GetParam());
+    TPumpRig rig;
+    rig.Inputs.Millivolts = 100;
+    rig.Smu->SetModeEx(TMode::SetVoltage);
+    TDataPointRec point;
+    ASSERT_TRUE(rig.NextPoint(point));
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault smu ") + fault), QStringLiteral("ok"));
+    RunEventsFor(300);
+    rig.State.DataPoint.Ready = false;
+    RunEventsFor(2500);
+    EXPECT_FALSE(rig.State.DataPoint.Ready);
+    EXPECT_FALSE(rig.Smu->IsStopped());
+
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(rig.StopPump(5000));
+    EXPECT_LT(clock.elapsed(), 3000);
+    if (fault != QLatin1String("silent") && fault != QLatin1String("vanish"))
+        EXPECT_EQ(rig.LastSmuCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, PumpFault,
+                         ::testing::Values("no-reply", "junk", "half", "overflow", "three-fields",
+                                           "silent", "vanish"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::erase(name, '-');
+                             return name;
+                         });
+
+TEST(Thread2401Sim, PointsResumeOnceTheInstrumentAnswersAgain)
+{
+    TPumpRig rig;
+    rig.State.GSCurrent = 10;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault smu no-reply")), QStringLiteral("ok"));
+    RunEventsFor(1500);
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault smu none")), QStringLiteral("ok"));
+    TDataPointRec point;
+    ASSERT_TRUE(rig.NextPoint(point));
+    EXPECT_EQ(point.Mode, 12);
+    EXPECT_NEAR(point.PumpI, 10e-6, 1e-9);
+}
+
+} // namespace
