@@ -1,0 +1,29 @@
+// The port list names every port in a form the transport accepts.
+#include "instruments/port_list.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <gtest/gtest.h>
+
+using namespace oxtiva;
+
+namespace
+{
+
+TEST(SerialPortList, EveryKnownSerialPortIsListedOnceByTheNameTheTransportOpens)
+{
+    const QStringList ports = AvailableSerialPorts();
+    EXPECT_EQ(ports.size(), QSerialPortInfo::availablePorts().size());
+    EXPECT_EQ(QStringList(ports).removeDuplicates(), 0);
+    for (const QString& port : ports) {
+#ifdef Q_OS_WIN
+        EXPECT_FALSE(QSerialPortInfo(port).isNull()) << port.toStdString();
+#else
+        EXPECT_TRUE(port.startsWith(QLatin1String("/dev/"))) << port.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(port)) << port.toStdString();
+#endif
+    }
+}
+
+} // namespace
