@@ -18,7 +18,8 @@
 #include <map>
 #include <vector>
 
-namespace {
+namespace
+{
 
 using oxtiva::TfrmOxtiva;
 
@@ -48,7 +49,8 @@ struct Experiment {
     }
     void GrowTo(int rows)
     {
-        while (window.StringGridData->RowCount() < rows) Pass();
+        while (window.StringGridData->RowCount() < rows)
+            Pass();
     }
 };
 
@@ -76,7 +78,11 @@ void BM_PassWithNewDataPoint(benchmark::State& state)
     Medians[static_cast<int>(state.range(0))] = median;
     state.counters["median_us"] = median;
 }
-BENCHMARK(BM_PassWithNewDataPoint)->Arg(1000)->Arg(200000)->Iterations(300)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PassWithNewDataPoint)
+    ->Arg(1000)
+    ->Arg(200000)
+    ->Iterations(300)
+    ->Unit(benchmark::kMicrosecond);
 
 // Heap bytes added per data point (grid row, graph vectors and plot data) over a month.
 void BM_MemoryPerDataPoint(benchmark::State& state)

@@ -11,15 +11,17 @@
 #include <array>
 #include <vector>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
 using Row = std::array<QString, 16>;
 
-const Row Captions = {"Duration, s", "Mode",       "Step",      "Cell T, ºC",
+const Row Captions = {"Duration, s", "Mode",       "Step",          "Cell T, ºC",
                       "Pump V, V",   "Pump I, A",  "Cell pO2, atm", "Flush pO2, atm",
-                      "RC pO2, %",   "Stable pO2", "Range pO2", "RC I, %",
-                      "Stable I",    "SP",         "Time",      "Cell pO2P, atm"};
+                      "RC pO2, %",   "Stable pO2", "Range pO2",     "RC I, %",
+                      "Stable I",    "SP",         "Time",          "Cell pO2P, atm"};
 
 struct Fixture {
     std::vector<Row> Rows{Captions, Row{}};
@@ -30,7 +32,8 @@ struct Fixture {
         Content.SampleName = "Ceria";
         Content.SampleFormula = "CeO2";
         Content.SavedAt = "2020-05-06 14:03";
-        for (int i = 0; i < DataFileVariableCount; ++i) Content.VariableValues[i] = QString::number(i);
+        for (int i = 0; i < DataFileVariableCount; ++i)
+            Content.VariableValues[i] = QString::number(i);
         Content.VariableValues[11] = "HT PIS 0317524";
         Content.VariableValues[12] = "29729.36789";
         Content.VariableValues[0] = "1E-5";
@@ -99,9 +102,11 @@ TEST(DataFile, WrittenFileHasTheFourSectionsLineByLine)
     EXPECT_EQ(lines[20], "HT PIS 0317524;         ;SID    ;Sensor ID");
     EXPECT_EQ(lines[21], "29729.36789;         ;SAx    ;Sensor Ax");
     EXPECT_EQ(lines[22], "13;         ;SBx    ;Senosr Bx");
-    EXPECT_EQ(lines[26], "17;\xBA" "C       ;Tl     ;Cold end temperature");
+    EXPECT_EQ(lines[26], "17;\xBA"
+                         "C       ;Tl     ;Cold end temperature");
     EXPECT_EQ(lines[38], "29;Alpha     ;       ;^0.25 leakage constant");
-    EXPECT_EQ(lines[39], "30;\xBA" "C        ;CTO    ;Cell temperature override");
+    EXPECT_EQ(lines[39], "30;\xBA"
+                         "C        ;CTO    ;Cell temperature override");
     EXPECT_EQ(lines[40], "");
     EXPECT_EQ(lines[41], "** NOTES ********************************************");
     EXPECT_EQ(lines[42], "");
@@ -110,7 +115,8 @@ TEST(DataFile, WrittenFileHasTheFourSectionsLineByLine)
     EXPECT_EQ(lines[45], "");
     EXPECT_EQ(lines[46], "** DATA *************************************************");
     EXPECT_EQ(lines[47], "");
-    EXPECT_EQ(lines[48], "Duration,s;Mode;Step;CellT,\xBA" "C;PumpV,V;PumpI,A;CellpO2,atm;"
+    EXPECT_EQ(lines[48], "Duration,s;Mode;Step;CellT,\xBA"
+                         "C;PumpV,V;PumpI,A;CellpO2,atm;"
                          "FlushpO2,atm;RCpO2,%;StablepO2;RangepO2;RCI,%;StableI;SP;Time;"
                          "CellpO2P,atm");
     EXPECT_EQ(lines[49], ";;;;;;;;;;;;;;;");
@@ -128,7 +134,9 @@ struct NotesCase {
     std::vector<QByteArray> lines; // between the empty line after NOTES and DATA
 };
 
-class NotesSection : public ::testing::TestWithParam<NotesCase> {};
+class NotesSection : public ::testing::TestWithParam<NotesCase>
+{
+};
 
 TEST_P(NotesSection, KeepsTheMemosLineBreaksAndAddsOneEmptyLine)
 {
@@ -141,19 +149,24 @@ TEST_P(NotesSection, KeepsTheMemosLineBreaksAndAddsOneEmptyLine)
     EXPECT_EQ(notes, GetParam().lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Memo, NotesSection,
-    ::testing::Values(NotesCase{"", {"", ""}}, NotesCase{"one", {"one", ""}},
-                      NotesCase{"ends with break\n", {"ends with break", "", ""}},
-                      NotesCase{"a\r\nb\rc", {"a", "b", "c", ""}},
-                      NotesCase{"µ 5 ºC", {"\xB5 5 \xBA" "C", ""}}));
+INSTANTIATE_TEST_SUITE_P(Memo, NotesSection,
+                         ::testing::Values(NotesCase{"", {"", ""}}, NotesCase{"one", {"one", ""}},
+                                           NotesCase{"ends with break\n",
+                                                     {"ends with break", "", ""}},
+                                           NotesCase{"a\r\nb\rc", {"a", "b", "c", ""}},
+                                           NotesCase{"µ 5 ºC",
+                                                     {"\xB5 5 \xBA"
+                                                      "C",
+                                                      ""}}));
 
 struct FieldCase {
     QString cell;
     QByteArray field;
 };
 
-class DataField : public ::testing::TestWithParam<FieldCase> {};
+class DataField : public ::testing::TestWithParam<FieldCase>
+{
+};
 
 TEST_P(DataField, IsQuotedWhenItHoldsQuoteOrSemicolonAndLosesEveryBlank)
 {
@@ -166,11 +179,11 @@ TEST_P(DataField, IsQuotedWhenItHoldsQuoteOrSemicolonAndLosesEveryBlank)
     EXPECT_EQ(lines.last(), GetParam().field + ";x;;;;;;;;;;;;;;");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cells, DataField,
-    ::testing::Values(FieldCase{"1,5", "1,5"}, FieldCase{"a;b", "\"a;b\""},
-                      FieldCase{"say \"hi\"", "\"say\"\"hi\"\"\""},
-                      FieldCase{" 0.210 000 ", "0.210000"}, FieldCase{"", ""}));
+INSTANTIATE_TEST_SUITE_P(Cells, DataField,
+                         ::testing::Values(FieldCase{"1,5", "1,5"}, FieldCase{"a;b", "\"a;b\""},
+                                           FieldCase{"say \"hi\"", "\"say\"\"hi\"\"\""},
+                                           FieldCase{" 0.210 000 ", "0.210000"},
+                                           FieldCase{"", ""}));
 
 TEST(DataFile, FailedWriteReportsAnErrorAndLeavesThePreviousFileWhole)
 {
@@ -195,9 +208,10 @@ TEST(DataFile, FailedWriteReportsAnErrorAndLeavesThePreviousFileWhole)
 TEST(Windows1252, MapsTheCharactersOfTheFileToSingleBytes)
 {
     const std::vector<std::pair<QChar, char>> table = {
-        {u'A', 'A'}, {u'º', '\xBA'}, {u'µ', '\xB5'}, {u'°', '\xB0'}, {u'€', '\x80'},
+        {u'A', 'A'},    {u'º', '\xBA'}, {u'µ', '\xB5'},       {u'°', '\xB0'},    {u'€', '\x80'},
         {u'–', '\x96'}, {u'ä', '\xE4'}, {QChar(0x4E2D), '?'}, {QChar(0x81), '?'}};
-    for (const auto& [c, byte] : table) EXPECT_EQ(Windows1252Byte(c), byte) << int(c.unicode());
+    for (const auto& [c, byte] : table)
+        EXPECT_EQ(Windows1252Byte(c), byte) << int(c.unicode());
 }
 
 TEST(SafeFileName, ReplacesEverythingThatCouldLeaveTheFolderOrBreakTheName)
@@ -215,7 +229,8 @@ TEST(SafeFileName, ReplacesEverythingThatCouldLeaveTheFolderOrBreakTheName)
         {"name. ", "name__"},
         {"v1.2", "v1.2"},
         {"ºC µA", "ºC µA"}};
-    for (const auto& [typed, safe] : table) EXPECT_EQ(SafeFileName(typed), safe) << typed.toStdString();
+    for (const auto& [typed, safe] : table)
+        EXPECT_EQ(SafeFileName(typed), safe) << typed.toStdString();
 }
 
 TEST(DayFolder, IsNamedByTheDateAndCreatedWithTheDataFolder)
@@ -239,7 +254,8 @@ TEST(DayFolder, CounterIsTheFirstNumberWithoutACsvFile)
     QTemporaryDir dir;
     const QDir folder(dir.path());
     EXPECT_EQ(FirstFreeCounter(folder, "Ceria"), 0);
-    for (const char* name : {"Ceria_0000.csv", "Ceria_0001.csv", "Ceria_0002.png", "Other_0002.csv"}) {
+    for (const char* name :
+         {"Ceria_0000.csv", "Ceria_0001.csv", "Ceria_0002.png", "Other_0002.csv"}) {
         QFile file(folder.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }

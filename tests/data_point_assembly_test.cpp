@@ -22,11 +22,14 @@
 
 #include <cmath>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
-class DataPointAssemblyTest : public ::testing::Test {
-protected:
+class DataPointAssemblyTest : public ::testing::Test
+{
+  protected:
     QTemporaryDir fProgramFolder;
     TfrmOxtiva fWindow;
 
@@ -59,7 +62,8 @@ protected:
     static double PO2(double t) { return 1e-5 * (1 + 1e-6 * t); }
     void FeedSettled(int mode, double upToSeconds)
     {
-        for (double t = 0; t <= upToSeconds; t += 10) Feed(t, mode, Current(t), PO2(t));
+        for (double t = 0; t <= upToSeconds; t += 10)
+            Feed(t, mode, Current(t), PO2(t));
     }
     double Number(TProperty q)
     {
@@ -205,8 +209,9 @@ struct AdvanceCase {
     bool advances;
 };
 
-class StepAdvance : public DataPointAssemblyTest,
-                    public ::testing::WithParamInterface<AdvanceCase> {};
+class StepAdvance : public DataPointAssemblyTest, public ::testing::WithParamInterface<AdvanceCase>
+{
+};
 
 TEST_P(StepAdvance, FollowsTheStabilityAndRangeRulesOfTheState)
 {
@@ -218,7 +223,8 @@ TEST_P(StepAdvance, FollowsTheStabilityAndRangeRulesOfTheState)
     FeedSettled(c.mode, 110);
     EXPECT_EQ(Cell(TProperty::RangepO2) == "True", c.rangeWritten);
     EXPECT_EQ(State().StepIndex, c.advances ? 1 : 0);
-    const QDir day(fProgramFolder.filePath("Userdata/" + QDate::currentDate().toString("yyyy-MM-dd")));
+    const QDir day(
+        fProgramFolder.filePath("Userdata/" + QDate::currentDate().toString("yyyy-MM-dd")));
     EXPECT_EQ(day.exists("Step_0000.csv"), c.advances) << "a step advance saves";
     EXPECT_EQ(State().StepStartTime >= before, c.advances);
     if (c.state == TProgramState::PIDStep || c.state == TProgramState::PPS) {
@@ -229,10 +235,11 @@ TEST_P(StepAdvance, FollowsTheStabilityAndRangeRulesOfTheState)
 
 INSTANTIATE_TEST_SUITE_P(
     States, StepAdvance,
-    ::testing::Values(AdvanceCase{"PIDStepInRange", TProgramState::PIDStep, 15, -5, true, true},
-                      AdvanceCase{"PIDStepOutOfRange", TProgramState::PIDStep, 15, -4, false, false},
-                      AdvanceCase{"PPSHasNoRangeRule", TProgramState::PPS, 16, 0.045, false, true},
-                      AdvanceCase{"PIDSetNeverAdvances", TProgramState::PIDSet, 14, -5, true, false}),
+    ::testing::Values(
+        AdvanceCase{"PIDStepInRange", TProgramState::PIDStep, 15, -5, true, true},
+        AdvanceCase{"PIDStepOutOfRange", TProgramState::PIDStep, 15, -4, false, false},
+        AdvanceCase{"PPSHasNoRangeRule", TProgramState::PPS, 16, 0.045, false, true},
+        AdvanceCase{"PIDSetNeverAdvances", TProgramState::PIDSet, 14, -5, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DataPointAssemblyTest, StabilityWorksUnderACommaLocale)

@@ -9,8 +9,10 @@
 #include <random>
 #include <vector>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
 constexpr int TimeCol = 0;
 constexpr int ModeCol = 1;
@@ -140,9 +142,11 @@ TEST(RelativeChangeWindow, WindowOpensOnceTheRunSpansTheDuration)
 TEST(RelativeChangeWindow, StateRowEndsTheRunEvenBetweenRowsOfTheSameMode)
 {
     TestGrid grid;
-    for (int i = 0; i <= 20; ++i) grid.Data(10.0 * i, 12, 1e-5);
+    for (int i = 0; i <= 20; ++i)
+        grid.Data(10.0 * i, 12, 1e-5);
     grid.State(2);
-    for (int i = 0; i < 5; ++i) grid.Data(10.0 * i, 12, 1e-5);
+    for (int i = 0; i < 5; ++i)
+        grid.Data(10.0 * i, 12, 1e-5);
     TRcPoints points;
     EXPECT_EQ(Collect(grid, 30, points), TRcWindowStatus::Ok);
     EXPECT_EQ(points.X.size(), 4u);
@@ -158,32 +162,50 @@ struct StepCase {
     std::vector<double> x;
 };
 
-class AfterAStepAdvance : public ::testing::TestWithParam<StepCase> {};
+class AfterAStepAdvance : public ::testing::TestWithParam<StepCase>
+{
+};
 
 TEST_P(AfterAStepAdvance, SearchGoesOnThroughEarlierStepsOfTheRun)
 {
     const StepCase& c = GetParam();
     TestGrid grid;
     grid.State(5);
-    for (double t : c.earlierStep) grid.Data(t, 15, 2e-6);
-    for (double t : c.newStep) grid.Data(t, 15, 2e-6);
+    for (double t : c.earlierStep)
+        grid.Data(t, 15, 2e-6);
+    for (double t : c.newStep)
+        grid.Data(t, 15, 2e-6);
     TRcPoints points;
     ASSERT_EQ(Collect(grid, c.rcDuration, points), c.status);
     if (c.status == TRcWindowStatus::Ok) EXPECT_EQ(points.X, c.x);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, AfterAStepAdvance,
-    ::testing::Values(
-        StepCase{"NewStepShorterThanDurationFindsNothing", {0, 10, 20, 30}, {5, 15},
-                 100, TRcWindowStatus::WindowTooShort, {}},
-        StepCase{"NewStepLongEnoughStartsInsideIt", {0, 10, 20, 30}, {3, 13, 23},
-                 20, TRcWindowStatus::Ok, {0, 10, 20}},
-        StepCase{"EarlierStepsFirstRowAtOrBelowStartIsTaken", {0, 10, 20, 30}, {12, 22},
-                 20, TRcWindowStatus::Ok, {0, 10, 20, 30, 12, 22}},
-        StepCase{"NewestQualifyingRowOfTheEarlierStepWins", {0, 1, 2, 30}, {12, 22},
-                 20, TRcWindowStatus::Ok, {0, 28, 10, 20}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, AfterAStepAdvance,
+                         ::testing::Values(StepCase{"NewStepShorterThanDurationFindsNothing",
+                                                    {0, 10, 20, 30},
+                                                    {5, 15},
+                                                    100,
+                                                    TRcWindowStatus::WindowTooShort,
+                                                    {}},
+                                           StepCase{"NewStepLongEnoughStartsInsideIt",
+                                                    {0, 10, 20, 30},
+                                                    {3, 13, 23},
+                                                    20,
+                                                    TRcWindowStatus::Ok,
+                                                    {0, 10, 20}},
+                                           StepCase{"EarlierStepsFirstRowAtOrBelowStartIsTaken",
+                                                    {0, 10, 20, 30},
+                                                    {12, 22},
+                                                    20,
+                                                    TRcWindowStatus::Ok,
+                                                    {0, 10, 20, 30, 12, 22}},
+                                           StepCase{"NewestQualifyingRowOfTheEarlierStepWins",
+                                                    {0, 1, 2, 30},
+                                                    {12, 22},
+                                                    20,
+                                                    TRcWindowStatus::Ok,
+                                                    {0, 28, 10, 20}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RelativeChangeWindow, UnreadableValueFailsAndBlanksInsideNumbersAreIgnored)
 {
@@ -203,7 +225,8 @@ TEST(RelativeChangeWindow, ReadsNumbersWithTheLocaleThatWroteThem)
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     TestGrid grid;
-    for (int i = 0; i <= 3; ++i) grid.Data(10.5 * i, 12, 1e-5 * (1 + i));
+    for (int i = 0; i <= 3; ++i)
+        grid.Data(10.5 * i, 12, 1e-5 * (1 + i));
     EXPECT_EQ(grid.Rows.back()[TimeCol], QStringLiteral("31,50"));
     TRcPoints points;
     const auto status = Collect(grid, 20, points);
@@ -216,12 +239,14 @@ TEST(RelativeChangeWindow, ReadsNumbersWithTheLocaleThatWroteThem)
 TEST(RelativeChangeWindow, AGridThatShrankIsReadAfresh)
 {
     TestGrid grid;
-    for (int i = 0; i < 5; ++i) grid.Data(10.0 * i, 12, 1e-5);
+    for (int i = 0; i < 5; ++i)
+        grid.Data(10.0 * i, 12, 1e-5);
     TRelativeChangeWindow window;
     TRcPoints points;
     ASSERT_EQ(window.Collect(grid.View(), ValueCol, 20, points), TRcWindowStatus::Ok);
     TestGrid other;
-    for (int i = 0; i < 3; ++i) other.Data(10.0 * i, 13, 2e-5);
+    for (int i = 0; i < 3; ++i)
+        other.Data(10.0 * i, 13, 2e-5);
     ASSERT_EQ(window.Collect(other.View(), ValueCol, 20, points), TRcWindowStatus::Ok);
     EXPECT_EQ(points.X, (std::vector<double>{0, 10, 20}));
 }

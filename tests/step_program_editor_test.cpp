@@ -5,11 +5,14 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
-namespace oxtiva {
-namespace {
+namespace oxtiva
+{
+namespace
+{
 
-class StepProgramEditorTest : public ::testing::Test {
-protected:
+class StepProgramEditorTest : public ::testing::Test
+{
+  protected:
     TfrmOxtiva fWindow;
     QListWidget& List() { return *fWindow.ListBoxStepProgram; }
     void SetEdits(double minusLogpO2, double millivolts)
@@ -54,7 +57,8 @@ TEST_F(StepProgramEditorTest, LongSetPointIsCutToSixCharacters)
 
 TEST_F(StepProgramEditorTest, DeleteKeepsTheLastRemainingStep)
 {
-    for (int i = 0; i < 10; ++i) fWindow.ButtonProgramDeleteStep->click();
+    for (int i = 0; i < 10; ++i)
+        fWindow.ButtonProgramDeleteStep->click();
     ASSERT_EQ(List().count(), 1);
     EXPECT_EQ(List().item(0)->text(), "0001   -4          45");
 }

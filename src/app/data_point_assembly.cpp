@@ -18,9 +18,11 @@
 #include <cmath>
 #include <optional>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 const QString TrueText = QStringLiteral("True");
 
@@ -177,11 +179,11 @@ void TDataPointAssembly::JudgeCurrentStability(int row)
 void TDataPointAssembly::AdvanceStep(int row)
 {
     TSharedState& s = fWindow.State();
-    const bool stable = Cell(TProperty::StablepO2, row) == TrueText && Cell(TProperty::StableI, row) == TrueText;
-    const bool advance =
-        (s.ProgramState == TProgramState::PIDStep && stable &&
-         Cell(TProperty::RangepO2, row) == TrueText) ||
-        (s.ProgramState == TProgramState::PPS && stable);
+    const bool stable =
+        Cell(TProperty::StablepO2, row) == TrueText && Cell(TProperty::StableI, row) == TrueText;
+    const bool advance = (s.ProgramState == TProgramState::PIDStep && stable &&
+                          Cell(TProperty::RangepO2, row) == TrueText) ||
+                         (s.ProgramState == TProgramState::PPS && stable);
     if (!advance) return;
     s.StepIndex += 1;
     fSaver.Save();
@@ -191,12 +193,14 @@ void TDataPointAssembly::AdvanceStep(int row)
 bool TDataPointAssembly::GetRRC(double& aRRC, TProperty aColumn)
 {
     TRcPoints window;
-    const TRcWindowStatus status = fRcWindow.Collect(fGridView, ColumnOf(aColumn).ColID,
-                                                     fWindow.State().RCDuration, window);
-    if (status == TRcWindowStatus::NotEnoughRows) FormLog().Send(QStringLiteral("Exit not enough data"));
+    const TRcWindowStatus status =
+        fRcWindow.Collect(fGridView, ColumnOf(aColumn).ColID, fWindow.State().RCDuration, window);
+    if (status == TRcWindowStatus::NotEnoughRows)
+        FormLog().Send(QStringLiteral("Exit not enough data"));
     if (status != TRcWindowStatus::Ok) return false;
     TPointArray points(window.X.size());
-    for (std::size_t i = 0; i < points.size(); ++i) points[i] = TPoint{window.X[i], window.Y[i]};
+    for (std::size_t i = 0; i < points.size(); ++i)
+        points[i] = TPoint{window.X[i], window.Y[i]};
     TLLSResult fit{};
     const bool fitted = LinearLeastSquares(points, fit);
     if (fitted) aRRC = 100 * fit.RRC;

@@ -3,7 +3,8 @@
 #include "app/column_table.h"
 #include "control/relative_change.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 class TExperimentSaver;
 class TfrmOxtiva;
@@ -12,8 +13,9 @@ class TfrmOxtiva;
 // pO2 values, judges stability by the relative change of pO2 and current, and advances a
 // running step program. The grid row is the experiment's record: the stability rules and
 // the pump-cell equations read their inputs back from it.
-class TDataPointAssembly {
-public:
+class TDataPointAssembly
+{
+  public:
     TDataPointAssembly(TfrmOxtiva& window, TExperimentSaver& saver);
 
     // Once per control-cycle pass; does nothing unless a data point is ready.
@@ -28,7 +30,7 @@ public:
     bool CellSidepO2(double& PO);
     bool FlushSidepO2(double& PO);
 
-private:
+  private:
     struct TLastRowInputs {
         double TempC = 0;
         double PumpV = 0;

@@ -15,9 +15,11 @@
 
 #include <exception>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 // The VARIABLES rows in file order; the sensor ID row takes the edit's text instead.
 constexpr int SensorIdRow = 11;
@@ -26,17 +28,37 @@ std::array<TRtDoubleEdit*, DataFileVariableCount> VariableEdits(const TfrmOxtiva
 {
     // Row 30 ("^0.25 leakage constant") has no quantity of its own; the files have always
     // carried the data-point integration time in it.
-    return {w.RtDoubleEditbs,       w.RtDoubleEditM,          w.RtDoubleEditb0,
-            w.RtDoubleEditM0,       w.RtDoubleEditd,          w.RtDoubleEditmass0,
-            w.RtDoubleEditVs,       w.RtDoubleEditn0,         w.RtDoubleEditnO0,
-            w.RtDoubleEditmO0,      w.RtDoubleEditmM,         nullptr,
-            w.RtDoubleEditSensorAx, w.RtDoubleEditSensorBx,   w.RtDoubleEditVHPS,
-            w.RtDoubleEditVhp,      w.RtDoubleEditVgp,        w.RtDoubleEditTl,
-            w.RtDoubleEditPsO2,     w.RtDoubleEditFGpO2,      w.RtDoubleEditPIDP,
-            w.RtDoubleEditPIDI,     w.RtDoubleEditPIDD,       w.RtDoubleEditRCDuration,
-            w.RtDoubleEditRCThreshold, w.RtDoubleEditPumpCurrentLimit,
-            w.RtDoubleEditPumpVoltageLimit, w.RtDoubleEditDataPointLength,
-            w.RtDoubleEditFGpO2,    w.RtDoubleEditDataPointLength, w.RtDoubleEditCTO};
+    return {w.RtDoubleEditbs,
+            w.RtDoubleEditM,
+            w.RtDoubleEditb0,
+            w.RtDoubleEditM0,
+            w.RtDoubleEditd,
+            w.RtDoubleEditmass0,
+            w.RtDoubleEditVs,
+            w.RtDoubleEditn0,
+            w.RtDoubleEditnO0,
+            w.RtDoubleEditmO0,
+            w.RtDoubleEditmM,
+            nullptr,
+            w.RtDoubleEditSensorAx,
+            w.RtDoubleEditSensorBx,
+            w.RtDoubleEditVHPS,
+            w.RtDoubleEditVhp,
+            w.RtDoubleEditVgp,
+            w.RtDoubleEditTl,
+            w.RtDoubleEditPsO2,
+            w.RtDoubleEditFGpO2,
+            w.RtDoubleEditPIDP,
+            w.RtDoubleEditPIDI,
+            w.RtDoubleEditPIDD,
+            w.RtDoubleEditRCDuration,
+            w.RtDoubleEditRCThreshold,
+            w.RtDoubleEditPumpCurrentLimit,
+            w.RtDoubleEditPumpVoltageLimit,
+            w.RtDoubleEditDataPointLength,
+            w.RtDoubleEditFGpO2,
+            w.RtDoubleEditDataPointLength,
+            w.RtDoubleEditCTO};
 }
 
 } // namespace
@@ -54,8 +76,8 @@ TDataFileContent TExperimentSaver::Content() const
     content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
     const auto edits = VariableEdits(fWindow);
     for (int i = 0; i < DataFileVariableCount; ++i) {
-        content.VariableValues[i] = i == SensorIdRow ? fWindow.EditSensorID->text()
-                                                     : FormatGeneral(edits[i]->value());
+        content.VariableValues[i] =
+            i == SensorIdRow ? fWindow.EditSensorID->text() : FormatGeneral(edits[i]->value());
     }
     content.Notes = fWindow.MemoNotes->toPlainText();
     const TStringGrid* grid = fWindow.StringGridData;
@@ -80,7 +102,10 @@ bool TExperimentSaver::WriteFiles()
     return fWindow.RtGraph2D1->ExportPng(day.filePath(counted + QStringLiteral(".png")));
 }
 
-void TExperimentSaver::ReportFailure() { fWindow.setWindowTitle(SaveFailedCaption); }
+void TExperimentSaver::ReportFailure()
+{
+    fWindow.setWindowTitle(SaveFailedCaption);
+}
 
 bool TExperimentSaver::Save()
 {

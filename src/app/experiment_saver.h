@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 class TfrmOxtiva;
 
@@ -15,8 +16,9 @@ class TfrmOxtiva;
 // It runs inside the control cycle of an experiment that may last weeks, so no failure
 // may escape into the event loop: a save that fails puts a message in the window caption
 // and the experiment goes on.
-class TExperimentSaver {
-public:
+class TExperimentSaver
+{
+  public:
     TExperimentSaver(TfrmOxtiva& window, QString programFolder);
 
     // True when both files were written; LastSaveTime is set either way, so a failing
@@ -30,7 +32,7 @@ public:
     // The ".csv" file of the last successful save, empty before one.
     const QString& LastSavedPath() const { return fLastSavedPath; }
 
-private:
+  private:
     bool WriteFiles();
     TDataFileContent Content() const;
     void ReportFailure();

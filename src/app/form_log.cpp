@@ -1,6 +1,7 @@
 #include "app/form_log.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 TLogger& FormLog()
 {

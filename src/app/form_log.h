@@ -2,7 +2,8 @@
 
 #include "records/logging.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // The main window's unit logger, category "Form": the pump-cell pO2 lines and the
 // relative-change exits. Created switched off; the relative-change computation switches

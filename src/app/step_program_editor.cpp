@@ -7,9 +7,11 @@
 #include <QListWidget>
 #include <QPushButton>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 int SelectedRow(const QListWidget& list)
 {

@@ -1,14 +1,16 @@
 #pragma once
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 class TfrmOxtiva;
 
 // The "Step program" group: the list ListBoxStepProgram is the program itself, one fixed-
 // column line per step, edited through the −log(pO2) and millivolt edits. Edits take
 // effect on the next control-cycle pass, also while the program runs.
-class TStepProgramEditor {
-public:
+class TStepProgramEditor
+{
+  public:
     explicit TStepProgramEditor(TfrmOxtiva& window);
 
     // "Apply to step program": replaces the selected line, or appends one without a
@@ -19,7 +21,7 @@ public:
     // Loads the selected line into the two edits.
     void ListBoxStepProgramClick();
 
-private:
+  private:
     TfrmOxtiva& fWindow;
 };
 

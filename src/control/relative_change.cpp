@@ -6,9 +6,11 @@
 #include <cmath>
 #include <limits>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 constexpr int FirstDataRow = 2;
 constexpr double NoTime = std::numeric_limits<double>::quiet_NaN();
 } // namespace
@@ -57,8 +59,8 @@ void TRelativeChangeWindow::AddRow(const TRcGrid& grid, int row)
     if (!ParseGridNumber(grid.Cell(grid.TimeColumn, row), time)) time = NoTime;
     // A stretch in which Time never decreases can be searched by bisection; a step
     // advance (Time restarts) or an unreadable Time begins a new one.
-    const bool continues = !fTimes.empty() && !std::isnan(time) && !std::isnan(fTimes.back()) &&
-                           time >= fTimes.back();
+    const bool continues =
+        !fTimes.empty() && !std::isnan(time) && !std::isnan(fTimes.back()) && time >= fTimes.back();
     if (!continues) fSegmentStarts.push_back(static_cast<int>(fTimes.size()));
     fTimes.push_back(time);
 }
@@ -66,7 +68,8 @@ void TRelativeChangeWindow::AddRow(const TRcGrid& grid, int row)
 void TRelativeChangeWindow::CatchUp(const TRcGrid& grid, int rowCount)
 {
     if (rowCount < fNextRow) Invalidate(); // rows never vanish from a live grid
-    for (; fNextRow < rowCount; ++fNextRow) AddRow(grid, fNextRow);
+    for (; fNextRow < rowCount; ++fNextRow)
+        AddRow(grid, fNextRow);
 }
 
 int TRelativeChangeWindow::WindowStartOffset(double tStart) const

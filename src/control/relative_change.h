@@ -5,7 +5,8 @@
 #include <functional>
 #include <vector>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // How the relative-change computation sees the data grid: row 0 is the caption row,
 // row 1 the empty row, data and state rows follow. Columns by index.
@@ -38,14 +39,15 @@ struct TRcPoints {
 // The run's start and the Time values are remembered between calls, since the grid only
 // ever grows: a call costs the same on the thirtieth day of a run as on the first, where
 // rereading the run would grow with it. Numbers are read with the locale that wrote them.
-class TRelativeChangeWindow {
-public:
+class TRelativeChangeWindow
+{
+  public:
     TRcWindowStatus Collect(const TRcGrid& grid, int valueColumn, double rcDuration,
                             TRcPoints& points);
     // Forget everything, for a grid that was replaced.
     void Invalidate();
 
-private:
+  private:
     void CatchUp(const TRcGrid& grid, int rowCount);
     void AddRow(const TRcGrid& grid, int row);
     int WindowStartOffset(double tStart) const;
@@ -56,8 +58,8 @@ private:
     bool fRunReadable = false;
     int fRunMode = 0;
     int fRunFirst = 2;
-    std::vector<double> fTimes;       // Time of each run row (NaN when unreadable)
-    std::vector<int> fSegmentStarts;  // offsets where a non-decreasing stretch of Time begins
+    std::vector<double> fTimes;      // Time of each run row (NaN when unreadable)
+    std::vector<int> fSegmentStarts; // offsets where a non-decreasing stretch of Time begins
 };
 
 // Grid numbers as they were written: blanks dropped, the locale's decimal separator.

@@ -4,9 +4,11 @@
 
 #include <QSaveFile>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 // The tails are the established file format, misspellings included, since evaluation
 // scripts look for them.
@@ -28,7 +30,8 @@ constexpr std::array<const char*, DataFileVariableCount> VariableTails = {
     ";L        ;Vhpws  ;Gas volume of hot part without sample",
     ";L        ;Vhp    ;Gas volume of hot part",
     ";L        ;Vgp    ;Gas volume of gradient part",
-    ";\xBA" "C       ;Tl     ;Cold end temperature",
+    ";\xBA"
+    "C       ;Tl     ;Cold end temperature",
     ";Bar      ;PsO2   ;Initial partial pressure of oxygen",
     ";         ;FGpO2  ;Flush gas partial pressure of oxygen",
     ";         ;P      ;P term of PID",
@@ -41,7 +44,8 @@ constexpr std::array<const char*, DataFileVariableCount> VariableTails = {
     ";s        ;       ;Minimum length for data point",
     ";atm       ;FGpO2  ;Flush gas oxygen partial pressure",
     ";Alpha     ;       ;^0.25 leakage constant",
-    ";\xBA" "C        ;CTO    ;Cell temperature override"};
+    ";\xBA"
+    "C        ;CTO    ;Cell temperature override"};
 
 constexpr char Eol[] = "\r\n";
 
@@ -136,7 +140,8 @@ void AppendDataSection(QByteArray& out, const TDataFileContent& content)
 {
     AppendRawLine(out, "** DATA *************************************************");
     AppendRawLine(out, "");
-    for (int row = 0; row < content.RowCount; ++row) AppendDataRow(out, content, row);
+    for (int row = 0; row < content.RowCount; ++row)
+        AppendDataRow(out, content, row);
 }
 
 } // namespace

@@ -6,7 +6,8 @@
 #include <array>
 #include <functional>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 constexpr int DataFileVariableCount = 31;
 

@@ -2,7 +2,8 @@
 
 #include <QFileInfo>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 QString DayFolderName(QDate localDate)
 {
@@ -19,7 +20,8 @@ QString EnsureDayFolder(const QDir& dataFolder, QDate localDate)
 int FirstFreeCounter(const QDir& folder, const QString& stem)
 {
     int counter = 0;
-    while (QFileInfo::exists(folder.filePath(CountedStem(stem, counter) + QStringLiteral(".csv")))) ++counter;
+    while (QFileInfo::exists(folder.filePath(CountedStem(stem, counter) + QStringLiteral(".csv"))))
+        ++counter;
     return counter;
 }
 

@@ -4,7 +4,8 @@
 #include <QDir>
 #include <QString>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // Name of the folder that collects one day's data files: "yyyy-mm-dd".
 QString DayFolderName(QDate localDate);

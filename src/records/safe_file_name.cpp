@@ -1,8 +1,10 @@
 #include "records/safe_file_name.h"
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 bool IsForbidden(QChar c)
 {

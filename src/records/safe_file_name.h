@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // The sample name as it may appear in a data file's name: every character that could
 // lead out of the day folder or that Windows does not allow in a file name (path

@@ -2,9 +2,11 @@
 
 #include <array>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 
 // Code points of the bytes 0x80 to 0x9F; 0 marks the five bytes the code page leaves unused.
 constexpr std::array<char16_t, 32> HighControlRange = {
@@ -32,7 +34,8 @@ char Windows1252Byte(QChar c)
 
 void AppendWindows1252(QByteArray& out, QStringView text)
 {
-    for (const QChar c : text) out.append(Windows1252Byte(c));
+    for (const QChar c : text)
+        out.append(Windows1252Byte(c));
 }
 
 } // namespace oxtiva

@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QStringView>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // Appends text as Windows-1252 bytes, the code page the data files have always been
 // written in ("º" is the single byte 0xBA). Qt's converters do not offer this encoding on
