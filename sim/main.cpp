@@ -61,7 +61,15 @@ int PollTimeoutMs(oxtiva::sim::TSimulator& sim, bool anyUnpolled)
     return static_cast<int>(std::max<long long>(0, wait.count()));
 }
 
+void ReceiveCommands(oxtiva::sim::TSimulator& sim)
+{
+    const auto now = TSimClock::now();
+    for (auto* link : {&sim.Smu(), &sim.Dmm()}) link->Receive(now, [&sim] { sim.AdvanceModel(); });
+}
+
 // Reads the control lines that have arrived; false once stdin is closed or quit came.
+// Commands already on the lines are taken first, so that a test which sent a command
+// and then asks about it sees its effect.
 bool ServeControl(oxtiva::sim::TSimulator& sim, oxtiva::sim::TLineSplitter& splitter)
 {
     char buffer[4096];
@@ -75,6 +83,7 @@ bool ServeControl(oxtiva::sim::TSimulator& sim, oxtiva::sim::TLineSplitter& spli
             Answer("bye");
             return false;
         }
+        ReceiveCommands(sim);
         Answer(oxtiva::sim::AnswerControlLine(line, sim));
     }
     return true;
@@ -98,11 +107,8 @@ int Serve(oxtiva::sim::TSimulator& sim, const sigset_t& waitMask)
         if (gStopSignal) break;
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
             if (!ServeControl(sim, control)) break;
-        const auto now = TSimClock::now();
-        for (auto* link : {&sim.Smu(), &sim.Dmm()}) {
-            link->Receive(now, [&sim] { sim.AdvanceModel(); });
-            link->SendDueReplies(TSimClock::now());
-        }
+        ReceiveCommands(sim);
+        for (auto* link : {&sim.Smu(), &sim.Dmm()}) link->SendDueReplies(TSimClock::now());
     }
     return 0;
 }

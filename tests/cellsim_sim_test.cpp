@@ -1,0 +1,457 @@
+// The simulated cell seen from outside, the way the program sees it: plain serial
+// exchanges on the links, the control channel, and the program's own conversions.
+
+#include "records/number_format.h"
+#include "science/oxygen_sensor.h"
+#include "science/thermocouples.h"
+#include "support/cell_sim.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using oxtiva::testing::TCellSim;
+using oxtiva::testing::TCellSimOptions;
+
+namespace {
+
+constexpr double SensorAx = 29729.36789;
+constexpr double SensorBx = -23.20793746;
+
+struct TExchange {
+    bool opened = false;
+    QByteArray reply; // raw, terminator included when it came
+};
+
+// One exchange as the program makes it: open the port, write, wait for the reply when
+// one is expected, close again. The reply ends at its CR or after quietTimeoutMs of
+// silence once bytes have come.
+TExchange Exchange(const QString& port, const QByteArray& command, bool waitForReply = true,
+                   int timeoutMs = 1000, int quietTimeoutMs = 50)
+{
+    QSerialPort serial;
+    serial.setPortName(port);
+    TExchange result;
+    result.opened = serial.open(QIODevice::ReadWrite);
+    if (!result.opened) return result;
+    serial.write(command + '\r');
+    serial.waitForBytesWritten(1000);
+    QDeadlineTimer deadline(timeoutMs);
+    while (waitForReply && !result.reply.endsWith('\r') && !deadline.hasExpired()) {
+        const int wait = result.reply.isEmpty() ? static_cast<int>(deadline.remainingTime())
+                                                : quietTimeoutMs;
+        if (!serial.waitForReadyRead(std::max(1, wait)) && !result.reply.isEmpty()) break;
+        result.reply += serial.readAll();
+    }
+    serial.close();
+    return result;
+}
+
+QString Reply(const QString& port, const QByteArray& command)
+{
+    return QString::fromLatin1(Exchange(port, command).reply).trimmed();
+}
+
+void Send(const QString& port, const QByteArray& command) { Exchange(port, command, false); }
+
+double Number(const QString& text)
+{
+    double value = NAN;
+    EXPECT_TRUE(oxtiva::ParseScpiDouble(text, value)) << text.toStdString();
+    return value;
+}
+
+// The multimeter reading of one scanner channel, as the acquisition thread takes it.
+QString ReadChannel(const QString& port, int channel, const char* function)
+{
+    Send(port, ":ROUT:OPEN:ALL");
+    Send(port, ":ROUT:CLOSE (@" + QByteArray::number(channel) + ")");
+    return Reply(port, QByteArray(":FUNC \"") + function + "\";:READ?");
+}
+
+void SetUpPumpAsTheProgramDoes(const QString& port)
+{
+    for (const char* command :
+         {"*RST", ":ROUT:TERM REAR", ":SOUR:FUNC VOLT", ":SOUR:VOLT:MODE FIXED",
+          ":SOUR:VOLT:RANGE:AUTO 1", ":SOUR:VOLT:LEVEL 0", ":SOUR:FUNC CURR",
+          ":SOUR:CURR:MODE FIXED", ":SOUR:CURR:RANGE:AUTO 1", ":SOUR:CURR:LEVEL 0",
+          ":SENS:VOLT:PROT 1", ":SENS:VOLT:PROT:LEV 0.9", ":SENS:CURR:PROT 1",
+          ":SENS:CURR:PROT:LEV 0.001", ":SENS:FUNC:CONC ON", ":SENS:FUNC:ON \"VOLT\", \"CURR\"",
+          ":SENS:VOLT:NPLC MIN", ":SENS:CURR:RANGE:AUTO 1", ":FORM:ELEM VOLT,CURR",
+          ":OUTPUT:STATE 1", ":INIT"})
+        Send(port, command);
+}
+
+// A command without a reply gives no sign of its arrival; the count does.
+bool WaitForCount(TCellSim& sim, const QString& countLine, const QString& expected)
+{
+    QDeadlineTimer deadline(2000);
+    while (sim.Command(countLine) != expected)
+        if (deadline.hasExpired()) return false;
+        else QThread::msleep(5);
+    return true;
+}
+
+TCellSimOptions Options(double timeScale = 1.0, QStringList extraArgs = {})
+{
+    TCellSimOptions options;
+    options.timeScale = timeScale;
+    options.extraArgs = std::move(extraArgs);
+    return options;
+}
+
+TEST(CellSim, BothInstrumentsIdentifyThemselvesAndTheMultimeterReportsRearInputs)
+{
+    TCellSim sim;
+    EXPECT_TRUE(Reply(sim.SmuPort(), "*IDN?").contains("SourceMeter 2401"));
+    EXPECT_TRUE(Reply(sim.DmmPort(), "*IDN?").contains("MultiMeter 2000"));
+    const QByteArray raw = Exchange(sim.DmmPort(), ":SYST:FRSW?").reply;
+    EXPECT_EQ(raw, QByteArray("0\r")) << "replies end in the CR the operator sets";
+    EXPECT_EQ(sim.State()["smu_unknown"] + sim.State()["dmm_unknown"], 0);
+}
+
+TEST(CellSim, PumpReadingGivesVoltageAndCurrentOfTheSourcedOperatingPoint)
+{
+    TCellSim sim(Options(0.0));
+    SetUpPumpAsTheProgramDoes(sim.SmuPort());
+    Send(sim.SmuPort(), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000100;:OUTPUT:STATE 1");
+    const QString reply = Reply(sim.SmuPort(), ":READ?");
+    const QStringList fields = reply.split(',');
+    ASSERT_EQ(fields.size(), 2) << reply.toStdString();
+    EXPECT_TRUE(QRegularExpression(R"(^[+-]\d\.\d{6}E[+-]\d\d$)").match(fields[0]).hasMatch());
+    auto state = sim.State();
+    EXPECT_EQ(state["source"], 0);
+    EXPECT_EQ(state["output"], 1);
+    EXPECT_DOUBLE_EQ(state["vprot_v"], 0.9);
+    EXPECT_DOUBLE_EQ(state["iprot_a"], 0.001);
+    EXPECT_NEAR(Number(fields[1]), 1e-4, 1e-8);
+    EXPECT_NEAR(Number(fields[0]), state["pump_v_v"], 1e-4);
+    // 50 ohm of electrolyte at 100 uA in air: the Nernst term is zero.
+    EXPECT_NEAR(state["pump_v_v"], 0.005, 1e-6);
+}
+
+struct TComplianceCase {
+    const char* source;
+    const char* limits;
+    double expectedVolts;
+    double expectedAmperes;
+};
+
+class CellSimCompliance : public ::testing::TestWithParam<TComplianceCase> {};
+
+TEST_P(CellSimCompliance, SourceIsCutBackByTheOtherQuantitysProtectionLevel)
+{
+    TCellSim sim(Options(0.0, {"--noise", "0"}));
+    Send(sim.SmuPort(), GetParam().limits);
+    Send(sim.SmuPort(), GetParam().source);
+    const QStringList fields = Reply(sim.SmuPort(), ":READ?").split(',');
+    ASSERT_EQ(fields.size(), 2);
+    EXPECT_NEAR(Number(fields[0]), GetParam().expectedVolts, 1e-9);
+    EXPECT_NEAR(Number(fields[1]), GetParam().expectedAmperes, 1e-11);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, CellSimCompliance,
+    ::testing::Values(
+        // 0.5 V over 50 ohm would drive 10 mA; the 1 mA protection holds it.
+        TComplianceCase {":SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.500000;:OUTPUT:STATE 1",
+                         ":SENS:CURR:PROT:LEV 0.001", 0.05, 0.001},
+        TComplianceCase {":SOUR:FUNC VOLT;:SOUR:VOLT:LEV -0.250000;:OUTPUT:STATE 1",
+                         ":SENS:CURR:PROT:LEV 0.01", -0.25, -0.005},
+        // 1 mA would need 50 mV; a 20 mV protection leaves 0.4 mA.
+        TComplianceCase {":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 1",
+                         ":SENS:VOLT:PROT:LEV 0.02", 0.02, 0.0004},
+        TComplianceCase {":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 0",
+                         ":SENS:VOLT:PROT:LEV 0.9", 0.0, 0.0}));
+
+struct TCellCondition {
+    double tempC;
+    double coldC;
+    double po2;
+};
+
+class CellSimReadings : public ::testing::TestWithParam<TCellCondition> {};
+
+// The thermistor, thermocouple and sensor readings, put through the program's own
+// conversions in the acquisition thread's order, give back the model's state.
+TEST_P(CellSimReadings, ConvertBackToTheModelsTemperaturesAndPO2)
+{
+    TCellSim sim(Options(0.0));
+    const TCellCondition c = GetParam();
+    ASSERT_EQ(sim.Command(QString("set temp %1").arg(c.tempC)), "ok");
+    ASSERT_EQ(sim.Command(QString("set cold %1").arg(c.coldC)), "ok");
+    ASSERT_EQ(sim.Command(QString("set po2 %1").arg(c.po2, 0, 'g', 17)), "ok");
+
+    const double ohm = Number(ReadChannel(sim.DmmPort(), 3, "RES"));
+    const double tcVolts = Number(ReadChannel(sim.DmmPort(), 1, "VOLT:DC"));
+    const double sensorVolts = Number(ReadChannel(sim.DmmPort(), 2, "VOLT:DC"));
+
+    double coldC = -100;
+    ASSERT_TRUE(oxtiva::ThermistorTemp(coldC, ohm)) << ohm;
+    ASSERT_TRUE(oxtiva::TCVoltageInRange(oxtiva::tcS, tcVolts));
+    const double cellC = oxtiva::TCVoltToTemp(
+        oxtiva::tcS, oxtiva::TCTempToMicroVolt(oxtiva::tcS, coldC) / 1e6 + tcVolts);
+    const double po2 = oxtiva::SensorpO2(cellC, sensorVolts, SensorAx, SensorBx);
+
+    auto state = sim.State();
+    EXPECT_NEAR(coldC, state["cold_c"], 0.002);
+    EXPECT_NEAR(cellC, state["temp_c"], 0.03);
+    EXPECT_NEAR(std::log10(po2), std::log10(state["po2_atm"]), 0.002);
+}
+
+INSTANTIATE_TEST_SUITE_P(Conditions, CellSimReadings,
+                         ::testing::Values(TCellCondition {800, 30, 0.21},
+                                           TCellCondition {650, 21.5, 1e-6},
+                                           TCellCondition {1000, 45, 3e-15},
+                                           TCellCondition {520, 5, 0.5}));
+
+TEST(CellSim, OpenOrUnknownChannelReadsAsOverflow)
+{
+    TCellSim sim;
+    Send(sim.DmmPort(), ":ROUT:OPEN:ALL");
+    EXPECT_EQ(Reply(sim.DmmPort(), ":FUNC \"VOLT:DC\";:READ?"), "+9.9E37");
+    EXPECT_EQ(ReadChannel(sim.DmmPort(), 7, "VOLT:DC"), "+9.9E37");
+    EXPECT_EQ(ReadChannel(sim.DmmPort(), 3, "VOLT:DC"), "+9.9E37");
+}
+
+// The pump's open-circuit voltage follows the program's pump-cell equation, so the
+// program's cell-side pO2 at zero current is the model's pO2.
+TEST(CellSim, OpenCircuitPumpVoltageGivesTheCellPO2ThroughTheProgramsNernstEquation)
+{
+    TCellSim sim(Options(0.0, {"--noise", "0"}));
+    SetUpPumpAsTheProgramDoes(sim.SmuPort());
+    for (double po2 : {1e-4, 1e-12, 0.5}) {
+        ASSERT_EQ(sim.Command(QString("set po2 %1").arg(po2)), "ok");
+        const QStringList fields = Reply(sim.SmuPort(), ":READ?").split(',');
+        ASSERT_EQ(fields.size(), 2);
+        EXPECT_EQ(Number(fields[1]), 0.0);
+        double cellPO2 = 0;
+        ASSERT_TRUE(oxtiva::PumpCellSidepO2(800, Number(fields[0]), 0.21, cellPO2));
+        EXPECT_NEAR(std::log10(cellPO2), std::log10(po2), 1e-6) << po2;
+    }
+}
+
+struct TPumpingCase {
+    const char* command;
+    int direction; // sign of the pO2 change
+};
+
+class CellSimPumping : public ::testing::TestWithParam<TPumpingCase> {};
+
+TEST_P(CellSimPumping, CurrentMovesOxygenOutOfOrIntoTheCellOverModelTime)
+{
+    TCellSim sim(Options(2e4));
+    SetUpPumpAsTheProgramDoes(sim.SmuPort());
+    ASSERT_EQ(sim.Command("set po2 0.01"), "ok");
+    auto before = sim.State();
+    Send(sim.SmuPort(), GetParam().command);
+    QThread::msleep(500);
+    Reply(sim.SmuPort(), ":READ?");
+    auto after = sim.State();
+    EXPECT_GT(after["time_s"] - before["time_s"], 5000);
+    const double change = std::log(after["po2_atm"] / before["po2_atm"]);
+    EXPECT_GT(GetParam().direction * change, 0.05) << change;
+    // The oxide sample follows the gas: it gives off oxygen while the cell is pumped down.
+    EXPECT_LT(GetParam().direction * after["oxide_delta"], 0);
+    EXPECT_NEAR(std::abs(after["pump_i_a"]), 0.001, 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Directions, CellSimPumping,
+    ::testing::Values(
+        TPumpingCase {":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 1", -1},
+        TPumpingCase {":SOUR:FUNC CURR;:SOUR:CURR:LEV -0.001000;:OUTPUT:STATE 1", +1},
+        TPumpingCase {":SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.900000;:OUTPUT:STATE 1", -1}));
+
+TEST(CellSim, WithoutCurrentTheCellStaysWhereItIs)
+{
+    TCellSim sim(Options(2e4));
+    SetUpPumpAsTheProgramDoes(sim.SmuPort());
+    ASSERT_EQ(sim.Command("set po2 0.01"), "ok");
+    QThread::msleep(300);
+    auto after = sim.State();
+    EXPECT_GT(after["time_s"], 3000);
+    // Only the small leak towards the flush gas acts.
+    EXPECT_NEAR(std::log(after["po2_atm"] / 0.01), 0, 0.01);
+}
+
+TEST(CellSim, CountsAndRemembersTheCommandsItReceived)
+{
+    TCellSim sim;
+    EXPECT_EQ(sim.Command("last dmm"), "");
+    ReadChannel(sim.DmmPort(), 3, "RES");
+    ReadChannel(sim.DmmPort(), 1, "VOLT:DC");
+    ReadChannel(sim.DmmPort(), 2, "VOLT:DC");
+    Send(sim.DmmPort(), "\x01\xff junk that is no command");
+    ASSERT_TRUE(WaitForCount(sim, "count dmm ", "10"));
+    EXPECT_EQ(sim.Command("count dmm :ROUT:OPEN:ALL"), "3");
+    EXPECT_EQ(sim.Command("count dmm :ROUT:CLOSE (@3)"), "1");
+    EXPECT_EQ(sim.Command("count dmm :FUNC \"VOLT:DC\";:READ?"), "2");
+    EXPECT_EQ(sim.Command("count dmm :FUNC"), "3");
+    EXPECT_EQ(sim.Command("count smu :"), "0");
+    EXPECT_EQ(sim.Command("last dmm"), "\x01\xff junk that is no command");
+    EXPECT_EQ(sim.State()["dmm_unknown"], 1);
+    EXPECT_TRUE(sim.Command("frobnicate").startsWith("error "));
+    EXPECT_TRUE(sim.Command("set temp hot").startsWith("error "));
+}
+
+struct TFaultCase {
+    const char* instrument;
+    const char* fault;
+    const char* query;
+    const char* expectedReply; // nullptr: no byte at all
+};
+
+class CellSimFault : public ::testing::TestWithParam<TFaultCase> {};
+
+TEST_P(CellSimFault, FaultModeShapesTheReplyAndNoneRestoresIt)
+{
+    TCellSim sim(Options(0.0, {"--noise", "0"}));
+    const TFaultCase c = GetParam();
+    const QString port = QString(c.instrument) == "smu" ? sim.SmuPort() : sim.DmmPort();
+    if (QString(c.instrument) == "dmm") {
+        Send(port, ":ROUT:CLOSE (@2)");
+        Send(port, ":FUNC \"VOLT:DC\"");
+    }
+    const QByteArray good = Exchange(port, c.query).reply;
+    ASSERT_TRUE(good.endsWith('\r'));
+
+    ASSERT_EQ(sim.Command(QString("fault %1 %2").arg(c.instrument, c.fault)), "ok");
+    const TExchange spoiled = Exchange(port, c.query, true, 400);
+    ASSERT_TRUE(spoiled.opened);
+    if (!c.expectedReply) EXPECT_TRUE(spoiled.reply.isEmpty()) << spoiled.reply.toStdString();
+    else if (QByteArray(c.expectedReply) == "<half>")
+        EXPECT_EQ(spoiled.reply, good.left((good.size() - 1) / 2));
+    else if (QByteArray(c.expectedReply) == "<junk>") {
+        double value = 0;
+        EXPECT_TRUE(spoiled.reply.endsWith('\r'));
+        EXPECT_FALSE(oxtiva::ParseScpiDouble(QString::fromLatin1(spoiled.reply.trimmed()), value));
+        EXPECT_FALSE(spoiled.reply.trimmed().isEmpty());
+    } else EXPECT_EQ(spoiled.reply, QByteArray(c.expectedReply));
+
+    ASSERT_EQ(sim.Command(QString("fault %1 none").arg(c.instrument)), "ok");
+    EXPECT_EQ(Exchange(port, c.query).reply, good);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, CellSimFault,
+    ::testing::Values(TFaultCase {"smu", "no-reply", ":READ?", nullptr},
+                      TFaultCase {"dmm", "no-reply", "*IDN?", nullptr},
+                      TFaultCase {"smu", "silent", ":READ?", nullptr},
+                      TFaultCase {"smu", "junk", ":READ?", "<junk>"},
+                      TFaultCase {"dmm", "junk", ":READ?", "<junk>"},
+                      TFaultCase {"smu", "half", ":READ?", "<half>"},
+                      TFaultCase {"dmm", "half", "*IDN?", "<half>"},
+                      TFaultCase {"dmm", "overflow", ":READ?", "+9.9E37\r"},
+                      TFaultCase {"smu", "overflow", ":READ?", "+9.9E37,+9.9E37\r"},
+                      TFaultCase {"smu", "three-fields", ":READ?",
+                                  "+0.000000E+00,+0.000000E+00,+0.000000E+00\r"},
+                      TFaultCase {"dmm", "front-inputs", ":SYST:FRSW?", "1\r"}));
+
+TEST(CellSim, NoReplyStillExecutesCommandsWhileSilentIgnoresThem)
+{
+    TCellSim sim(Options(0.0));
+    ASSERT_EQ(sim.Command("fault smu no-reply"), "ok");
+    Send(sim.SmuPort(), ":OUTPUT:STATE 1");
+    ASSERT_TRUE(WaitForCount(sim, "count smu :OUTPUT:STATE", "1"));
+    EXPECT_EQ(sim.State()["output"], 1);
+    ASSERT_EQ(sim.Command("fault smu silent"), "ok");
+    Send(sim.SmuPort(), ":OUTPUT:STATE 0");
+    ASSERT_TRUE(WaitForCount(sim, "count smu :OUTPUT:STATE", "2"))
+        << "the line still carried both";
+    EXPECT_EQ(sim.State()["output"], 1);
+}
+
+TEST(CellSim, FaultsOnlyTheOtherInstrumentHasAreRefused)
+{
+    TCellSim sim;
+    EXPECT_TRUE(sim.Command("fault dmm three-fields").startsWith("error "));
+    EXPECT_TRUE(sim.Command("fault smu front-inputs").startsWith("error "));
+    EXPECT_TRUE(sim.Command("fault smu sleepy").startsWith("error "));
+    EXPECT_TRUE(sim.Command("fault psu none").startsWith("error "));
+}
+
+TEST(CellSim, StartsInTheFaultModesGivenOnItsCommandLine)
+{
+    TCellSim sim(Options(1.0, {"--fault-dmm", "front-inputs", "--fault-smu", "vanish"}));
+    EXPECT_EQ(Reply(sim.DmmPort(), ":SYST:FRSW?"), "1");
+    EXPECT_FALSE(QFileInfo::exists(sim.SmuPort()));
+}
+
+TEST(CellSim, VanishedInstrumentLosesItsLinkUntilNoneBringsANewOne)
+{
+    TCellSim sim;
+    ASSERT_EQ(sim.Command("fault smu vanish"), "ok");
+    EXPECT_FALSE(QFileInfo::exists(sim.SmuPort()));
+    EXPECT_FALSE(QFileInfo(sim.SmuPort()).isSymLink());
+    QSerialPort gone;
+    gone.setPortName(sim.SmuPort());
+    EXPECT_FALSE(gone.open(QIODevice::ReadWrite));
+    ASSERT_EQ(sim.Command("fault smu none"), "ok");
+    EXPECT_TRUE(Reply(sim.SmuPort(), "*IDN?").contains("SourceMeter 2401"));
+    EXPECT_TRUE(Reply(sim.DmmPort(), "*IDN?").contains("MultiMeter 2000"));
+}
+
+// The program opens and closes the port for every exchange; junk and a client that goes
+// away in the middle of a reply must not disturb the next one.
+TEST(CellSim, SurvivesJunkAndClientsThatComeAndGo)
+{
+    TCellSim sim(Options(1.0, {"--latency-ms", "30"}));
+    Send(sim.SmuPort(), QByteArray(10000, 'x'));
+    Send(sim.SmuPort(), QByteArray("\0\r\n;;;:::\"\"'\r*IDN", 17));
+    Send(sim.SmuPort(), ":READ?"); // gone before the reply is due
+    QThread::msleep(60);
+    for (int i = 0; i < 40; ++i) {
+        const QString reply = Reply(sim.SmuPort(), i % 2 ? ":READ?" : "*IDN?");
+        ASSERT_EQ(reply.contains("SourceMeter"), i % 2 == 0) << i << ": " << reply.toStdString();
+    }
+    EXPECT_EQ(sim.Command("count smu *IDN?"), "20");
+}
+
+TEST(CellSim, RepliesWaitForTheConfiguredLatency)
+{
+    TCellSimOptions options;
+    options.latencyMs = 150;
+    options.modelWireTime = true;
+    TCellSim sim(options);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_TRUE(Reply(sim.DmmPort(), "*IDN?").contains("MultiMeter"));
+    // 150 ms plus 54 bytes on the wire at 19200 baud, about 28 ms.
+    EXPECT_GE(elapsed.elapsed(), 175);
+}
+
+bool AnyProcessMentions(const QString& text)
+{
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile cmdline("/proc/" + pid + "/cmdline");
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text.toUtf8()))
+            return true;
+    }
+    return false;
+}
+
+TEST(CellSimLauncher, LeavesNeitherProcessNorLinkBehind)
+{
+    QString smuLink;
+    {
+        TCellSim sim;
+        smuLink = sim.SmuPort();
+        ASSERT_TRUE(QFileInfo(smuLink).isSymLink());
+        ASSERT_TRUE(AnyProcessMentions(smuLink));
+    }
+    EXPECT_FALSE(QFileInfo(smuLink).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(smuLink).path()));
+    EXPECT_FALSE(AnyProcessMentions(smuLink));
+}
+
+} // namespace
