@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-namespace {
+namespace
+{
 
 // The program's constants, so that its equations give back the model's values exactly.
 constexpr double Faraday = 96485;
@@ -74,9 +76,10 @@ void TCellModel::Advance(double seconds, const TPumpDrive& drive)
     // long gap at a large time scale costs milliseconds, at some loss of accuracy only.
     constexpr double LongestStepS = 0.5;
     constexpr int MostSteps = 4000;
-    const int steps = static_cast<int>(std::clamp(std::ceil(seconds / LongestStepS), 1.0,
-                                                  static_cast<double>(MostSteps)));
-    for (int i = 0; i < steps; ++i) Step(seconds / steps, drive);
+    const int steps = static_cast<int>(
+        std::clamp(std::ceil(seconds / LongestStepS), 1.0, static_cast<double>(MostSteps)));
+    for (int i = 0; i < steps; ++i)
+        Step(seconds / steps, drive);
     fTimeS += seconds;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 // What the SourceMeter applies to the pump.
 struct TPumpDrive {
@@ -8,7 +9,7 @@ struct TPumpDrive {
     double voltageLevel = 0;   // V
     double currentLevel = 0;   // A
     bool output = false;
-    double voltageLimit = 21;     // V, the compliance while sourcing current
+    double voltageLimit = 21;      // V, the compliance while sourcing current
     double currentLimit = 1.05e-4; // A, the compliance while sourcing voltage
 };
 
@@ -20,12 +21,12 @@ struct TPumpElectrical {
 };
 
 struct TCellParameters {
-    double gasVolumeM3 = 1.2e-5;         // the hot part of the cell, 0.012 L
+    double gasVolumeM3 = 1.2e-5; // the hot part of the cell, 0.012 L
     double internalResistanceOhm = 50;
     double flushPO2Atm = 0.21;
-    double sampleCapacityMol = 1e-5;     // oxygen the sample gives off per e-fold of pO2
+    double sampleCapacityMol = 1e-5; // oxygen the sample gives off per e-fold of pO2
     double sampleTimeConstantS = 30;
-    double leakMolPerSAtm = 1.2e-11;     // towards the flush gas
+    double leakMolPerSAtm = 1.2e-11; // towards the flush gas
     double startTempC = 800;
     double startColdC = 30;
     double startPO2Atm = 0.21;
@@ -42,8 +43,9 @@ TPumpElectrical PumpOperatingPoint(const TPumpDrive& drive, double openCircuitVo
 double NernstVoltage(double tempC, double cellPO2, double flushPO2);
 
 // The cell's gas, the oxide sample buffering it, the pump and the leak.
-class TCellModel {
-public:
+class TCellModel
+{
+  public:
     explicit TCellModel(const TCellParameters& parameters = {});
 
     // Runs the model forward; implicit in the gas so that a starved cell under a
@@ -64,7 +66,7 @@ public:
     // the small gas volume back within a second.
     void SetPO2(double po2);
 
-private:
+  private:
     void Step(double seconds, const TPumpDrive& drive);
     double GasMolPerAtm() const;
 
@@ -73,8 +75,8 @@ private:
     double fTempC;
     double fColdC;
     double fPO2;
-    double fOxideDelta = 0;      // mol given off by the sample
-    double fSampleLnPO2;         // ln of the pO2 the sample is in equilibrium with
+    double fOxideDelta = 0; // mol given off by the sample
+    double fSampleLnPO2;    // ln of the pO2 the sample is in equilibrium with
 };
 
 } // namespace oxtiva::sim

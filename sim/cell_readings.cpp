@@ -4,9 +4,11 @@
 
 #include <cmath>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-namespace {
+namespace
+{
 
 constexpr double ThermistorLowestOhm = 2986;
 constexpr double ThermistorHighestOhm = 32600;

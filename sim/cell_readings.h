@@ -1,6 +1,7 @@
 #pragma once
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 // The calibration the program applies to the sensor at start-up.
 inline constexpr double SensorAxK = 29729.36789;

@@ -1,13 +1,17 @@
 #include "command_log.h"
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 void TCommandLog::Record(const std::string& line)
 {
     fLast = line;
-    if (auto found = fCounts.find(line); found != fCounts.end()) ++found->second;
-    else if (fCounts.size() < MaxDistinct) fCounts.emplace(line, 1);
-    else ++fOthers;
+    if (auto found = fCounts.find(line); found != fCounts.end())
+        ++found->second;
+    else if (fCounts.size() < MaxDistinct)
+        fCounts.emplace(line, 1);
+    else
+        ++fOthers;
 }
 
 long long TCommandLog::Count(const std::string& prefix) const

@@ -6,9 +6,11 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-namespace {
+namespace
+{
 
 // Splits off the first blank-separated word; the rest keeps its inner blanks.
 std::string NextWord(std::string& rest)
@@ -56,10 +58,14 @@ std::string AnswerSet(std::string rest, TSimulator& simulator)
     if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || !rest.empty())
         return "error bad value " + text;
     simulator.AdvanceModel();
-    if (what == "temp" && value > -273.15) simulator.Cell().SetTempC(value);
-    else if (what == "cold" && value > -273.15) simulator.Cell().SetColdC(value);
-    else if (what == "po2" && value > 0) simulator.Cell().SetPO2(value);
-    else return "error cannot set " + what + " to " + text;
+    if (what == "temp" && value > -273.15)
+        simulator.Cell().SetTempC(value);
+    else if (what == "cold" && value > -273.15)
+        simulator.Cell().SetColdC(value);
+    else if (what == "po2" && value > 0)
+        simulator.Cell().SetPO2(value);
+    else
+        return "error cannot set " + what + " to " + text;
     return "ok";
 }
 

@@ -2,7 +2,8 @@
 
 #include <string>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 class TSimulator;
 

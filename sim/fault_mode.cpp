@@ -3,9 +3,11 @@
 #include <array>
 #include <utility>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-namespace {
+namespace
+{
 
 constexpr const char* Terminator = "\r";
 

@@ -5,7 +5,8 @@
 #include <optional>
 #include <string>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 // Ways an instrument can misbehave on purpose, chosen by name at start or at run time.
 enum class TFault { None, NoReply, Junk, Half, Overflow, ThreeFields, Silent, FrontInputs, Vanish };
@@ -16,7 +17,10 @@ std::optional<TFault> FaultFromName(const std::string& name);
 bool FaultFits(TFault fault, bool isSourceMeter);
 
 // Whether the instrument still executes the commands it receives.
-inline bool ExecutesCommands(TFault fault) { return fault != TFault::Silent; }
+inline bool ExecutesCommands(TFault fault)
+{
+    return fault != TFault::Silent;
+}
 
 // The bytes actually put on the line for a reply (terminator included when it is
 // sent), or nothing when the fault swallows the reply.

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 // What a reply is, so that a fault mode can spoil the right ones.
 enum class TReplyKind { Text, Reading, InputSwitch };
@@ -17,8 +18,9 @@ struct TReply {
 
 // One simulated bench instrument: executes parsed commands and produces the replies of
 // queries.
-class TInstrument {
-public:
+class TInstrument
+{
+  public:
     virtual ~TInstrument() = default;
     virtual const char* Name() const = 0;
     virtual int BaudRate() const = 0;

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <iostream>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-TInstrumentLink::TInstrumentLink(std::string linkPath, TInstrument& instrument,
-                                 bool isSourceMeter, TLinkTiming timing)
+TInstrumentLink::TInstrumentLink(std::string linkPath, TInstrument& instrument, bool isSourceMeter,
+                                 TLinkTiming timing)
     : fLinkPath(std::move(linkPath)), fInstrument(instrument), fIsSourceMeter(isSourceMeter),
       fTiming(timing)
 {
@@ -19,8 +20,7 @@ bool TInstrumentLink::Open(std::string& error)
     return fEndpoint.Open(fLinkPath, error);
 }
 
-void TInstrumentLink::Receive(TSimClock::time_point now,
-                              const std::function<void()>& beforeCommand)
+void TInstrumentLink::Receive(TSimClock::time_point now, const std::function<void()>& beforeCommand)
 {
     std::string bytes;
     if (!fEndpoint.ReadAvailable(bytes)) return;
@@ -47,7 +47,8 @@ void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point 
     // Several queries in one line answer together, separated by ";", as SCPI does.
     if (replies.empty()) return;
     TReply joined = replies.front();
-    for (std::size_t i = 1; i < replies.size(); ++i) joined.text += ';' + replies[i].text;
+    for (std::size_t i = 1; i < replies.size(); ++i)
+        joined.text += ';' + replies[i].text;
     auto shaped = ShapeReply(fFault, joined, fIsSourceMeter);
     if (!shaped) return;
     auto due = now + std::chrono::milliseconds(fTiming.latencyMs);
@@ -60,8 +61,7 @@ void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point 
 TSimClock::duration TInstrumentLink::WireTime(std::size_t bytes) const
 {
     const double seconds = 10.0 * static_cast<double>(bytes) / fInstrument.BaudRate();
-    return std::chrono::duration_cast<TSimClock::duration>(
-        std::chrono::duration<double>(seconds));
+    return std::chrono::duration_cast<TSimClock::duration>(std::chrono::duration<double>(seconds));
 }
 
 void TInstrumentLink::SendDueReplies(TSimClock::time_point now)

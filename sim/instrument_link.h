@@ -12,7 +12,8 @@
 #include <optional>
 #include <string>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 using TSimClock = std::chrono::steady_clock;
 
@@ -23,8 +24,9 @@ struct TLinkTiming {
 
 // One instrument on its serial line: receives command lines, has the instrument execute
 // them, shapes the replies by the fault mode and sends each when it falls due.
-class TInstrumentLink {
-public:
+class TInstrumentLink
+{
+  public:
     TInstrumentLink(std::string linkPath, TInstrument& instrument, bool isSourceMeter,
                     TLinkTiming timing);
 
@@ -51,7 +53,7 @@ public:
     long long UnknownCommands() const { return fUnknown; }
     bool Verbose = false;
 
-private:
+  private:
     struct TPending {
         TSimClock::time_point due;
         std::string bytes;

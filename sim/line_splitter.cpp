@@ -1,6 +1,7 @@
 #include "line_splitter.h"
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 void TLineSplitter::Feed(const char* data, std::size_t size, std::vector<std::string>& lines)
 {

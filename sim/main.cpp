@@ -15,19 +15,24 @@
 #include <poll.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 using oxtiva::sim::TSimClock;
 
 volatile std::sig_atomic_t gStopSignal = 0;
 
-void OnStopSignal(int) { gStopSignal = 1; }
+void OnStopSignal(int)
+{
+    gStopSignal = 1;
+}
 
 // The stop signals stay blocked except inside ppoll, so one can never slip in between
 // the check of the flag and the wait.
 sigset_t InstallSignalHandlers()
 {
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     sigset_t blocked;
@@ -39,7 +44,8 @@ sigset_t InstallSignalHandlers()
     std::signal(SIGPIPE, SIG_IGN);
     sigset_t previous;
     sigprocmask(SIG_BLOCK, &blocked, &previous);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigdelset(&previous, signal);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigdelset(&previous, signal);
     return previous;
 }
 
@@ -64,7 +70,8 @@ int PollTimeoutMs(oxtiva::sim::TSimulator& sim, bool anyUnpolled)
 void ReceiveCommands(oxtiva::sim::TSimulator& sim)
 {
     const auto now = TSimClock::now();
-    for (auto* link : {&sim.Smu(), &sim.Dmm()}) link->Receive(now, [&sim] { sim.AdvanceModel(); });
+    for (auto* link : {&sim.Smu(), &sim.Dmm()})
+        link->Receive(now, [&sim] { sim.AdvanceModel(); });
 }
 
 // Reads the control lines that have arrived; false once stdin is closed or quit came.
@@ -94,21 +101,23 @@ int Serve(oxtiva::sim::TSimulator& sim, const sigset_t& waitMask)
     oxtiva::sim::TLineSplitter control(1 << 16);
     ::fcntl(STDIN_FILENO, F_SETFL, ::fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
     while (!gStopSignal) {
-        std::vector<pollfd> fds {{STDIN_FILENO, POLLIN, 0}};
+        std::vector<pollfd> fds{{STDIN_FILENO, POLLIN, 0}};
         bool anyUnpolled = false;
         for (auto* link : {&sim.Smu(), &sim.Dmm()}) {
-            if (link->WorthPolling()) fds.push_back({link->Fd(), POLLIN, 0});
-            else anyUnpolled = anyUnpolled || link->IsOpen();
+            if (link->WorthPolling())
+                fds.push_back({link->Fd(), POLLIN, 0});
+            else
+                anyUnpolled = anyUnpolled || link->IsOpen();
         }
         const int timeoutMs = PollTimeoutMs(sim, anyUnpolled);
-        timespec timeout {timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
-        if (::ppoll(fds.data(), fds.size(), &timeout, &waitMask) < 0 && errno != EINTR)
-            return 1;
+        timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+        if (::ppoll(fds.data(), fds.size(), &timeout, &waitMask) < 0 && errno != EINTR) return 1;
         if (gStopSignal) break;
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
             if (!ServeControl(sim, control)) break;
         ReceiveCommands(sim);
-        for (auto* link : {&sim.Smu(), &sim.Dmm()}) link->SendDueReplies(TSimClock::now());
+        for (auto* link : {&sim.Smu(), &sim.Dmm()})
+            link->SendDueReplies(TSimClock::now());
     }
     return 0;
 }

@@ -5,20 +5,33 @@
 
 #include <set>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-namespace {
+namespace
+{
 
 // The reading of an open input or of a range the value does not fit.
 constexpr const char* Overflow = "+9.9E37";
 
 bool IsAcceptedSetting(const std::string& header)
 {
-    static const std::set<std::string, std::less<>> accepted = {
-        "SYST:BEEP:STAT",  "DISP:ENAB",         "INIT:CONT",         "SYST:AZER:STAT",
-        "SENS:VOLT:DC:NPLC", "SENS:VOLT:DC:AVER:STAT", "SENS:RES:NPLC", "SENS:RES:AVER:STAT",
-        "VOLT:DC:NPLC",    "RES:NPLC",          "INIT",              "*CLS",
-        "SENS:VOLT:DC:RANG:AUTO", "SENS:RES:RANG:AUTO", "TRIG:COUN", "SAMP:COUN"};
+    static const std::set<std::string, std::less<>> accepted = {"SYST:BEEP:STAT",
+                                                                "DISP:ENAB",
+                                                                "INIT:CONT",
+                                                                "SYST:AZER:STAT",
+                                                                "SENS:VOLT:DC:NPLC",
+                                                                "SENS:VOLT:DC:AVER:STAT",
+                                                                "SENS:RES:NPLC",
+                                                                "SENS:RES:AVER:STAT",
+                                                                "VOLT:DC:NPLC",
+                                                                "RES:NPLC",
+                                                                "INIT",
+                                                                "*CLS",
+                                                                "SENS:VOLT:DC:RANG:AUTO",
+                                                                "SENS:RES:RANG:AUTO",
+                                                                "TRIG:COUN",
+                                                                "SAMP:COUN"};
     return accepted.count(header) > 0;
 }
 
@@ -61,10 +74,14 @@ bool TMultiMeter::Execute(const TScpiCommand& command, std::vector<TReply>& repl
 bool TMultiMeter::SetFunction(const std::string& parameter)
 {
     const std::string function = NormalizedWordPath(parameter);
-    if (function == "VOLT:DC" || function == "VOLT") fFunction = TFunction::VoltDC;
-    else if (function == "RES") fFunction = TFunction::Resistance;
-    else if (!function.empty()) fFunction = TFunction::Other;
-    else return false;
+    if (function == "VOLT:DC" || function == "VOLT")
+        fFunction = TFunction::VoltDC;
+    else if (function == "RES")
+        fFunction = TFunction::Resistance;
+    else if (!function.empty())
+        fFunction = TFunction::Other;
+    else
+        return false;
     return true;
 }
 

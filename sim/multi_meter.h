@@ -3,20 +3,22 @@
 #include "cell_model.h"
 #include "instrument.h"
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 class TMeasurementNoise;
 
 // The MultiMeter 2000 with its scanner card: channel 3 the cold-end thermistor,
 // channel 1 the type S thermocouple, channel 2 the oxygen sensor.
-class TMultiMeter : public TInstrument {
-public:
+class TMultiMeter : public TInstrument
+{
+  public:
     TMultiMeter(const TCellModel& cell, TMeasurementNoise& noise) : fCell(cell), fNoise(noise) {}
     const char* Name() const override { return "dmm"; }
     int BaudRate() const override { return 19200; }
     bool Execute(const TScpiCommand& command, std::vector<TReply>& replies) override;
 
-private:
+  private:
     enum class TFunction { VoltDC, Resistance, Other };
 
     bool SetFunction(const std::string& parameter);

@@ -9,9 +9,11 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-namespace {
+namespace
+{
 
 // Replaces a stale symlink left by a killed run, but never a real file.
 bool PlaceLink(const std::string& target, const std::string& linkPath, std::string& error)
@@ -22,7 +24,8 @@ bool PlaceLink(const std::string& target, const std::string& linkPath, std::stri
         error = "cannot create link " + linkPath + ": " + std::strerror(errno);
         return false;
     }
-    struct stat existing {};
+    struct stat existing {
+    };
     if (::lstat(linkPath.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
         ::unlink(temporary.c_str());
         error = linkPath + " exists and is not a symlink";
@@ -38,7 +41,10 @@ bool PlaceLink(const std::string& target, const std::string& linkPath, std::stri
 
 } // namespace
 
-TPtyEndpoint::~TPtyEndpoint() { Close(); }
+TPtyEndpoint::~TPtyEndpoint()
+{
+    Close();
+}
 
 bool TPtyEndpoint::Open(const std::string& linkPath, std::string& error)
 {
@@ -52,7 +58,7 @@ bool TPtyEndpoint::Open(const std::string& linkPath, std::string& error)
     }
     // Raw mode lives in the slave's terminal settings, which outlast every client's
     // open and close as long as the master stays open.
-    termios settings {};
+    termios settings{};
     if (::tcgetattr(slave, &settings) == 0) {
         ::cfmakeraw(&settings);
         ::tcsetattr(slave, TCSANOW, &settings);
@@ -80,7 +86,7 @@ void TPtyEndpoint::Close()
 bool TPtyEndpoint::ClientPresent() const
 {
     if (fMaster < 0) return false;
-    pollfd p {fMaster, POLLOUT, 0};
+    pollfd p{fMaster, POLLOUT, 0};
     if (::poll(&p, 1, 0) < 0) return false;
     return (p.revents & POLLHUP) == 0;
 }
@@ -109,9 +115,12 @@ void TPtyEndpoint::Write(const std::string& bytes)
     std::size_t done = 0;
     while (fMaster >= 0 && done < bytes.size()) {
         const ssize_t n = ::write(fMaster, bytes.data() + done, bytes.size() - done);
-        if (n > 0) done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno == EINTR) continue;
-        else return;
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            return;
     }
 }
 

@@ -3,13 +3,15 @@
 #include <string>
 #include <vector>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 // The instrument's end of a serial line: the master side of a pseudo-terminal whose
 // slave is reachable through a symlink. The master stays open while clients come and
 // go; a client (the program opens the port for every exchange) only ever holds the slave.
-class TPtyEndpoint {
-public:
+class TPtyEndpoint
+{
+  public:
     TPtyEndpoint() = default;
     ~TPtyEndpoint();
     TPtyEndpoint(const TPtyEndpoint&) = delete;
@@ -31,7 +33,7 @@ public:
     // instrument's reply is lost when nobody listens.
     void Write(const std::string& bytes);
 
-private:
+  private:
     int fMaster = -1;
     std::string fLinkPath;
 };

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-namespace {
+namespace
+{
 
 std::string Trimmed(const std::string& text)
 {
@@ -21,11 +23,15 @@ std::string Trimmed(const std::string& text)
 
 std::string Upper(std::string text)
 {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
-bool IsVowel(char c) { return c == 'A' || c == 'E' || c == 'I' || c == 'O' || c == 'U'; }
+bool IsVowel(char c)
+{
+    return c == 'A' || c == 'E' || c == 'I' || c == 'O' || c == 'U';
+}
 
 // Folds every ':'-separated mnemonic of a path onto its short form.
 std::string ShortPath(const std::string& path)
@@ -81,7 +87,8 @@ std::string ShortMnemonic(const std::string& mnemonic)
 {
     // A numeric suffix (SENS1, SOUR1) does not change the node.
     auto end = mnemonic.size();
-    while (end > 0 && std::isdigit(static_cast<unsigned char>(mnemonic[end - 1]))) --end;
+    while (end > 0 && std::isdigit(static_cast<unsigned char>(mnemonic[end - 1])))
+        --end;
     const std::string word = Upper(mnemonic.substr(0, end));
     if (word.size() <= 4) return word;
     return IsVowel(word[3]) ? word.substr(0, 3) : word.substr(0, 4);
@@ -98,9 +105,9 @@ std::vector<TScpiCommand> ParseCommandLine(const std::string& line)
 std::string NormalizedWordPath(const std::string& parameter)
 {
     std::string text = Trimmed(parameter);
-    text.erase(std::remove_if(text.begin(), text.end(),
-                              [](char c) { return c == '"' || c == '\''; }),
-               text.end());
+    text.erase(
+        std::remove_if(text.begin(), text.end(), [](char c) { return c == '"' || c == '\''; }),
+        text.end());
     text = Trimmed(text);
     return text.empty() ? text : ShortPath(text);
 }

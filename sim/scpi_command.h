@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 // One SCPI program message unit: a header such as "SOUR:VOLT:LEV" in short, upper-case
 // form (long forms like ":SOURCE:VOLTAGE:LEVEL" are folded onto it) and its parameter
@@ -38,7 +39,7 @@ std::optional<bool> BooleanParameter(const std::string& parameter);
 std::optional<int> ChannelParameter(const std::string& parameter);
 
 // Reading formats of the two instruments.
-std::string FormatDmmReading(double value);                // "+1.23456789E+04"
+std::string FormatDmmReading(double value);                 // "+1.23456789E+04"
 std::string FormatSmuReading(double volts, double amperes); // "+1.234567E-01,+5.678900E-04"
 
 } // namespace oxtiva::sim

@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <string_view>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-namespace {
+namespace
+{
 
 bool ToDouble(const std::string& text, double& value)
 {
@@ -30,10 +32,14 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
 {
     double number = 0;
     unsigned long long whole = 0;
-    if (name == "--smu-link") o.smuLink = value;
-    else if (name == "--dmm-link") o.dmmLink = value;
-    else if (name == "--fault-smu") o.faultSmu = value;
-    else if (name == "--fault-dmm") o.faultDmm = value;
+    if (name == "--smu-link")
+        o.smuLink = value;
+    else if (name == "--dmm-link")
+        o.dmmLink = value;
+    else if (name == "--fault-smu")
+        o.faultSmu = value;
+    else if (name == "--fault-dmm")
+        o.faultDmm = value;
     else if (name == "--time-scale") {
         if (!ToDouble(value, number) || number < 0) return false;
         o.timeScale = number;
@@ -46,7 +52,8 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
     } else if (name == "--seed") {
         if (!ToUnsigned(value, whole)) return false;
         o.seed = whole;
-    } else return false;
+    } else
+        return false;
     return true;
 }
 
@@ -72,9 +79,12 @@ std::optional<TSimOptions> ParseOptions(int argc, char** argv, std::string& erro
             arg = arg.substr(0, eq);
             hasInlineValue = true;
         }
-        if (arg == "--help" || arg == "-h") o.help = true;
-        else if (arg == "--model-wire-time") o.modelWireTime = true;
-        else if (arg == "--verbose") o.verbose = true;
+        if (arg == "--help" || arg == "-h")
+            o.help = true;
+        else if (arg == "--model-wire-time")
+            o.modelWireTime = true;
+        else if (arg == "--verbose")
+            o.verbose = true;
         else if (IsValueOption(arg)) {
             if (!hasInlineValue) {
                 if (i + 1 >= argc) {

@@ -3,7 +3,8 @@
 #include <optional>
 #include <string>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 // How the simulator was asked to behave, from its command line.
 struct TSimOptions {

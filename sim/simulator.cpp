@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 TSimulator::TSimulator(const TSimOptions& options)
     : fOptions(options), fNoise(options.seed, options.noise), fSmu(fCell, fNoise),
@@ -17,8 +18,8 @@ TSimulator::TSimulator(const TSimOptions& options)
 
 bool TSimulator::Open(std::string& error)
 {
-    for (auto [link, name] : {std::pair {&fSmuLink, &fOptions.faultSmu},
-                              std::pair {&fDmmLink, &fOptions.faultDmm}}) {
+    for (auto [link, name] :
+         {std::pair{&fSmuLink, &fOptions.faultSmu}, std::pair{&fDmmLink, &fOptions.faultDmm}}) {
         auto fault = FaultFromName(*name);
         if (!fault) {
             error = "unknown fault " + *name;

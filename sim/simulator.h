@@ -9,11 +9,13 @@
 
 #include <string>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 // The whole bench: the cell model, both instruments on their lines, and the model clock.
-class TSimulator {
-public:
+class TSimulator
+{
+  public:
     explicit TSimulator(const TSimOptions& options);
 
     bool Open(std::string& error);
@@ -28,7 +30,7 @@ public:
     std::string StateLine();
     TCellModel& Cell() { return fCell; }
 
-private:
+  private:
     TSimOptions fOptions;
     TCellModel fCell;
     TMeasurementNoise fNoise;

@@ -6,9 +6,11 @@
 #include <set>
 #include <string_view>
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
-namespace {
+namespace
+{
 
 constexpr double MaxVoltageLimit = 21;
 constexpr double MaxCurrentLimit = 1.05;
@@ -18,14 +20,32 @@ constexpr double MaxCurrentLevel = 1.05;
 // Set-up commands the instrument accepts that change nothing the model cares about.
 bool IsAcceptedSetting(const std::string& header)
 {
-    static const std::set<std::string, std::less<>> accepted = {
-        "ROUT:TERM",      "SOUR:VOLT:MODE", "SOUR:CURR:MODE", "SOUR:VOLT:RANG:AUTO",
-        "SOUR:CURR:RANG:AUTO", "SOUR:VOLT:RANG", "SOUR:CURR:RANG", "SENS:FUNC:CONC",
-        "SENS:FUNC:ON",   "SENS:FUNC",      "SENS:VOLT:NPLC", "SENS:CURR:NPLC",
-        "SENS:CURR:RANG:AUTO", "SENS:VOLT:RANG:AUTO", "SENS:CURR:RANG", "SENS:VOLT:RANG",
-        "FORM:ELEM",      "FORM:ELEM:SENS", "INIT",           "*CLS",
-        "SYST:BEEP:STAT", "DISP:ENAB",      "ARM:COUN",       "TRIG:COUN",
-        "SYST:AZER:STAT", "SYST:AZER"};
+    static const std::set<std::string, std::less<>> accepted = {"ROUT:TERM",
+                                                                "SOUR:VOLT:MODE",
+                                                                "SOUR:CURR:MODE",
+                                                                "SOUR:VOLT:RANG:AUTO",
+                                                                "SOUR:CURR:RANG:AUTO",
+                                                                "SOUR:VOLT:RANG",
+                                                                "SOUR:CURR:RANG",
+                                                                "SENS:FUNC:CONC",
+                                                                "SENS:FUNC:ON",
+                                                                "SENS:FUNC",
+                                                                "SENS:VOLT:NPLC",
+                                                                "SENS:CURR:NPLC",
+                                                                "SENS:CURR:RANG:AUTO",
+                                                                "SENS:VOLT:RANG:AUTO",
+                                                                "SENS:CURR:RANG",
+                                                                "SENS:VOLT:RANG",
+                                                                "FORM:ELEM",
+                                                                "FORM:ELEM:SENS",
+                                                                "INIT",
+                                                                "*CLS",
+                                                                "SYST:BEEP:STAT",
+                                                                "DISP:ENAB",
+                                                                "ARM:COUN",
+                                                                "TRIG:COUN",
+                                                                "SYST:AZER:STAT",
+                                                                "SYST:AZER"};
     return accepted.count(header) > 0;
 }
 
@@ -47,7 +67,7 @@ bool TSourceMeter::Execute(const TScpiCommand& command, std::vector<TReply>& rep
         return true;
     }
     if (h == "*RST") {
-        fDrive = TPumpDrive {};
+        fDrive = TPumpDrive{};
         return true;
     }
     if (h == "*OPC?") {

@@ -3,14 +3,16 @@
 #include "cell_model.h"
 #include "instrument.h"
 
-namespace oxtiva::sim {
+namespace oxtiva::sim
+{
 
 class TMeasurementNoise;
 
 // The SourceMeter 2401 driving the pump: source function and levels, compliance
 // (protection) levels, output switch, and ":READ?" of pump voltage and current.
-class TSourceMeter : public TInstrument {
-public:
+class TSourceMeter : public TInstrument
+{
+  public:
     TSourceMeter(const TCellModel& cell, TMeasurementNoise& noise) : fCell(cell), fNoise(noise) {}
     const char* Name() const override { return "smu"; }
     int BaudRate() const override { return 57600; }
@@ -18,7 +20,7 @@ public:
 
     const TPumpDrive& Drive() const { return fDrive; }
 
-private:
+  private:
     bool ExecuteSource(const TScpiCommand& command);
     bool ExecuteSense(const TScpiCommand& command);
     TReply Reading();

@@ -22,7 +22,8 @@
 using oxtiva::testing::TCellSim;
 using oxtiva::testing::TCellSimOptions;
 
-namespace {
+namespace
+{
 
 constexpr double SensorAx = 29729.36789;
 constexpr double SensorBx = -23.20793746;
@@ -47,8 +48,8 @@ TExchange Exchange(const QString& port, const QByteArray& command, bool waitForR
     serial.waitForBytesWritten(1000);
     QDeadlineTimer deadline(timeoutMs);
     while (waitForReply && !result.reply.endsWith('\r') && !deadline.hasExpired()) {
-        const int wait = result.reply.isEmpty() ? static_cast<int>(deadline.remainingTime())
-                                                : quietTimeoutMs;
+        const int wait =
+            result.reply.isEmpty() ? static_cast<int>(deadline.remainingTime()) : quietTimeoutMs;
         if (!serial.waitForReadyRead(std::max(1, wait)) && !result.reply.isEmpty()) break;
         result.reply += serial.readAll();
     }
@@ -61,7 +62,10 @@ QString Reply(const QString& port, const QByteArray& command)
     return QString::fromLatin1(Exchange(port, command).reply).trimmed();
 }
 
-void Send(const QString& port, const QByteArray& command) { Exchange(port, command, false); }
+void Send(const QString& port, const QByteArray& command)
+{
+    Exchange(port, command, false);
+}
 
 double Number(const QString& text)
 {
@@ -80,14 +84,27 @@ QString ReadChannel(const QString& port, int channel, const char* function)
 
 void SetUpPumpAsTheProgramDoes(const QString& port)
 {
-    for (const char* command :
-         {"*RST", ":ROUT:TERM REAR", ":SOUR:FUNC VOLT", ":SOUR:VOLT:MODE FIXED",
-          ":SOUR:VOLT:RANGE:AUTO 1", ":SOUR:VOLT:LEVEL 0", ":SOUR:FUNC CURR",
-          ":SOUR:CURR:MODE FIXED", ":SOUR:CURR:RANGE:AUTO 1", ":SOUR:CURR:LEVEL 0",
-          ":SENS:VOLT:PROT 1", ":SENS:VOLT:PROT:LEV 0.9", ":SENS:CURR:PROT 1",
-          ":SENS:CURR:PROT:LEV 0.001", ":SENS:FUNC:CONC ON", ":SENS:FUNC:ON \"VOLT\", \"CURR\"",
-          ":SENS:VOLT:NPLC MIN", ":SENS:CURR:RANGE:AUTO 1", ":FORM:ELEM VOLT,CURR",
-          ":OUTPUT:STATE 1", ":INIT"})
+    for (const char* command : {"*RST",
+                                ":ROUT:TERM REAR",
+                                ":SOUR:FUNC VOLT",
+                                ":SOUR:VOLT:MODE FIXED",
+                                ":SOUR:VOLT:RANGE:AUTO 1",
+                                ":SOUR:VOLT:LEVEL 0",
+                                ":SOUR:FUNC CURR",
+                                ":SOUR:CURR:MODE FIXED",
+                                ":SOUR:CURR:RANGE:AUTO 1",
+                                ":SOUR:CURR:LEVEL 0",
+                                ":SENS:VOLT:PROT 1",
+                                ":SENS:VOLT:PROT:LEV 0.9",
+                                ":SENS:CURR:PROT 1",
+                                ":SENS:CURR:PROT:LEV 0.001",
+                                ":SENS:FUNC:CONC ON",
+                                ":SENS:FUNC:ON \"VOLT\", \"CURR\"",
+                                ":SENS:VOLT:NPLC MIN",
+                                ":SENS:CURR:RANGE:AUTO 1",
+                                ":FORM:ELEM VOLT,CURR",
+                                ":OUTPUT:STATE 1",
+                                ":INIT"})
         Send(port, command);
 }
 
@@ -96,8 +113,10 @@ bool WaitForCount(TCellSim& sim, const QString& countLine, const QString& expect
 {
     QDeadlineTimer deadline(2000);
     while (sim.Command(countLine) != expected)
-        if (deadline.hasExpired()) return false;
-        else QThread::msleep(5);
+        if (deadline.hasExpired())
+            return false;
+        else
+            QThread::msleep(5);
     return true;
 }
 
@@ -146,7 +165,9 @@ struct TComplianceCase {
     double expectedAmperes;
 };
 
-class CellSimCompliance : public ::testing::TestWithParam<TComplianceCase> {};
+class CellSimCompliance : public ::testing::TestWithParam<TComplianceCase>
+{
+};
 
 TEST_P(CellSimCompliance, SourceIsCutBackByTheOtherQuantitysProtectionLevel)
 {
@@ -163,15 +184,15 @@ INSTANTIATE_TEST_SUITE_P(
     Limits, CellSimCompliance,
     ::testing::Values(
         // 0.5 V over 50 ohm would drive 10 mA; the 1 mA protection holds it.
-        TComplianceCase {":SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.500000;:OUTPUT:STATE 1",
-                         ":SENS:CURR:PROT:LEV 0.001", 0.05, 0.001},
-        TComplianceCase {":SOUR:FUNC VOLT;:SOUR:VOLT:LEV -0.250000;:OUTPUT:STATE 1",
-                         ":SENS:CURR:PROT:LEV 0.01", -0.25, -0.005},
+        TComplianceCase{":SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.500000;:OUTPUT:STATE 1",
+                        ":SENS:CURR:PROT:LEV 0.001", 0.05, 0.001},
+        TComplianceCase{":SOUR:FUNC VOLT;:SOUR:VOLT:LEV -0.250000;:OUTPUT:STATE 1",
+                        ":SENS:CURR:PROT:LEV 0.01", -0.25, -0.005},
         // 1 mA would need 50 mV; a 20 mV protection leaves 0.4 mA.
-        TComplianceCase {":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 1",
-                         ":SENS:VOLT:PROT:LEV 0.02", 0.02, 0.0004},
-        TComplianceCase {":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 0",
-                         ":SENS:VOLT:PROT:LEV 0.9", 0.0, 0.0}));
+        TComplianceCase{":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 1",
+                        ":SENS:VOLT:PROT:LEV 0.02", 0.02, 0.0004},
+        TComplianceCase{":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 0",
+                        ":SENS:VOLT:PROT:LEV 0.9", 0.0, 0.0}));
 
 struct TCellCondition {
     double tempC;
@@ -179,7 +200,9 @@ struct TCellCondition {
     double po2;
 };
 
-class CellSimReadings : public ::testing::TestWithParam<TCellCondition> {};
+class CellSimReadings : public ::testing::TestWithParam<TCellCondition>
+{
+};
 
 // The thermistor, thermocouple and sensor readings, put through the program's own
 // conversions in the acquisition thread's order, give back the model's state.
@@ -209,10 +232,10 @@ TEST_P(CellSimReadings, ConvertBackToTheModelsTemperaturesAndPO2)
 }
 
 INSTANTIATE_TEST_SUITE_P(Conditions, CellSimReadings,
-                         ::testing::Values(TCellCondition {800, 30, 0.21},
-                                           TCellCondition {650, 21.5, 1e-6},
-                                           TCellCondition {1000, 45, 3e-15},
-                                           TCellCondition {520, 5, 0.5}));
+                         ::testing::Values(TCellCondition{800, 30, 0.21},
+                                           TCellCondition{650, 21.5, 1e-6},
+                                           TCellCondition{1000, 45, 3e-15},
+                                           TCellCondition{520, 5, 0.5}));
 
 TEST(CellSim, OpenOrUnknownChannelReadsAsOverflow)
 {
@@ -245,7 +268,9 @@ struct TPumpingCase {
     int direction; // sign of the pO2 change
 };
 
-class CellSimPumping : public ::testing::TestWithParam<TPumpingCase> {};
+class CellSimPumping : public ::testing::TestWithParam<TPumpingCase>
+{
+};
 
 TEST_P(CellSimPumping, CurrentMovesOxygenOutOfOrIntoTheCellOverModelTime)
 {
@@ -267,10 +292,9 @@ TEST_P(CellSimPumping, CurrentMovesOxygenOutOfOrIntoTheCellOverModelTime)
 
 INSTANTIATE_TEST_SUITE_P(
     Directions, CellSimPumping,
-    ::testing::Values(
-        TPumpingCase {":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 1", -1},
-        TPumpingCase {":SOUR:FUNC CURR;:SOUR:CURR:LEV -0.001000;:OUTPUT:STATE 1", +1},
-        TPumpingCase {":SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.900000;:OUTPUT:STATE 1", -1}));
+    ::testing::Values(TPumpingCase{":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 1", -1},
+                      TPumpingCase{":SOUR:FUNC CURR;:SOUR:CURR:LEV -0.001000;:OUTPUT:STATE 1", +1},
+                      TPumpingCase{":SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.900000;:OUTPUT:STATE 1", -1}));
 
 TEST(CellSim, WithoutCurrentTheCellStaysWhereItIs)
 {
@@ -311,7 +335,9 @@ struct TFaultCase {
     const char* expectedReply; // nullptr: no byte at all
 };
 
-class CellSimFault : public ::testing::TestWithParam<TFaultCase> {};
+class CellSimFault : public ::testing::TestWithParam<TFaultCase>
+{
+};
 
 TEST_P(CellSimFault, FaultModeShapesTheReplyAndNoneRestoresIt)
 {
@@ -328,7 +354,8 @@ TEST_P(CellSimFault, FaultModeShapesTheReplyAndNoneRestoresIt)
     ASSERT_EQ(sim.Command(QString("fault %1 %2").arg(c.instrument, c.fault)), "ok");
     const TExchange spoiled = Exchange(port, c.query, true, 400);
     ASSERT_TRUE(spoiled.opened);
-    if (!c.expectedReply) EXPECT_TRUE(spoiled.reply.isEmpty()) << spoiled.reply.toStdString();
+    if (!c.expectedReply)
+        EXPECT_TRUE(spoiled.reply.isEmpty()) << spoiled.reply.toStdString();
     else if (QByteArray(c.expectedReply) == "<half>")
         EXPECT_EQ(spoiled.reply, good.left((good.size() - 1) / 2));
     else if (QByteArray(c.expectedReply) == "<junk>") {
@@ -336,7 +363,8 @@ TEST_P(CellSimFault, FaultModeShapesTheReplyAndNoneRestoresIt)
         EXPECT_TRUE(spoiled.reply.endsWith('\r'));
         EXPECT_FALSE(oxtiva::ParseScpiDouble(QString::fromLatin1(spoiled.reply.trimmed()), value));
         EXPECT_FALSE(spoiled.reply.trimmed().isEmpty());
-    } else EXPECT_EQ(spoiled.reply, QByteArray(c.expectedReply));
+    } else
+        EXPECT_EQ(spoiled.reply, QByteArray(c.expectedReply));
 
     ASSERT_EQ(sim.Command(QString("fault %1 none").arg(c.instrument)), "ok");
     EXPECT_EQ(Exchange(port, c.query).reply, good);
@@ -344,18 +372,18 @@ TEST_P(CellSimFault, FaultModeShapesTheReplyAndNoneRestoresIt)
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, CellSimFault,
-    ::testing::Values(TFaultCase {"smu", "no-reply", ":READ?", nullptr},
-                      TFaultCase {"dmm", "no-reply", "*IDN?", nullptr},
-                      TFaultCase {"smu", "silent", ":READ?", nullptr},
-                      TFaultCase {"smu", "junk", ":READ?", "<junk>"},
-                      TFaultCase {"dmm", "junk", ":READ?", "<junk>"},
-                      TFaultCase {"smu", "half", ":READ?", "<half>"},
-                      TFaultCase {"dmm", "half", "*IDN?", "<half>"},
-                      TFaultCase {"dmm", "overflow", ":READ?", "+9.9E37\r"},
-                      TFaultCase {"smu", "overflow", ":READ?", "+9.9E37,+9.9E37\r"},
-                      TFaultCase {"smu", "three-fields", ":READ?",
-                                  "+0.000000E+00,+0.000000E+00,+0.000000E+00\r"},
-                      TFaultCase {"dmm", "front-inputs", ":SYST:FRSW?", "1\r"}));
+    ::testing::Values(TFaultCase{"smu", "no-reply", ":READ?", nullptr},
+                      TFaultCase{"dmm", "no-reply", "*IDN?", nullptr},
+                      TFaultCase{"smu", "silent", ":READ?", nullptr},
+                      TFaultCase{"smu", "junk", ":READ?", "<junk>"},
+                      TFaultCase{"dmm", "junk", ":READ?", "<junk>"},
+                      TFaultCase{"smu", "half", ":READ?", "<half>"},
+                      TFaultCase{"dmm", "half", "*IDN?", "<half>"},
+                      TFaultCase{"dmm", "overflow", ":READ?", "+9.9E37\r"},
+                      TFaultCase{"smu", "overflow", ":READ?", "+9.9E37,+9.9E37\r"},
+                      TFaultCase{"smu", "three-fields", ":READ?",
+                                 "+0.000000E+00,+0.000000E+00,+0.000000E+00\r"},
+                      TFaultCase{"dmm", "front-inputs", ":SYST:FRSW?", "1\r"}));
 
 TEST(CellSim, NoReplyStillExecutesCommandsWhileSilentIgnoresThem)
 {
@@ -366,8 +394,7 @@ TEST(CellSim, NoReplyStillExecutesCommandsWhileSilentIgnoresThem)
     EXPECT_EQ(sim.State()["output"], 1);
     ASSERT_EQ(sim.Command("fault smu silent"), "ok");
     Send(sim.SmuPort(), ":OUTPUT:STATE 0");
-    ASSERT_TRUE(WaitForCount(sim, "count smu :OUTPUT:STATE", "2"))
-        << "the line still carried both";
+    ASSERT_TRUE(WaitForCount(sim, "count smu :OUTPUT:STATE", "2")) << "the line still carried both";
     EXPECT_EQ(sim.State()["output"], 1);
 }
 

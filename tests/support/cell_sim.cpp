@@ -12,7 +12,8 @@
 #error "OXTIVA_CELLSIM_PATH must name the oxtiva-cellsim executable"
 #endif
 
-namespace oxtiva::testing {
+namespace oxtiva::testing
+{
 
 TCellSim::TCellSim(const TCellSimOptions& options)
 {
@@ -20,9 +21,10 @@ TCellSim::TCellSim(const TCellSimOptions& options)
         ADD_FAILURE() << "cannot create a temporary folder for the simulator's links";
         throw std::runtime_error("no temporary folder for oxtiva-cellsim");
     }
-    QStringList args {"--smu-link", SmuPort(), "--dmm-link", DmmPort(), "--time-scale",
-                      QString::number(options.timeScale, 'g', 17), "--latency-ms",
-                      QString::number(options.latencyMs)};
+    QStringList args{"--smu-link",   SmuPort(),
+                     "--dmm-link",   DmmPort(),
+                     "--time-scale", QString::number(options.timeScale, 'g', 17),
+                     "--latency-ms", QString::number(options.latencyMs)};
     if (options.modelWireTime) args << "--model-wire-time";
     args << options.extraArgs;
     // The simulator's complaints belong in the test's own output.
@@ -37,7 +39,10 @@ TCellSim::TCellSim(const TCellSimOptions& options)
     }
 }
 
-TCellSim::~TCellSim() { Stop(); }
+TCellSim::~TCellSim()
+{
+    Stop();
+}
 
 void TCellSim::Stop()
 {
@@ -51,9 +56,15 @@ void TCellSim::Stop()
     fProcess.waitForFinished(3000);
 }
 
-QString TCellSim::SmuPort() const { return fDir.filePath(QStringLiteral("smu")); }
+QString TCellSim::SmuPort() const
+{
+    return fDir.filePath(QStringLiteral("smu"));
+}
 
-QString TCellSim::DmmPort() const { return fDir.filePath(QStringLiteral("dmm")); }
+QString TCellSim::DmmPort() const
+{
+    return fDir.filePath(QStringLiteral("dmm"));
+}
 
 QString TCellSim::ReadLine(int timeoutMs)
 {
@@ -95,8 +106,10 @@ std::map<QString, double> TCellSim::State()
         const QString value = pair.mid(eq + 1);
         bool ok = false;
         const double number = value.toDouble(&ok);
-        if (ok) state[key] = number;
-        else if (key == QLatin1String("source")) state[key] = value == QLatin1String("volt") ? 1 : 0;
+        if (ok)
+            state[key] = number;
+        else if (key == QLatin1String("source"))
+            state[key] = value == QLatin1String("volt") ? 1 : 0;
     }
     if (state.empty()) ADD_FAILURE() << "unreadable state line: " << line.toStdString();
     return state;

@@ -7,7 +7,8 @@
 
 #include <map>
 
-namespace oxtiva::testing {
+namespace oxtiva::testing
+{
 
 struct TCellSimOptions {
     double timeScale = 1.0;
@@ -19,8 +20,9 @@ struct TCellSimOptions {
 // Runs oxtiva-cellsim for one test: its two serial links live in a temporary folder of
 // their own, so tests never share a port. The destructor ends the simulator and leaves
 // neither process nor link behind.
-class TCellSim {
-public:
+class TCellSim
+{
+  public:
     // Waits up to 10 s for the simulator's "ready"; records a test failure and throws
     // std::runtime_error when it does not come.
     explicit TCellSim(const TCellSimOptions& options = {});
@@ -38,7 +40,7 @@ public:
     // The `state` line as numbers; `source` becomes 0 for "curr" and 1 for "volt".
     std::map<QString, double> State();
 
-private:
+  private:
     QString ReadLine(int timeoutMs);
     void Stop();
 
