@@ -115,6 +115,7 @@ struct TReplyCase {
     const char* name;
     QByteArray reply;
     QByteArray expected;
+    bool terminated = true;
 };
 
 class ReplyShaping : public ::testing::TestWithParam<TReplyCase>
@@ -129,6 +130,7 @@ TEST_P(ReplyShaping, ReplyIsTrimmedOfBlanksAndControlCharacters)
     const TSerialResponse r = port.Send2(QByteArray(":READ?\r"), true);
     EXPECT_EQ(r.Status, QByteArray());
     EXPECT_EQ(r.Response, GetParam().expected);
+    EXPECT_EQ(r.Terminated, GetParam().terminated);
     EXPECT_EQ(r.SentMessage, QByteArray(":READ?\r"));
 }
 
@@ -138,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TReplyCase{"WhiteSpaceOnly", " \t \r\n", ""},
                       TReplyCase{"ControlCharactersAround", "\x01\x02 0 \r", "0"},
                       TReplyCase{"TwoFields", "+5.0E-01,+1.0E-04\r", "+5.0E-01,+1.0E-04"},
-                      TReplyCase{"NoTerminatorEndsOnQuietLine", "12.5", "12.5"},
+                      TReplyCase{"NoTerminatorEndsOnQuietLine", "12.5", "12.5", false},
                       TReplyCase{"LineFeedOnly", "KEITHLEY,2000\n", "KEITHLEY,2000"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -127,6 +127,7 @@ TSerialResponse TSerialPort::Send2(const QByteArray& aMessage, bool WaitForRespo
         return result;
     }
     result.Response = TrimControlCharacters(raw);
+    result.Terminated = HasReplyTerminator(raw);
     device.Close();
     L.Send(QStringLiteral("Response: ") + QString::fromLatin1(result.Response));
     L.ExitMethod(QStringLiteral("Send2"));

@@ -29,6 +29,9 @@ struct TSerialResponse {
     float AsFloat = 0;
     std::int32_t AsInteger = 0;
     QByteArray AsString;
+    // The reply ended with its line terminator rather than by the line falling quiet; a
+    // reading cut short (a lost byte, a dropped connection) can still look like a number.
+    bool Terminated = false;
 };
 
 // One SCPI exchange per call over an RS-232 port: open exclusively, configure, write,

@@ -120,6 +120,11 @@ bool TThread2401::ReadPump(TSerialPort& com)
     }
     fResponse = r.Response;
     fResponseTime = NowDays();
+    // A reply cut short may still split into two numbers, of the wrong size.
+    if (!r.Terminated) {
+        L.Send(QStringLiteral("Incomplete reply from instrument"));
+        return false;
+    }
     const QList<QByteArray> fields = SplitReadingFields(fResponse);
     if (fields.size() != 2) {
         L.Send(QStringLiteral("Wrong amount of readings from instrument"));
