@@ -247,6 +247,24 @@ INSTANTIATE_TEST_SUITE_P(
                       TActiveMode{"Uninitialized", TMode::Uninitialized, QStringLiteral(":READ?")}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Teardown never waits on a hand-over: a worker blocked in one while the main thread
+// runs no events is released by the destructor, and still leaves the pump at 0 A.
+TEST(Thread2401Sim, DeletingARunningThreadNeverDeadlocksAndLeavesZeroCurrent)
+{
+    TPumpRig rig;
+    rig.State.GSCurrent = 300;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    ASSERT_TRUE(rig.PointRunningFor(0.2));
+    QThread::msleep(300); // no events: the worker now waits in its hand-over
+    QElapsedTimer clock;
+    clock.start();
+    rig.Smu.reset();
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(rig.LastSmuCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
+    rig.Smu = std::make_unique<TThread2401>(rig.State, rig.Inputs); // for the rig's stop
+    rig.Smu->start();
+}
+
 class PumpFault : public ::testing::TestWithParam<const char*>
 {
 };
