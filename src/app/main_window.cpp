@@ -5,6 +5,11 @@
 #include "app/experiment_saver.h"
 #include "app/experiment_graph.h"
 #include "app/column_table.h"
+#include "app/control_cycle.h"
+#include "app/instrument_validation.h"
+#include "instruments/hand_over_inputs.h"
+#include "instruments/thread2000.h"
+#include "instruments/thread2401.h"
 #include "app/numeric_edits.h"
 #include "app/sample_calculations_panel.h"
 #include "app/status_bar.h"
@@ -34,21 +39,40 @@ QStringList ListLines(const QListWidget& aList)
 
 } // namespace
 
-TfrmOxtiva::TfrmOxtiva(QWidget* parent) : QMainWindow(parent)
+// The two window values the instrument hand-overs read, straight from their edits: the
+// hand-overs run on the main thread.
+class TWindowHandOverInputs : public THandOverInputs {
+public:
+    explicit TWindowHandOverInputs(const TfrmOxtiva& window) : fWindow(window) {}
+    double CellTemperatureOverride() const override { return fWindow.RtDoubleEditCTO->value(); }
+    int SetVoltageMillivolts() const override { return fWindow.RtIntegerEditSetVoltage->value(); }
+
+private:
+    const TfrmOxtiva& fWindow;
+};
+
+TfrmOxtiva::TfrmOxtiva(QWidget* parent, const QString& programFolder)
+    : QMainWindow(parent),
+      fProgramFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
+      fLogDestination(std::make_shared<TLogDestination>()),
+      fHandOverInputs(std::make_unique<TWindowHandOverInputs>(*this))
 {
     BuildWindowLayout(*this);
     FormatGrid();
     BindWindowHelpers();
+    FormCreate();
 }
 
-TfrmOxtiva::~TfrmOxtiva() = default;
+TfrmOxtiva::~TfrmOxtiva() { FormDestroy(); }
 
 void TfrmOxtiva::BindWindowHelpers()
 {
     fSampleCalculations = std::make_unique<TSampleCalculationsPanel>(*this);
-    fSaver = std::make_unique<TExperimentSaver>(*this, QCoreApplication::applicationDirPath());
+    fSaver = std::make_unique<TExperimentSaver>(*this, fProgramFolder);
     fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);
     fStepProgramEditor = std::make_unique<TStepProgramEditor>(*this);
+    fControlCycle = new TControlCycle(*this);
+    fValidation = new TInstrumentValidation(*this);
     connect(ButtonSaveTest, &QPushButton::clicked, this, [this] { fSaver->ButtonSaveTestClick(); });
     connect(ButtonDeleteData, &QPushButton::clicked, this, &TfrmOxtiva::ButtonDeleteDataClick);
     connect(RtGraph2D1, &QCustomPlot::mousePress, this, &TfrmOxtiva::RtGraph2D1MouseDown);
@@ -67,6 +91,8 @@ void TfrmOxtiva::Statusbar()
     StatusPaneStep->setText(
         StepStatus(fState.ProgramState, fState.StepIndex, ListLines(*ListBoxStepProgram)));
 }
+
+void TfrmOxtiva::ReplotGraph() { RtGraph2D1->Replot(); }
 
 void TfrmOxtiva::SampleCalculations() { fSampleCalculations->SampleCalculations(); }
 

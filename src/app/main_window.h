@@ -6,6 +6,7 @@
 #include <memory>
 
 class QCheckBox;
+class QCloseEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -21,7 +22,13 @@ class QTimer;
 
 namespace oxtiva {
 
+class TControlCycle;
 class TDataPointAssembly;
+class THandOverInputs;
+class TInstrumentValidation;
+class TLogDestination;
+class TThread2000;
+class TThread2401;
 class TExperimentGraph;
 class TExperimentSaver;
 class TGlyphStatusPane;
@@ -38,11 +45,35 @@ class TfrmOxtiva : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TfrmOxtiva(QWidget* parent = nullptr);
+    // The program folder holds the settings file, "Userdata" and "Logs"; by default it is
+    // the folder of the running program.
+    explicit TfrmOxtiva(QWidget* parent = nullptr, const QString& programFolder = QString());
     ~TfrmOxtiva() override;
 
     TSharedState& State() { return fState; }
     const TSharedState& State() const { return fState; }
+
+    const QString& ProgramFolder() const { return fProgramFolder; }
+
+    // The settings file: the ports of the validated instruments.
+    void LoadSettings();
+    void SaveSettings();
+
+    // The instrument threads, while they exist. The control cycle frees a thread once it
+    // reports that it has stopped (after the thread's body has returned).
+    std::unique_ptr<TThread2000> Thread2000;
+    std::unique_ptr<TThread2401> Thread2401;
+    void ReleaseThread2000();
+    void ReleaseThread2401();
+    // Stops a running thread, serving the window's events while it winds down, and frees it.
+    void ReleaseThread2000WhenStopped();
+    void ReleaseThread2401WhenStopped();
+
+    std::shared_ptr<TLogDestination> LogDestination() const { return fLogDestination; }
+    const THandOverInputs& HandOverInputs() const { return *fHandOverInputs; }
+    TControlCycle& ControlCycle() { return *fControlCycle; }
+    TInstrumentValidation& Validation() { return *fValidation; }
+    void ReplotGraph();
 
     // Gives the grid its 16 columns with captions and widths.
     void FormatGrid();
@@ -161,12 +192,27 @@ public:
     // The control cycle's clock, 250 ms.
     QTimer* Timer1 = nullptr;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void BindWindowHelpers();
+    void FormCreate();
+    bool FormCloseQuery();
+    void FormClose();
+    void FormDestroy();
+    void CreateFolder(const QString& name, const QString& failureMessage);
+    QString SettingsPath() const;
     void ButtonDeleteDataClick();
     void RtGraph2D1MouseDown(QMouseEvent* event);
 
+    QString fProgramFolder;
     TSharedState fState;
+    std::shared_ptr<TLogDestination> fLogDestination;
+    TLogger fShutdownLog{QStringLiteral("Form"), true};
+    std::unique_ptr<THandOverInputs> fHandOverInputs;
+    TControlCycle* fControlCycle = nullptr;
+    TInstrumentValidation* fValidation = nullptr;
     std::unique_ptr<TSampleCalculationsPanel> fSampleCalculations;
     std::unique_ptr<TExperimentSaver> fSaver;
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;

@@ -1,0 +1,175 @@
+#include "app/instrument_validation.h"
+
+#include "app/main_window.h"
+#include "app/numeric_edits.h"
+#include "instruments/port_list.h"
+#include "instruments/serial_port.h"
+#include "instruments/thread2000.h"
+#include "instruments/thread2401.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <cfenv>
+#include <cmath>
+
+namespace oxtiva {
+
+namespace {
+const QByteArray IdentifyCommand = QByteArrayLiteral("*IDN?\r");
+const QByteArray InputSwitchCommand = QByteArrayLiteral(":SYST:FRSW?\r");
+
+bool GoodExchange(const TSerialResponse& response)
+{
+    return response.Status.isEmpty() && !response.Response.isEmpty();
+}
+} // namespace
+
+int LimitInWholeUnits(double limit, double unitsPerLimitUnit)
+{
+    // nearbyint follows the current rounding mode, which is round-half-to-even by default.
+    return static_cast<int>(std::nearbyint(limit * unitsPerLimitUnit));
+}
+
+TInstrumentValidation::TInstrumentValidation(TfrmOxtiva& window) : QObject(&window), fWindow(window)
+{
+    connect(fWindow.Button2000Test, &QPushButton::clicked, this,
+            &TInstrumentValidation::Button2000TestClick);
+    connect(fWindow.ButtonSMUTest, &QPushButton::clicked, this,
+            &TInstrumentValidation::ButtonSMUTestClick);
+}
+
+void TInstrumentValidation::Append(const QString& line) { fWindow.MemoConfLog->appendPlainText(line); }
+
+void TInstrumentValidation::GetAvailableComPorts()
+{
+    Append(QString());
+    Append(QStringLiteral("Available COM ports:"));
+    for (const QString& port : AvailableSerialPorts()) Append(port);
+    Append(QString());
+    Append(QStringLiteral("Type in ports to boxes on the left and click validate to verify the "
+                          "instrument can be communicated with."));
+}
+
+void TInstrumentValidation::Button2000TestClick()
+{
+    const QString port = fWindow.Edit2000COMPort->text();
+    Append(QString());
+    Append(QStringLiteral("Search for instrument on port ") + port);
+    if (IdentifyMultimeter(port)) StartMultimeterThread();
+}
+
+// True when the multimeter's box is ticked afterwards: a multimeter validated earlier that
+// now reports its front inputs keeps its tick, and so gets a new thread.
+bool TInstrumentValidation::IdentifyMultimeter(const QString& port)
+{
+    TSerialPort serial;
+    serial.SetDebug(true);
+    serial.BaudRate = 19200;
+    serial.WindowsReadLoopTimeoutMS = 150;
+    serial.ReadoutTimeoutMS = 1000;
+    serial.Port = port;
+    serial.L.SetDestination(fWindow.LogDestination());
+    const TSerialResponse identity = serial.Send2(IdentifyCommand, true);
+    Append(QStringLiteral("Sent: ") + QString::fromLatin1(identity.SentMessage));
+    if (!GoodExchange(identity)) {
+        fWindow.CheckBox2000Validated->setChecked(false);
+        Append(QStringLiteral("Cannot communicate with Multimeter on this port. Port feedback: ") +
+               QString::fromLatin1(identity.Status));
+        return false;
+    }
+    Append(QStringLiteral("Response: ") + QString::fromLatin1(identity.Response));
+    const TSerialResponse inputs = serial.Send2(InputSwitchCommand, true);
+    if (!inputs.Status.isEmpty() || inputs.Response.trimmed() != "0") {
+        Append(QStringLiteral("Change inputs button position from front to back, then validate again."));
+        return fWindow.CheckBox2000Validated->isChecked();
+    }
+    fWindow.CheckBox2000Validated->setChecked(true);
+    fWindow.SaveSettings();
+    InitializeMultimeter(port);
+    Append(QStringLiteral("Multimeter instrument and communication validated."));
+    return true;
+}
+
+void TInstrumentValidation::StartMultimeterThread()
+{
+    fWindow.ReleaseThread2000WhenStopped();
+    auto thread = std::make_unique<TThread2000>(fWindow.State(), fWindow.HandOverInputs());
+    thread->Port = fWindow.Edit2000COMPort->text();
+    thread->SetToPauseEx(true);
+    thread->L.SetEnabled(fWindow.State().LogCategories.Contains(TLogCat::DMM));
+    thread->L.SetDestination(fWindow.LogDestination());
+    thread->start();
+    fWindow.Thread2000 = std::move(thread);
+    if (fWindow.CheckBoxSMUValidated->isChecked()) EnterPausedWhenBothValidated();
+}
+
+void TInstrumentValidation::ButtonSMUTestClick()
+{
+    const QString port = fWindow.EditSMUCOMPort->text();
+    Append(QString());
+    Append(QStringLiteral("Search for instrument on port ") + port);
+    if (IdentifySmu(port)) SetUpSmu(port);
+    if (fWindow.CheckBoxSMUValidated->isChecked()) StartSmuThread();
+}
+
+bool TInstrumentValidation::IdentifySmu(const QString& port)
+{
+    TSerialPort serial;
+    serial.SetDebug(true);
+    serial.BaudRate = 57600;
+    serial.WindowsReadLoopTimeoutMS = 50;
+    serial.ReadoutTimeoutMS = 1000;
+    serial.Port = port;
+    serial.L.SetDestination(fWindow.LogDestination());
+    const TSerialResponse identity = serial.Send2(IdentifyCommand, true);
+    Append(QStringLiteral("Sent: ") + QString::fromLatin1(identity.SentMessage));
+    if (!GoodExchange(identity)) {
+        fWindow.CheckBoxSMUValidated->setChecked(false);
+        Append(QStringLiteral("Cannot communicate with SMU on this port. Port feedback: ") +
+               QString::fromLatin1(identity.Status));
+        return false;
+    }
+    Append(QStringLiteral("Response: ") + QString::fromLatin1(identity.Response));
+    return true;
+}
+
+void TInstrumentValidation::SetUpSmu(const QString& port)
+{
+    TSharedState& state = fWindow.State();
+    state.SMUComPort = port;
+    const double currentLimit = fWindow.RtDoubleEditPumpCurrentLimit->value();
+    const double voltageLimit = fWindow.RtDoubleEditPumpVoltageLimit->value();
+    InitializeSMU(state.SMUComPort, currentLimit, voltageLimit);
+    state.PID.SetCurrentLimit(currentLimit);
+    const int microamperes = LimitInWholeUnits(currentLimit, 1e6);
+    const int millivolts = LimitInWholeUnits(voltageLimit, 1e3);
+    fWindow.RtIntegerEditCurrentmA->SetLimits(-microamperes, microamperes);
+    fWindow.RtIntegerEditSetVoltage->SetLimits(-millivolts, millivolts);
+    fWindow.RtDoubleEditPumpCurrentLimit->setEnabled(false);
+    fWindow.RtDoubleEditPumpVoltageLimit->setEnabled(false);
+    fWindow.CheckBoxSMUValidated->setChecked(true);
+    fWindow.SaveSettings();
+    Append(QStringLiteral("SMU instrument and communication validated."));
+}
+
+void TInstrumentValidation::StartSmuThread()
+{
+    fWindow.State().DataPointLength = fWindow.RtDoubleEditDataPointLength->value();
+    fWindow.RtDoubleEditDataPointLength->setEnabled(false);
+    fWindow.ReleaseThread2401WhenStopped();
+    auto thread = std::make_unique<TThread2401>(fWindow.State(), fWindow.HandOverInputs());
+    thread->Port = fWindow.EditSMUCOMPort->text();
+    thread->start();
+    fWindow.Thread2401 = std::move(thread);
+    if (fWindow.CheckBox2000Validated->isChecked()) EnterPausedWhenBothValidated();
+}
+
+void TInstrumentValidation::EnterPausedWhenBothValidated()
+{
+    fWindow.State().ProgramState = TProgramState::Paused;
+}
+
+} // namespace oxtiva

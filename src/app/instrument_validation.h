@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+
+namespace oxtiva {
+
+class TfrmOxtiva;
+
+// The "Configuration" tab's behaviour: the port list, and the two "Validate instrument"
+// buttons that identify an instrument, set it up, record its port and start its thread.
+// Every message goes to the validation memo; none is shown in a box.
+class TInstrumentValidation : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TInstrumentValidation(TfrmOxtiva& window);
+
+    void GetAvailableComPorts();
+    void Button2000TestClick();
+    void ButtonSMUTestClick();
+
+private:
+    void Append(const QString& line);
+    bool IdentifyMultimeter(const QString& port);
+    bool IdentifySmu(const QString& port);
+    void SetUpSmu(const QString& port);
+    void StartMultimeterThread();
+    void StartSmuThread();
+    void EnterPausedWhenBothValidated();
+
+    TfrmOxtiva& fWindow;
+};
+
+// Whole units of a limit, rounded half to even as the instruments' front panels do.
+int LimitInWholeUnits(double limit, double unitsPerLimitUnit);
+
+} // namespace oxtiva

@@ -1,0 +1,180 @@
+#include "app/main_window.h"
+
+#include "app/control_cycle.h"
+#include "app/instrument_validation.h"
+#include "app/numeric_edits.h"
+#include "instruments/thread2000.h"
+#include "instruments/thread2401.h"
+#include "records/settings_file.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QFileInfo>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace oxtiva {
+
+namespace {
+// However an instrument misbehaves, closing the window never hangs for longer than this.
+constexpr int ThreadStopTimeoutMs = 15000;
+
+// Sleeps while the window's events (and so the threads' hand-overs) keep being served.
+void WaitServingEvents(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+template <class Thread> bool WaitUntilStopped(Thread& thread, int pollMs)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!thread.IsStopped() && elapsed.elapsed() < ThreadStopTimeoutMs) WaitServingEvents(pollMs);
+    return thread.IsStopped();
+}
+
+// A stopped thread only closes its port after saying so; wait for its body to return
+// before freeing it. One that never stopped is left running rather than destroyed under
+// its own feet, which would end the program.
+template <class Thread> void Release(std::unique_ptr<Thread>& thread, const TLogger& log)
+{
+    std::unique_ptr<Thread> owned = std::move(thread);
+    if (owned->IsStopped() && owned->wait(ThreadStopTimeoutMs)) return;
+    log.Send(QStringLiteral("A communication thread did not stop in time and was left running"));
+    owned.release();
+}
+} // namespace
+
+void TfrmOxtiva::FormCreate()
+{
+    // The grid has been formatted by the constructor before anything reads it.
+    LoadSettings();
+    fState.PID.SetP(0.001);
+    fState.PID.SetI(0.001);
+    fState.PID.SetD(0.001);
+    QDir::setCurrent(fProgramFolder);
+    CreateFolder(QStringLiteral("Userdata"), QStringLiteral("Could not create 'Userdata' folder"));
+    CreateFolder(QStringLiteral("Logs"), QStringLiteral("Could not create 'Logs' folder"));
+    fLogDestination->OpenLogFile(fProgramFolder + QStringLiteral("/Logs"), QStringLiteral("Log.csl"),
+                                 1024, 20);
+    Statusbar();
+    SampleCalculations();
+    PageControlMain->setCurrentIndex(0);
+    EditSensorID->setText(DefaultSensorID);
+    RtDoubleEditSensorAx->setValue(fState.SensorAx);
+    RtDoubleEditSensorBx->setValue(fState.SensorBx);
+    fValidation->GetAvailableComPorts();
+    Timer1->start();
+}
+
+void TfrmOxtiva::CreateFolder(const QString& name, const QString& failureMessage)
+{
+    const QDir program(fProgramFolder);
+    if (program.exists(name) || program.mkpath(name)) return;
+    QMessageBox::warning(this, windowTitle(), failureMessage);
+}
+
+void TfrmOxtiva::LoadSettings()
+{
+    const TSettingsFile settings(SettingsPath());
+    EditSMUCOMPort->setText(settings.SmuPort());
+    Edit2000COMPort->setText(settings.MultimeterPort());
+}
+
+void TfrmOxtiva::SaveSettings()
+{
+    TSettingsFile settings(SettingsPath());
+    if (CheckBoxSMUValidated->isChecked()) settings.WriteSmuPort(fState.SMUComPort);
+    if (CheckBox2000Validated->isChecked()) settings.WriteMultimeterPort(Edit2000COMPort->text());
+}
+
+QString TfrmOxtiva::SettingsPath() const
+{
+    return QDir(fProgramFolder).filePath(QFileInfo(TSettingsFile::DefaultPath()).fileName());
+}
+
+void TfrmOxtiva::closeEvent(QCloseEvent* event)
+{
+    if (fState.ProgramState != TProgramState::ToExit && !FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+bool TfrmOxtiva::FormCloseQuery()
+{
+    return QMessageBox::question(this, windowTitle(),
+                                 QStringLiteral("Close the form? All unsaved data will be lost."),
+                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+// The control cycle does the stopping in the exit state: the pump is asked for 0 µA, both
+// threads for a stop, and each is freed once it reports that it has stopped.
+void TfrmOxtiva::FormClose()
+{
+    fState.ProgramState = TProgramState::ToExit;
+    setWindowTitle(QStringLiteral("Waiting for communication threads to close"));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while ((Thread2000 || Thread2401) && elapsed.elapsed() < ThreadStopTimeoutMs)
+        WaitServingEvents(150);
+    if (Thread2000 || Thread2401)
+        fShutdownLog.Send(QStringLiteral("Closing without waiting longer for the communication threads"));
+}
+
+void TfrmOxtiva::FormDestroy()
+{
+    Timer1->stop();
+    if (Thread2401) Thread2401->SetToStopEx(true);
+    if (Thread2000) Thread2000->SetToStopEx(true);
+    if (Thread2401) {
+        WaitUntilStopped(*Thread2401, 100);
+        Release(Thread2401, fShutdownLog);
+    }
+    if (Thread2000) {
+        Thread2000->SetToPauseEx(false);
+        WaitUntilStopped(*Thread2000, 100);
+        Release(Thread2000, fShutdownLog);
+    }
+    fState.SyncI.reset();
+    fState.SyncV.reset();
+    fState.SyncT.reset();
+    fState.SyncpO2.reset();
+}
+
+void TfrmOxtiva::ReleaseThread2000() { Release(Thread2000, fShutdownLog); }
+void TfrmOxtiva::ReleaseThread2401() { Release(Thread2401, fShutdownLog); }
+
+// A validation that replaces a running thread takes it out of the window's hands first, so
+// the control cycle cannot hand it a new mode while it is being stopped.
+void TfrmOxtiva::ReleaseThread2000WhenStopped()
+{
+    if (!Thread2000) return;
+    std::unique_ptr<TThread2000> old = std::move(Thread2000);
+    old->SetToPauseEx(false);
+    old->SetToStopEx(true);
+    WaitUntilStopped(*old, 100);
+    Release(old, fShutdownLog);
+}
+
+void TfrmOxtiva::ReleaseThread2401WhenStopped()
+{
+    if (!Thread2401) return;
+    std::unique_ptr<TThread2401> old = std::move(Thread2401);
+    old->SetModeEx(TMode::SetCurrent);
+    fState.GSCurrent = 0;
+    old->SetToStopEx(true);
+    WaitUntilStopped(*old, 100);
+    Release(old, fShutdownLog);
+}
+
+} // namespace oxtiva

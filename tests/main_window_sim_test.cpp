@@ -1,0 +1,402 @@
+#include "app/column_table.h"
+#include "app/control_cycle.h"
+#include "app/data_grid.h"
+#include "app/main_window.h"
+#include "app/numeric_edits.h"
+#include "instruments/thread2000.h"
+#include "instruments/thread2401.h"
+#include "support/cell_sim.h"
+#include "support/dialog_answerer.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace oxtiva;
+using oxtiva::testing::TCellSim;
+using oxtiva::testing::TCellSimOptions;
+using oxtiva::testing::TMessageBoxAnswerer;
+
+namespace
+{
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 20000)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!condition()) {
+        if (elapsed.elapsed() > timeoutMs) return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+QStringList MemoLines(const QPlainTextEdit& memo)
+{
+    return memo.toPlainText().split('\n');
+}
+
+class MainWindowSimTest : public ::testing::Test
+{
+  protected:
+    void TearDown() override
+    {
+        if (window) {
+            if (window->State().ProgramState != TProgramState::ToExit) {
+                answerer.Expect(QMessageBox::Ok);
+                window->close();
+            }
+            window.reset();
+        }
+        EXPECT_TRUE(answerer.Unexpected().isEmpty())
+            << answerer.Unexpected().join(" | ").toStdString();
+    }
+
+    QString SettingsPath() const
+    {
+        return programFolder.filePath(QCoreApplication::applicationName() + ".ini");
+    }
+
+    void StartWindow() { window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path()); }
+
+    void StartSimulator(const QStringList& extraArgs = {})
+    {
+        TCellSimOptions options;
+        options.timeScale = 20;
+        options.extraArgs = extraArgs;
+        sim = std::make_unique<TCellSim>(options);
+    }
+
+    void ValidateSmu()
+    {
+        window->EditSMUCOMPort->setText(sim->SmuPort());
+        window->ButtonSMUTest->click();
+    }
+
+    void ValidateMultimeter()
+    {
+        window->Edit2000COMPort->setText(sim->DmmPort());
+        window->Button2000Test->click();
+    }
+
+    void ValidateBoth()
+    {
+        window->RtDoubleEditDataPointLength->setValue(1);
+        ValidateSmu();
+        ValidateMultimeter();
+        ASSERT_EQ(window->State().ProgramState, TProgramState::Paused);
+    }
+
+    // Chooses a program state with the mouse and answers the confirmation, if one comes.
+    void Choose(QRadioButton* button, QMessageBox::StandardButton answer = QMessageBox::Yes)
+    {
+        answerer.Expect(answer);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    int GridRows() const { return window->StringGridData->RowCount(); }
+    QString LastCell(TProperty q) const
+    {
+        return window->StringGridData->Cell(ColumnOf(q).ColID, GridRows() - 1);
+    }
+
+    QTemporaryDir programFolder;
+    TMessageBoxAnswerer answerer;
+    std::unique_ptr<TCellSim> sim;
+    std::unique_ptr<TfrmOxtiva> window;
+};
+
+TEST_F(MainWindowSimTest, StartsWithoutSettingsFileWithEmptyPortsAndItsFolders)
+{
+    StartWindow();
+    EXPECT_TRUE(window->EditSMUCOMPort->text().isEmpty());
+    EXPECT_TRUE(window->Edit2000COMPort->text().isEmpty());
+    EXPECT_FALSE(QFile::exists(SettingsPath()));
+    EXPECT_TRUE(QDir(programFolder.filePath("Userdata")).exists());
+    EXPECT_TRUE(QDir(programFolder.filePath("Logs")).exists());
+    EXPECT_EQ(window->State().ProgramState, TProgramState::Uninitialized);
+    EXPECT_TRUE(window->Timer1->isActive());
+    EXPECT_EQ(window->EditSensorID->text(), "HT PIS 0317524");
+    EXPECT_DOUBLE_EQ(window->RtDoubleEditSensorAx->value(), 29729.36789);
+    EXPECT_DOUBLE_EQ(window->RtDoubleEditSensorBx->value(), -23.20793746);
+    EXPECT_DOUBLE_EQ(window->State().PID.P(), 0.001);
+    const QStringList memo = MemoLines(*window->MemoConfLog);
+    EXPECT_TRUE(memo.contains("Available COM ports:"));
+    EXPECT_EQ(memo.last(), "Type in ports to boxes on the left and click validate to verify the "
+                           "instrument can be communicated with.");
+}
+
+TEST_F(MainWindowSimTest, StartsWithThePortsOfTheSettingsFile)
+{
+    {
+        QSettings settings(SettingsPath(), QSettings::IniFormat);
+        settings.setValue("2401_SourceMeter/ComPort", "COM7");
+        settings.setValue("2000_MultiMeter/ComPort", "/dev/ttyUSB1");
+    }
+    StartWindow();
+    EXPECT_EQ(window->EditSMUCOMPort->text(), "COM7");
+    EXPECT_EQ(window->Edit2000COMPort->text(), "/dev/ttyUSB1");
+}
+
+TEST_F(MainWindowSimTest, ValidatingTheSourceMeterAloneRecordsOnlyItsPortAndFixesItsLimits)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateSmu();
+    EXPECT_TRUE(window->CheckBoxSMUValidated->isChecked());
+    EXPECT_EQ(MemoLines(*window->MemoConfLog).last(),
+              "SMU instrument and communication validated.");
+    const QSettings settings(SettingsPath(), QSettings::IniFormat);
+    EXPECT_EQ(settings.value("2401_SourceMeter/ComPort").toString(), sim->SmuPort());
+    EXPECT_FALSE(settings.childGroups().contains("2000_MultiMeter"));
+    EXPECT_EQ(window->RtIntegerEditCurrentmA->maximum(), 1000);
+    EXPECT_EQ(window->RtIntegerEditCurrentmA->minimum(), -1000);
+    EXPECT_EQ(window->RtIntegerEditSetVoltage->maximum(), 900);
+    EXPECT_FALSE(window->RtDoubleEditPumpCurrentLimit->isEnabled());
+    EXPECT_FALSE(window->RtDoubleEditDataPointLength->isEnabled());
+    EXPECT_DOUBLE_EQ(window->State().PID.CurrentLimit(), 0.001);
+    EXPECT_EQ(window->State().ProgramState, TProgramState::Uninitialized);
+    EXPECT_TRUE(window->Thread2401 != nullptr);
+    EXPECT_EQ(sim->Command("count smu :SENS:CURR:PROT:LEV 0.001"), "1");
+}
+
+TEST_F(MainWindowSimTest, ValidatingBothInstrumentsPausesTheProgramAndRecordsBothPorts)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    const QSettings settings(SettingsPath(), QSettings::IniFormat);
+    EXPECT_EQ(settings.value("2401_SourceMeter/ComPort").toString(), sim->SmuPort());
+    EXPECT_EQ(settings.value("2000_MultiMeter/ComPort").toString(), sim->DmmPort());
+    EXPECT_EQ(MemoLines(*window->MemoConfLog).last(),
+              "Multimeter instrument and communication validated.");
+    EXPECT_TRUE(window->Thread2000 != nullptr);
+    EXPECT_EQ(sim->Command("count dmm :SENS:RES:AVER:STAT OFF"), "1");
+}
+
+struct ValidationFailure {
+    const char* name;
+    const char* fault; // simulator fault on the multimeter, or "" for a missing port
+    const char* lastMemoLine;
+};
+
+class MultimeterValidationFailureTest : public MainWindowSimTest,
+                                        public ::testing::WithParamInterface<ValidationFailure>
+{
+};
+
+TEST_P(MultimeterValidationFailureTest, LeavesTheMultimeterUnvalidatedWithItsMessage)
+{
+    StartSimulator();
+    StartWindow();
+    const ValidationFailure failure = GetParam();
+    if (QByteArray(failure.fault).isEmpty()) {
+        window->Edit2000COMPort->setText(programFolder.filePath("no-such-port"));
+        window->Button2000Test->click();
+    } else {
+        sim->Command(QString("fault dmm ") + failure.fault);
+        ValidateMultimeter();
+    }
+    EXPECT_FALSE(window->CheckBox2000Validated->isChecked());
+    EXPECT_EQ(MemoLines(*window->MemoConfLog).last(), failure.lastMemoLine);
+    EXPECT_TRUE(window->Thread2000 == nullptr);
+    EXPECT_FALSE(QFile::exists(SettingsPath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, MultimeterValidationFailureTest,
+    ::testing::Values(
+        ValidationFailure{"MissingPort", "",
+                          "Cannot communicate with Multimeter on this port. Port feedback: Failed "
+                          "to setup Com port, port in use"},
+        ValidationFailure{"NoAnswer", "silent",
+                          "Cannot communicate with Multimeter on this port. Port feedback: "
+                          "Timeout while waiting for response"},
+        ValidationFailure{
+            "FrontInputs", "front-inputs",
+            "Change inputs button position from front to back, then validate again."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowSimTest, ChoosingAStateBeforeValidationFallsBackToPaused)
+{
+    StartWindow();
+    QTest::mouseClick(window->RadioButtonModePassive, Qt::LeftButton);
+    EXPECT_TRUE(window->RadioButtonModeOff->isChecked());
+    EXPECT_EQ(window->State().ProgramState, TProgramState::Uninitialized);
+    EXPECT_EQ(GridRows(), 2);
+}
+
+TEST_F(MainWindowSimTest, ConfirmedAndRefusedStateChangesWriteStateRows)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+
+    Choose(window->RadioButtonModePassive, QMessageBox::Yes);
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    EXPECT_EQ(GridRows(), 3);
+    EXPECT_EQ(LastCell(TProperty::Mode), "2");
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$)")
+                    .match(LastCell(TProperty::Time))
+                    .hasMatch());
+
+    // No: the previous button comes back, and its re-selection writes a row of the same state.
+    window->State().PID.SetProcessVariable(-3);
+    Choose(window->RadioButtonSetVoltage, QMessageBox::No);
+    EXPECT_TRUE(window->RadioButtonModePassive->isChecked());
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    EXPECT_EQ(GridRows(), 4);
+    EXPECT_EQ(LastCell(TProperty::Mode), "2");
+    EXPECT_EQ(window->State().PID.IntegralValue(), 0) << "leaving ZeroCurrent resets the PID";
+
+    Choose(window->RadioButtonPIDSet);
+    ASSERT_EQ(window->State().ProgramState, TProgramState::PIDSet);
+    window->State().PID.SetProcessVariable(-3);
+    const double integral = window->State().PID.IntegralValue();
+    ASSERT_NE(integral, 0);
+    window->State().StepIndex = 5;
+    Choose(window->RadioButtonPIDStep);
+    EXPECT_EQ(window->State().ProgramState, TProgramState::PIDStep);
+    EXPECT_EQ(window->State().StepIndex, 0);
+    EXPECT_EQ(window->State().PID.IntegralValue(), integral)
+        << "PIDSet to PIDStep keeps the integral";
+    EXPECT_EQ(answerer.Answered(), 4);
+
+    // Re-selecting the running step program from the keyboard asks nothing and keeps the step.
+    window->State().StepIndex = 3;
+    const int rows = GridRows();
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(window->RadioButtonPIDStep, &release);
+    EXPECT_EQ(answerer.Answered(), 4);
+    EXPECT_EQ(window->State().StepIndex, 3);
+    EXPECT_EQ(GridRows(), rows + 1);
+    EXPECT_EQ(LastCell(TProperty::Mode), "5");
+}
+
+TEST_F(MainWindowSimTest, AStepProgramPastItsLastLineFallsBackToZeroCurrentWithoutAsking)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    window->RtIntegerEditCurrentmA->setValue(100);
+    Choose(window->RadioButtonPIDStep);
+    ASSERT_EQ(window->State().ProgramState, TProgramState::PIDStep);
+    const int rows = GridRows();
+    window->State().StepIndex = window->ListBoxStepProgram->count();
+    window->ControlCycle().Timer1Timer();
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    EXPECT_TRUE(window->RadioButtonModePassive->isChecked());
+    EXPECT_EQ(window->RtIntegerEditCurrentmA->value(), 0);
+    EXPECT_EQ(window->State().GSCurrent, 0);
+    EXPECT_EQ(window->State().StepIndex, 8);
+    EXPECT_EQ(window->Thread2401->ModeEx(), TMode::SetCurrent);
+    EXPECT_EQ(GridRows(), rows) << "no state row for the fall-back";
+    EXPECT_EQ(answerer.Answered(), 1);
+}
+
+TEST_F(MainWindowSimTest, StepProgramsLoadTheSetpointOfTheCurrentLine)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    Choose(window->RadioButtonPIDStep);
+    window->State().StepIndex = 2;
+    window->ControlCycle().Timer1Timer();
+    EXPECT_DOUBLE_EQ(window->State().PID.Setpoint(), -6);
+    Choose(window->RadioButtonPPS);
+    EXPECT_EQ(window->State().StepIndex, 0);
+    window->ControlCycle().Timer1Timer();
+    EXPECT_DOUBLE_EQ(window->State().PID.Setpoint(), 0.045);
+    EXPECT_EQ(window->Thread2401->ModeEx(), TMode::PPS);
+    EXPECT_FALSE(window->Thread2000->ToPauseEx());
+}
+
+struct GainCase {
+    double proportionalEdit;
+    double processVariable;
+    double expectedP;
+    double expectedI;
+};
+
+class AutomaticGainsTest : public MainWindowSimTest, public ::testing::WithParamInterface<GainCase>
+{
+};
+
+TEST_P(AutomaticGainsTest, FollowTheProcessVariableOnlyWithTheProportionalEditAtZero)
+{
+    StartWindow();
+    const GainCase c = GetParam();
+    window->State().ProgramState = TProgramState::Paused; // as after validation, without threads
+    window->RtDoubleEditPIDP->setValue(c.proportionalEdit);
+    window->State().PID.SetSetpoint(c.processVariable);
+    window->State().PID.SetProcessVariable(c.processVariable);
+    window->ControlCycle().Timer1Timer();
+    EXPECT_NEAR(window->State().PID.P(), c.expectedP, 1e-4);
+    EXPECT_NEAR(window->State().PID.I(), c.expectedI, 1e-12);
+    EXPECT_EQ(window->Memo1->toPlainText().split('\n').size(), 13);
+}
+
+INSTANTIATE_TEST_SUITE_P(Gains, AutomaticGainsTest,
+                         ::testing::Values(GainCase{0, -4, 0.1066, 0.0025},
+                                           GainCase{0, 0, 1, 0.001},
+                                           GainCase{0.002, -4, 0.001, 0.001}));
+
+TEST_F(MainWindowSimTest, ClosingWithRunningThreadsLeavesThePumpAtZeroCurrent)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    window->RtIntegerEditSetVoltage->setValue(200);
+    Choose(window->RadioButtonSetVoltage);
+    ASSERT_TRUE(WaitFor([&] {
+        return sim->Command("count smu :SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.200000").toInt() > 0;
+    }));
+    answerer.Expect(QMessageBox::Ok);
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->windowTitle(), "Waiting for communication threads to close");
+    EXPECT_TRUE(window->Thread2000 == nullptr);
+    EXPECT_TRUE(window->Thread2401 == nullptr);
+    EXPECT_EQ(sim->Command("last smu"), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000000;:OUTPUT:STATE 1");
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ToExit);
+}
+
+TEST_F(MainWindowSimTest, CancellingTheCloseKeepsTheExperimentRunning)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    answerer.Expect(QMessageBox::Cancel);
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(window->State().ProgramState, TProgramState::Paused);
+    EXPECT_TRUE(window->Timer1->isActive());
+    EXPECT_TRUE(window->Thread2401 != nullptr);
+    EXPECT_EQ(answerer.Texts().last(), "Close the form? All unsaved data will be lost.");
+}
+
+TEST_F(MainWindowSimTest, ClosingWithoutInstrumentsReturnsAtOnce)
+{
+    StartWindow();
+    answerer.Expect(QMessageBox::Ok);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_TRUE(window->close());
+    EXPECT_LT(elapsed.elapsed(), 1000);
+}
+
+} // namespace
