@@ -107,7 +107,7 @@ class MainWindowSimTest : public ::testing::Test
     void Choose(QRadioButton* button, QMessageBox::StandardButton answer = QMessageBox::Yes)
     {
         answerer.Expect(answer);
-        QTest::mouseClick(button, Qt::LeftButton);
+        button->click();
     }
 
     int GridRows() const { return window->StringGridData->RowCount(); }
@@ -236,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MainWindowSimTest, ChoosingAStateBeforeValidationFallsBackToPaused)
 {
     StartWindow();
-    QTest::mouseClick(window->RadioButtonModePassive, Qt::LeftButton);
+    window->RadioButtonModePassive->click();
     EXPECT_TRUE(window->RadioButtonModeOff->isChecked());
     EXPECT_EQ(window->State().ProgramState, TProgramState::Uninitialized);
     EXPECT_EQ(GridRows(), 2);
