@@ -61,26 +61,37 @@ void TInstrumentValidation::Button2000TestClick()
     if (IdentifyMultimeter(port)) StartMultimeterThread();
 }
 
-// True when the multimeter's box is ticked afterwards: a multimeter validated earlier that
-// now reports its front inputs keeps its tick, and so gets a new thread.
-bool TInstrumentValidation::IdentifyMultimeter(const QString& port)
+// The identification exchange both validations start with, on a port whose exchanges are
+// written to the window's log. A failure unticks the instrument's box.
+bool TInstrumentValidation::Identify(TSerialPort& serial, const QString& port, int baudRate,
+                                     int pollMs, QCheckBox& validated, const QString& instrument)
 {
-    TSerialPort serial;
     serial.SetDebug(true);
-    serial.BaudRate = 19200;
-    serial.WindowsReadLoopTimeoutMS = 150;
+    serial.BaudRate = baudRate;
+    serial.WindowsReadLoopTimeoutMS = static_cast<std::uint32_t>(pollMs);
     serial.ReadoutTimeoutMS = 1000;
     serial.Port = port;
     serial.L.SetDestination(fWindow.LogDestination());
     const TSerialResponse identity = serial.Send2(IdentifyCommand, true);
     Append(QStringLiteral("Sent: ") + QString::fromLatin1(identity.SentMessage));
     if (!GoodExchange(identity)) {
-        fWindow.CheckBox2000Validated->setChecked(false);
-        Append(QStringLiteral("Cannot communicate with Multimeter on this port. Port feedback: ") +
-               QString::fromLatin1(identity.Status));
+        validated.setChecked(false);
+        Append(QStringLiteral("Cannot communicate with ") + instrument +
+               QStringLiteral(" on this port. Port feedback: ") + QString::fromLatin1(identity.Status));
         return false;
     }
     Append(QStringLiteral("Response: ") + QString::fromLatin1(identity.Response));
+    return true;
+}
+
+// True when the multimeter's box is ticked afterwards: a multimeter validated earlier that
+// now reports its front inputs keeps its tick, and so gets a new thread.
+bool TInstrumentValidation::IdentifyMultimeter(const QString& port)
+{
+    TSerialPort serial;
+    if (!Identify(serial, port, 19200, 150, *fWindow.CheckBox2000Validated,
+                  QStringLiteral("Multimeter")))
+        return false;
     const TSerialResponse inputs = serial.Send2(InputSwitchCommand, true);
     if (!inputs.Status.isEmpty() || inputs.Response.trimmed() != "0") {
         Append(QStringLiteral("Change inputs button position from front to back, then validate again."));
@@ -118,22 +129,7 @@ void TInstrumentValidation::ButtonSMUTestClick()
 bool TInstrumentValidation::IdentifySmu(const QString& port)
 {
     TSerialPort serial;
-    serial.SetDebug(true);
-    serial.BaudRate = 57600;
-    serial.WindowsReadLoopTimeoutMS = 50;
-    serial.ReadoutTimeoutMS = 1000;
-    serial.Port = port;
-    serial.L.SetDestination(fWindow.LogDestination());
-    const TSerialResponse identity = serial.Send2(IdentifyCommand, true);
-    Append(QStringLiteral("Sent: ") + QString::fromLatin1(identity.SentMessage));
-    if (!GoodExchange(identity)) {
-        fWindow.CheckBoxSMUValidated->setChecked(false);
-        Append(QStringLiteral("Cannot communicate with SMU on this port. Port feedback: ") +
-               QString::fromLatin1(identity.Status));
-        return false;
-    }
-    Append(QStringLiteral("Response: ") + QString::fromLatin1(identity.Response));
-    return true;
+    return Identify(serial, port, 57600, 50, *fWindow.CheckBoxSMUValidated, QStringLiteral("SMU"));
 }
 
 void TInstrumentValidation::SetUpSmu(const QString& port)

@@ -2,9 +2,12 @@
 
 #include <QObject>
 
+class QCheckBox;
+
 namespace oxtiva {
 
 class TfrmOxtiva;
+class TSerialPort;
 
 // The "Configuration" tab's behaviour: the port list, and the two "Validate instrument"
 // buttons that identify an instrument, set it up, record its port and start its thread.
@@ -21,6 +24,8 @@ public:
 
 private:
     void Append(const QString& line);
+    bool Identify(TSerialPort& serial, const QString& port, int baudRate, int pollMs,
+                  QCheckBox& validated, const QString& instrument);
     bool IdentifyMultimeter(const QString& port);
     bool IdentifySmu(const QString& port);
     void SetUpSmu(const QString& port);
