@@ -46,6 +46,9 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
     } else if (name == "--noise") {
         if (!ToDouble(value, number) || number < 0) return false;
         o.noise = number;
+    } else if (name == "--leak") {
+        if (!ToDouble(value, number) || number < 0) return false;
+        o.leakMolPerSAtm = number;
     } else if (name == "--latency-ms") {
         if (!ToUnsigned(value, whole) || whole > 600000) return false;
         o.latencyMs = static_cast<int>(whole);
@@ -60,7 +63,7 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
 bool IsValueOption(std::string_view name)
 {
     for (std::string_view known : {"--smu-link", "--dmm-link", "--fault-smu", "--fault-dmm",
-                                   "--time-scale", "--noise", "--latency-ms", "--seed"})
+                                   "--time-scale", "--noise", "--leak", "--latency-ms", "--seed"})
         if (name == known) return true;
     return false;
 }
@@ -120,6 +123,7 @@ Options:
   --smu-link PATH      symlink to create for the SourceMeter's serial line (required)
   --dmm-link PATH      symlink to create for the MultiMeter's serial line (required)
   --time-scale X       model seconds per wall-clock second (default 1; 0 freezes the model)
+  --leak X             oxygen leaking in from the flush gas, mol/s per atm (default 1.2e-11)
   --latency-ms N       delay every reply by N ms (default 0: reply at once)
   --model-wire-time    also delay every reply by the time the command and the reply
                        take on the wire at 10 bits per byte (SMU 57600, DMM 19200 baud)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cell_model.h"
+
 #include <optional>
 #include <string>
 
@@ -15,6 +17,9 @@ struct TSimOptions {
     bool modelWireTime = false;
     unsigned long long seed = 1;
     double noise = 1.0;
+    // Oxygen leaking in from the flush gas, mol/s per atm of difference; a larger leak
+    // makes the pump hold a steady current at a set pO2, as a real cell does.
+    double leakMolPerSAtm = TCellParameters{}.leakMolPerSAtm;
     std::string faultSmu = "none";
     std::string faultDmm = "none";
     bool verbose = false;

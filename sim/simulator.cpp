@@ -5,8 +5,20 @@
 namespace oxtiva::sim
 {
 
+namespace
+{
+
+TCellParameters CellParameters(const TSimOptions& options)
+{
+    TCellParameters parameters;
+    parameters.leakMolPerSAtm = options.leakMolPerSAtm;
+    return parameters;
+}
+
+} // namespace
+
 TSimulator::TSimulator(const TSimOptions& options)
-    : fOptions(options), fNoise(options.seed, options.noise), fSmu(fCell, fNoise),
+    : fOptions(options), fCell(CellParameters(options)), fNoise(options.seed, options.noise), fSmu(fCell, fNoise),
       fDmm(fCell, fNoise),
       fSmuLink(options.smuLink, fSmu, true, {options.latencyMs, options.modelWireTime}),
       fDmmLink(options.dmmLink, fDmm, false, {options.latencyMs, options.modelWireTime}),
