@@ -1,0 +1,255 @@
+// Takes pictures of the five pages of the main window while a three-step PID program runs
+// against the simulated cell, for the documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
+#include "app/experiment_graph.h"
+#include "app/main_window.h"
+#include "app/numeric_edits.h"
+#include "records/date_time.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#ifndef OXTIVA_CELLSIM_PATH
+#error "OXTIVA_CELLSIM_PATH must name the oxtiva-cellsim executable"
+#endif
+
+namespace oxtiva
+{
+namespace
+{
+
+// A time-scale this high lets a pO2 step settle within seconds of wall-clock time.
+const QStringList SimulatorSpeed{"--time-scale", "10000", "--leak", "1e-8"};
+// Each step settles within some 6 s, so the program would be over before the graph held
+// GraphSpanSeconds if the zero-current lead-in were shorter.
+constexpr double ZeroCurrentSeconds = 18;
+constexpr double GraphSpanSeconds = 30;
+// Long enough into a step for the picture to show the cell's answer to it.
+constexpr double IntoStepSeconds = 3;
+constexpr int LeadInTimeoutMs = 60000;
+constexpr int AdvanceTimeoutMs = 120000;
+
+struct TStep {
+    double minusLogpO2;
+    double millivolts;
+};
+constexpr TStep Steps[] = {{0.85, 20}, {0.9, 30}, {0.95, 40}};
+
+void Settle(int aMs)
+{
+    QEventLoop loop;
+    QTimer::singleShot(aMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void WaitFor(const std::function<bool()>& aCondition, int aTimeoutMs, const char* aFailure)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!aCondition()) {
+        if (elapsed.elapsed() > aTimeoutMs) throw std::runtime_error(aFailure);
+        Settle(50);
+    }
+}
+
+// The confirmations run nested event loops, so they are answered from a timer: Yes to a
+// change of program state, Ok to closing the window.
+class TDialogAccepter : public QObject
+{
+  public:
+    TDialogAccepter()
+    {
+        connect(&fPoll, &QTimer::timeout, this, &TDialogAccepter::Poll);
+        fPoll.start(50);
+    }
+
+  private:
+    void Poll()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        QAbstractButton* yes = box->button(QMessageBox::Yes);
+        QAbstractButton* accept = yes ? yes : box->button(QMessageBox::Ok);
+        if (accept)
+            accept->click();
+        else
+            box->reject();
+    }
+
+    QTimer fPoll;
+};
+
+class TCellSimulator
+{
+  public:
+    TCellSimulator()
+    {
+        if (!fLinks.isValid()) throw std::runtime_error("no temporary folder for the links");
+        fProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        fProcess.start(QStringLiteral(OXTIVA_CELLSIM_PATH),
+                       QStringList{"--smu-link", SmuPort(), "--dmm-link", DmmPort()} +
+                           SimulatorSpeed);
+        if (!fProcess.waitForStarted(10000) || ReadLine(10000) != QLatin1String("ready"))
+            throw std::runtime_error("the simulated cell did not become ready");
+    }
+    ~TCellSimulator()
+    {
+        if (fProcess.state() == QProcess::Running) {
+            fProcess.write("quit\n");
+            fProcess.closeWriteChannel();
+            if (fProcess.waitForFinished(5000)) return;
+        }
+        fProcess.kill();
+        fProcess.waitForFinished(3000);
+    }
+
+    QString SmuPort() const { return fLinks.filePath(QStringLiteral("smu")); }
+    QString DmmPort() const { return fLinks.filePath(QStringLiteral("dmm")); }
+
+  private:
+    QString ReadLine(int aTimeoutMs)
+    {
+        QDeadlineTimer deadline(aTimeoutMs);
+        while (!fProcess.canReadLine() && !deadline.hasExpired() &&
+               fProcess.state() == QProcess::Running)
+            fProcess.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+        return QString::fromUtf8(fProcess.readLine()).trimmed();
+    }
+
+    QTemporaryDir fLinks;
+    QProcess fProcess;
+};
+
+void Validate(TfrmOxtiva& aWindow, const TCellSimulator& aSim)
+{
+    aWindow.RtDoubleEditDataPointLength->setValue(1);
+    aWindow.RtDoubleEditRCDuration->setValue(3);
+    aWindow.RtDoubleEditRCThreshold->setValue(1);
+    aWindow.RtDoubleEditPIDP->setValue(0); // automatic gains
+    aWindow.EditSMUCOMPort->setText(aSim.SmuPort());
+    aWindow.ButtonSMUTest->click();
+    aWindow.Edit2000COMPort->setText(aSim.DmmPort());
+    aWindow.Button2000Test->click();
+    if (aWindow.State().ProgramState != TProgramState::Paused)
+        throw std::runtime_error("instrument validation failed");
+}
+
+void WriteStepProgram(TfrmOxtiva& aWindow)
+{
+    const int count = static_cast<int>(std::size(Steps));
+    while (aWindow.ListBoxStepProgram->count() > count)
+        aWindow.ButtonProgramDeleteStep->click();
+    for (int i = 0; i < count; ++i) {
+        // Selecting a line loads it into the edits, so the new values come after it.
+        aWindow.ListBoxStepProgram->setCurrentRow(i);
+        aWindow.RtDoubleEditEditpO2->setValue(Steps[i].minusLogpO2);
+        aWindow.RtDoubleEditPPSmV->setValue(Steps[i].millivolts);
+        aWindow.ButtonProgramPumpVoltage->click();
+    }
+}
+
+double GraphSpan(const TExperimentGraph& aGraph)
+{
+    const std::vector<double>& t = aGraph.RtDoubleVectorTime;
+    return t.empty() ? 0 : t.back() - t.front();
+}
+
+void RunExperiment(TfrmOxtiva& aWindow)
+{
+    const TExperimentGraph& graph = *aWindow.RtGraph2D1;
+    const TSharedState& state = aWindow.State();
+    aWindow.RadioButtonModePassive->click();
+    if (state.ProgramState != TProgramState::ZeroCurrent)
+        throw std::runtime_error("zero current was not taken up");
+    WaitFor([&] { return GraphSpan(graph) >= ZeroCurrentSeconds; }, LeadInTimeoutMs,
+            "no data points came in at zero current");
+    WriteStepProgram(aWindow);
+    aWindow.RadioButtonPIDStep->click();
+    if (state.ProgramState != TProgramState::PIDStep)
+        throw std::runtime_error("the step program did not start");
+    WaitFor(
+        [&] {
+            if (state.ProgramState != TProgramState::PIDStep)
+                throw std::runtime_error("the step program ended before the pictures");
+            return state.StepIndex >= 1 && GraphSpan(graph) >= GraphSpanSeconds &&
+                   (NowDays() - state.StepStartTime) * SecondsPerDay >= IntoStepSeconds;
+        },
+        AdvanceTimeoutMs, "the step program never advanced");
+}
+
+void SavePages(TfrmOxtiva& aWindow, const QDir& aFolder)
+{
+    const std::pair<QWidget*, const char*> pages[] = {
+        {aWindow.TabSheetInstruments, "window-configuration.png"},
+        {aWindow.TabSheetExperimentSetup, "window-experiment-data.png"},
+        {aWindow.TabSheetExperimentControl, "window-experiment-control.png"},
+        {aWindow.TabSheetData, "window-raw-data.png"},
+        {aWindow.TabSheetDebug, "window-debug.png"},
+    };
+    for (const auto& [page, name] : pages) {
+        aWindow.PageControlMain->setCurrentWidget(page);
+        Settle(300);
+        const QString path = aFolder.filePath(QString::fromLatin1(name));
+        if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
+        std::printf("%s\n", qPrintable(path));
+    }
+}
+
+void TakeScreenshots(const QString& aOutputFolder)
+{
+    QDir folder(aOutputFolder);
+    if (!folder.mkpath(QStringLiteral(".")))
+        throw std::runtime_error("cannot create the output folder");
+    QTemporaryDir programFolder;
+    if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
+    TCellSimulator sim;
+    TDialogAccepter accepter;
+    auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
+    window->CheckBoxScroll->setChecked(true); // the grid picture shows the newest rows
+    window->resize(1400, 900);
+    window->show();
+    Validate(*window, sim);
+    RunExperiment(*window);
+    SavePages(*window, folder);
+    window->close(); // answered Ok; waits until both instrument threads have stopped
+}
+
+} // namespace
+} // namespace oxtiva
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: oxtiva-screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    try {
+        oxtiva::TakeScreenshots(QString::fromLocal8Bit(argv[1]));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "oxtiva-screenshots: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
