@@ -218,7 +218,8 @@ void SavePages(TfrmOxtiva& aWindow, const QDir& aFolder)
 
 void TakeScreenshots(const QString& aOutputFolder)
 {
-    QDir folder(aOutputFolder);
+    // Absolute now: the window makes its program folder the current directory.
+    QDir folder(QDir(aOutputFolder).absolutePath());
     if (!folder.mkpath(QStringLiteral(".")))
         throw std::runtime_error("cannot create the output folder");
     QTemporaryDir programFolder;
