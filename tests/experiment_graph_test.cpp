@@ -272,3 +272,46 @@ TEST(GraphSettings, OpenOnARightClickAndChangeTheSeriesAndAxes)
 }
 
 } // namespace
+
+struct MinimumRangeCase {
+    const char* name;
+    QCPRange range;
+    bool logarithmic;
+    double minimum;
+    QCPRange expected;
+};
+
+class AutomaticRange : public ::testing::TestWithParam<MinimumRangeCase>
+{
+};
+
+TEST_P(AutomaticRange, IsWidenedAboutItsCentreOnlyWhenNarrowerThanTheMinimum)
+{
+    const MinimumRangeCase c = GetParam();
+    const QCPRange r =
+        c.logarithmic ? AtLeastRatio(c.range, c.minimum) : AtLeastSpan(c.range, c.minimum);
+    EXPECT_NEAR(r.lower, c.expected.lower, 1e-12 + 1e-9 * std::abs(c.expected.lower));
+    EXPECT_NEAR(r.upper, c.expected.upper, 1e-12 + 1e-9 * std::abs(c.expected.upper));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AutomaticRange,
+    ::testing::Values(
+        MinimumRangeCase{"SteadyTemperature", {799.999, 800.001}, false, 1.0, {799.5, 800.5}},
+        MinimumRangeCase{"ChangingTemperature", {700, 800}, false, 1.0, {700, 800}},
+        MinimumRangeCase{
+            "CurrentNoiseAroundZero", {-2e-11, 4e-11}, false, 1e-6, {1e-11 - 5e-7, 1e-11 + 5e-7}},
+        MinimumRangeCase{"SteadyPO2", {0.2, 0.2}, true, 1.21, {0.2 / 1.1, 0.2 * 1.1}},
+        MinimumRangeCase{"PO2OverDecades", {1e-10, 0.21}, true, 1.2, {1e-10, 0.21}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ExperimentGraph, SteadyTemperatureIsDrawnOnAtLeastOneDegree)
+{
+    TExperimentGraph g;
+    for (int i = 0; i < 10; ++i)
+        g.AppendPoint(i, 0.1, 1e-4, 800 + (i % 2 ? 1e-3 : -1e-3), 0.21);
+    g.Replot();
+    EXPECT_NEAR(g.RtAxisCellTemp->range().size(), 1.0, 1e-9);
+    EXPECT_NEAR(g.RtAxisCellTemp->range().center(), 800, 1e-9);
+    EXPECT_GE(g.RtAxisCellpO2->range().upper / g.RtAxisCellpO2->range().lower, 1.2 - 1e-9);
+}

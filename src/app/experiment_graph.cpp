@@ -3,6 +3,7 @@
 #include "app/graph_settings_dialog.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace oxtiva
 {
@@ -87,8 +88,9 @@ void TExperimentGraph::BuildAxes()
     ColourAxis(RtAxisCellTemp, TemperatureColour);
     RtAxisCellpO2->setScaleType(QCPAxis::stLogarithmic);
     RtAxisCellpO2->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
-    RtAxisCellpO2->setNumberFormat(QStringLiteral("eb"));
-    RtAxisCellpO2->setNumberPrecision(0);
+    // Two significant digits tell apart the ticks between two powers of ten.
+    RtAxisCellpO2->setNumberFormat(QStringLiteral("gb"));
+    RtAxisCellpO2->setNumberPrecision(2);
     RtAxisCellpO2->setRange(1e-20, 1);
 }
 
@@ -160,13 +162,42 @@ void TExperimentGraph::AppendPumppO2(double aTime, double aPumppO2)
     RtLineSeriesPumppO2->addData(aTime, aPumppO2);
 }
 
+QCPRange AtLeastSpan(const QCPRange& aRange, double aMinimumSpan)
+{
+    if (!(aRange.size() < aMinimumSpan)) return aRange;
+    const double centre = aRange.center();
+    return {centre - aMinimumSpan / 2, centre + aMinimumSpan / 2};
+}
+
+QCPRange AtLeastRatio(const QCPRange& aRange, double aMinimumRatio)
+{
+    if (!(aRange.lower > 0) || !(aRange.upper / aRange.lower < aMinimumRatio)) return aRange;
+    const double centre = std::sqrt(aRange.lower * aRange.upper);
+    const double half = std::sqrt(aMinimumRatio);
+    return {centre / half, centre * half};
+}
+
 void TExperimentGraph::Replot()
 {
     if (!fZoomed) {
         for (int i = 0; i < 5; ++i)
-            if (fAxisAutomatic[i]) AxisAt(i)->rescale(true);
+            if (fAxisAutomatic[i]) RescaleAutomaticAxis(i);
     }
     replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TExperimentGraph::RescaleAutomaticAxis(int aIndex)
+{
+    QCPAxis* axis = AxisAt(aIndex);
+    axis->rescale(true);
+    if (axis == YAxisPumpVoltage)
+        axis->setRange(AtLeastSpan(axis->range(), MinimumVoltageSpan));
+    else if (axis == RtAxisPumpCurrent)
+        axis->setRange(AtLeastSpan(axis->range(), MinimumCurrentSpan));
+    else if (axis == RtAxisCellTemp)
+        axis->setRange(AtLeastSpan(axis->range(), MinimumTemperatureSpan));
+    else if (axis == RtAxisCellpO2)
+        axis->setRange(AtLeastRatio(axis->range(), MinimumOxygenRatio));
 }
 
 void TExperimentGraph::ReloadSeries()

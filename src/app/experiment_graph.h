@@ -12,6 +12,18 @@ namespace oxtiva
 
 class TGraphSettingsDialog;
 
+// An automatic range is never narrower than these, so a steady reading is drawn as the
+// steady line it is, not as its measurement noise magnified to the plot's full height.
+inline constexpr double MinimumVoltageSpan = 1e-3;    // V
+inline constexpr double MinimumCurrentSpan = 1e-6;    // A
+inline constexpr double MinimumTemperatureSpan = 1.0; // °C
+inline constexpr double MinimumOxygenRatio = 1.2;     // upper / lower on the log axis
+
+// The range widened about its centre to at least aMinimumSpan.
+QCPRange AtLeastSpan(const QCPRange& aRange, double aMinimumSpan);
+// The positive range widened about its geometric centre to at least the factor aMinimumRatio.
+QCPRange AtLeastRatio(const QCPRange& aRange, double aMinimumRatio);
+
 // RtGraph2D1: pump voltage, pump current, cell pO2 and cell temperature against time, each
 // value series on a right axis of its own colour, and the pump-side pO2 as points.
 // Points are appended as they come and drawn by Replot(), which the control cycle calls
@@ -86,6 +98,7 @@ class TExperimentGraph : public QCustomPlot
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
+    void RescaleAutomaticAxis(int aIndex);
     void BuildAxes();
     void BuildSeries();
     void BuildLegend();
