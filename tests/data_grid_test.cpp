@@ -28,13 +28,53 @@ TEST(FormatGrid, WritesTheSixteenCaptionsLeftToRightIntoRowZero)
     }
 }
 
-TEST(FormatGrid, SetsEachColumnToItsWidth)
+TEST(FormatGrid, GivesEachColumnAtLeastItsTableWidthAndRoomForItsText)
 {
     TfrmOxtiva w;
-    for (const RColInfo& column : ColInfo)
-        EXPECT_EQ(w.StringGridData->columnWidth(column.ColID), column.ColWidth)
-            << column.Caption.toStdString();
+    const QFontMetrics cellFont = w.StringGridData->fontMetrics();
+    const QFontMetrics captionFont = w.StringGridData->horizontalHeader()->fontMetrics();
+    for (const RColInfo& column : ColInfo) {
+        const int width = w.StringGridData->columnWidth(column.ColID);
+        EXPECT_GE(width, column.ColWidth) << column.Caption.toStdString();
+        EXPECT_GT(width, captionFont.horizontalAdvance(column.Caption));
+        EXPECT_GT(width, cellFont.horizontalAdvance(WidestColumnText(column)));
+    }
 }
+
+TEST(FittedColumnWidth, KeepsTheTableWidthWhereTheTextFitsAndWidensWhereItDoesNot)
+{
+    QFont tiny;
+    tiny.setPixelSize(2);
+    QFont large;
+    large.setPixelSize(40);
+    const RColInfo& pO2 = ColumnOf(TProperty::CellpO2);
+    EXPECT_EQ(FittedColumnWidth(pO2, QFontMetrics(tiny), QFontMetrics(tiny)), pO2.ColWidth);
+    const int wide = FittedColumnWidth(pO2, QFontMetrics(large), QFontMetrics(tiny));
+    EXPECT_GT(wide, QFontMetrics(large).horizontalAdvance("-8.888888E+88"));
+}
+
+struct TWidestTextCase {
+    TProperty Property;
+    const char* Text;
+};
+
+class WidestColumnTextTest : public ::testing::TestWithParam<TWidestTextCase>
+{
+};
+
+TEST_P(WidestColumnTextTest, FollowsTheColumnFormat)
+{
+    EXPECT_EQ(WidestColumnText(ColumnOf(GetParam().Property)), GetParam().Text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Columns, WidestColumnTextTest,
+                         ::testing::Values(TWidestTextCase{TProperty::Time, "8888-88-88 88:88:88"},
+                                           TWidestTextCase{TProperty::PumpV, "-8.88888E+8"},
+                                           TWidestTextCase{TProperty::CellpO2, "-8.888888E+88"},
+                                           TWidestTextCase{TProperty::Temp, "-8.88"},
+                                           TWidestTextCase{TProperty::Date, "8888-88-88_88:88"},
+                                           TWidestTextCase{TProperty::SetPoint, "-88.888"},
+                                           TWidestTextCase{TProperty::StableI, "True"}));
 
 struct TColumnCase {
     TProperty Property;

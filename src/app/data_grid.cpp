@@ -4,6 +4,8 @@
 
 #include <QHeaderView>
 
+#include <algorithm>
+
 namespace oxtiva
 {
 
@@ -145,13 +147,37 @@ void TStringGrid::ScrollToRow(int aRow)
     scrollTo(target);
 }
 
+QString WidestColumnText(const RColInfo& aColumn)
+{
+    if (aColumn.ColID == ColumnOf(TProperty::Time).ColID)
+        return QStringLiteral("8888-88-88 88:88:88");
+    // A step's set point: a log(pO2) cut to six characters, or volts.
+    if (aColumn.ColID == ColumnOf(TProperty::SetPoint).ColID) return QStringLiteral("-88.888");
+    if (aColumn.Format == QLatin1String("0")) return QStringLiteral("True");
+    QString text = aColumn.Format;
+    for (QChar& c : text)
+        if (c.isLetter() && c != QLatin1Char('E')) c = QLatin1Char('8');
+    text.replace(QLatin1Char('0'), QLatin1Char('8'));
+    return text.contains(QLatin1Char('-')) ? text : QLatin1Char('-') + text;
+}
+
+int FittedColumnWidth(const RColInfo& aColumn, const QFontMetrics& aCellFont,
+                      const QFontMetrics& aCaptionFont)
+{
+    constexpr int CellMargin = 12; // the grid lines and the text's padding on both sides
+    return std::max({aColumn.ColWidth, aCaptionFont.horizontalAdvance(aColumn.Caption) + CellMargin,
+                     aCellFont.horizontalAdvance(WidestColumnText(aColumn)) + CellMargin});
+}
+
 void FormatGrid(TStringGrid& aGrid)
 {
     aGrid.SetColCount(PropertyCount);
+    const QFontMetrics cellFont = aGrid.fontMetrics();
+    const QFontMetrics captionFont = aGrid.horizontalHeader()->fontMetrics();
     for (const RColInfo& column : ColInfo) {
         if (column.ColID < 0 || column.Caption.isEmpty()) continue;
         aGrid.SetCell(column.ColID, 0, column.Caption);
-        aGrid.setColumnWidth(column.ColID, column.ColWidth);
+        aGrid.setColumnWidth(column.ColID, FittedColumnWidth(column, cellFont, captionFont));
     }
 }
 

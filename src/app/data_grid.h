@@ -1,9 +1,13 @@
 #pragma once
 
+#include "app/column_table.h"
+
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QTableView>
 #include <vector>
+
+class QFontMetrics;
 
 namespace oxtiva
 {
@@ -72,8 +76,18 @@ class TStringGrid : public QTableView
 
 inline constexpr int GridRowHeight = 20;
 
+// The widest text a column shows: a state row's date and time in the duration column, a
+// set point of six characters, the column format with every digit at its widest and a
+// sign for numbers, "True" for the other text columns.
+QString WidestColumnText(const RColInfo& aColumn);
+
+// The column table's width, widened where the grid's fonts need more room for the caption
+// or for the widest text: a number cut short ("9.276...") would hide its exponent.
+int FittedColumnWidth(const RColInfo& aColumn, const QFontMetrics& aCellFont,
+                      const QFontMetrics& aCaptionFont);
+
 // Sets the grid to 16 columns and gives each quantity's column its caption (row 0) and
-// width from the column table.
+// its fitted width.
 void FormatGrid(TStringGrid& aGrid);
 
 } // namespace oxtiva
