@@ -10,6 +10,7 @@
 #include "records/number_format.h"
 #include "support/cell_sim.h"
 #include "support/dialog_answerer.h"
+#include "support/wait_for.h"
 
 #include <QDate>
 #include <QDir>
@@ -33,22 +34,12 @@ using namespace oxtiva;
 using oxtiva::testing::TCellSim;
 using oxtiva::testing::TCellSimOptions;
 using oxtiva::testing::TMessageBoxAnswerer;
+using oxtiva::testing::WaitFor;
 
 namespace
 {
 
 constexpr int StageTimeoutMs = 90000;
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = StageTimeoutMs)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!condition()) {
-        if (elapsed.elapsed() > timeoutMs) return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
 
 // The file's lines as bytes; every line, the last too, must end with CR LF.
 QList<QByteArray> CrLfLines(const QString& path)
@@ -178,7 +169,8 @@ void ExperimentEndToEndSimTest::RunStepProgram(QRadioButton* button, TProgramSta
 {
     Choose(button);
     ASSERT_EQ(window->State().ProgramState, state);
-    ASSERT_TRUE(WaitFor([&] { return window->State().ProgramState == TProgramState::ZeroCurrent; }))
+    ASSERT_TRUE(WaitFor([&] { return window->State().ProgramState == TProgramState::ZeroCurrent; },
+                        StageTimeoutMs))
         << "the program did not finish; grid rows: " << Rows();
     EXPECT_TRUE(QFile::exists(SavedFile(firstCounter)));
     EXPECT_TRUE(QFile::exists(SavedFile(firstCounter + 1)));
@@ -263,7 +255,7 @@ TEST_F(ExperimentEndToEndSimTest, RunsEveryProgramStateAndRecordsTheExperimentIn
     Choose(window->RadioButtonModePassive);
     ASSERT_TRUE(WaitFor([&] { return QFile::exists(SavedFile(0)); }, 2000));
     const int zeroStart = Rows();
-    ASSERT_TRUE(WaitFor([&] { return DataRowsOfMode(12, zeroStart) >= 3; }));
+    ASSERT_TRUE(WaitFor([&] { return DataRowsOfMode(12, zeroStart) >= 3; }, StageTimeoutMs));
     EXPECT_NEAR(Cell(TProperty::CellpO2, LastRow()).toDouble(), 0.21, 0.005);
     EXPECT_NEAR(Cell(TProperty::CellpO2P, LastRow()).toDouble(), 0.21, 0.005);
     EXPECT_FALSE(Cell(TProperty::FlushpO2, LastRow()).isEmpty());
@@ -271,7 +263,7 @@ TEST_F(ExperimentEndToEndSimTest, RunsEveryProgramStateAndRecordsTheExperimentIn
     window->RtIntegerEditSetVoltage->setValue(100);
     Choose(window->RadioButtonSetVoltage);
     const int voltageStart = Rows();
-    ASSERT_TRUE(WaitFor([&] { return DataRowsOfMode(13, voltageStart) >= 3; }));
+    ASSERT_TRUE(WaitFor([&] { return DataRowsOfMode(13, voltageStart) >= 3; }, StageTimeoutMs));
     auto cell = sim->State();
     EXPECT_EQ(cell["source"], 1);
     EXPECT_DOUBLE_EQ(cell["level"], 0.1);
@@ -286,10 +278,12 @@ TEST_F(ExperimentEndToEndSimTest, RunsEveryProgramStateAndRecordsTheExperimentIn
     window->RtDoubleEditPISSP->setValue(-0.8);
     Choose(window->RadioButtonPIDSet);
     const int pidStart = Rows();
-    ASSERT_TRUE(WaitFor([&] {
-        return Rows() > pidStart && Cell(TProperty::Mode, LastRow()) == "14" &&
-               Cell(TProperty::RangepO2, LastRow()) == "True";
-    }));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Rows() > pidStart && Cell(TProperty::Mode, LastRow()) == "14" &&
+                   Cell(TProperty::RangepO2, LastRow()) == "True";
+        },
+        StageTimeoutMs));
     EXPECT_NEAR(Cell(TProperty::CellpO2, LastRow()).toDouble(), std::pow(10.0, -0.8), 0.0016);
     EXPECT_TRUE(Cell(TProperty::Step, LastRow()).isEmpty());
     EXPECT_FALSE(QFile::exists(SavedFile(1))) << "PIDSet never advances nor saves";

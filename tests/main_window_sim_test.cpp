@@ -7,6 +7,7 @@
 #include "instruments/thread2401.h"
 #include "support/cell_sim.h"
 #include "support/dialog_answerer.h"
+#include "support/wait_for.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -32,20 +33,10 @@ using namespace oxtiva;
 using oxtiva::testing::TCellSim;
 using oxtiva::testing::TCellSimOptions;
 using oxtiva::testing::TMessageBoxAnswerer;
+using oxtiva::testing::WaitFor;
 
 namespace
 {
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 20000)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!condition()) {
-        if (elapsed.elapsed() > timeoutMs) return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
 
 QStringList MemoLines(const QPlainTextEdit& memo)
 {

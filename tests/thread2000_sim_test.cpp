@@ -2,6 +2,7 @@
 #include "instruments/thread2000.h"
 #include "support/cell_sim.h"
 #include "support/qstring_printer.h"
+#include "support/wait_for.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,8 +14,10 @@
 #include <memory>
 
 using namespace oxtiva;
+using oxtiva::testing::RunEventsFor;
 using oxtiva::testing::TCellSim;
 using oxtiva::testing::TCellSimOptions;
+using oxtiva::testing::WaitFor;
 
 namespace
 {
@@ -24,24 +27,6 @@ struct TInputs : THandOverInputs {
     double CellTemperatureOverride() const override { return Override; }
     int SetVoltageMillivolts() const override { return 0; }
 };
-
-// Waits with the event loop running, as the window does: the hand-overs need it.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-void RunEventsFor(int ms)
-{
-    WaitFor([] { return false; }, ms);
-}
 
 // The multimeter set up and its thread started paused, as the validation leaves it.
 class TDmmRig
