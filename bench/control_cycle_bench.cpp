@@ -1,12 +1,12 @@
 // One control-cycle pass that takes a new data point (AddDataUpdates with both
 // relative-change computations, then Statusbar), with a short and with a month-long grid.
-// The pass must not grow with the experiment: the ratio of the two medians is printed.
+// The pass must not grow with the experiment: the month-long run reports the ratio of the
+// two medians.
 #include "app/data_grid.h"
 #include "app/experiment_saver.h"
 #include "app/main_window.h"
 #include "records/date_time.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -66,6 +65,9 @@ void BM_PassWithNewDataPoint(benchmark::State& state)
 {
     Experiment& e = Shared();
     e.GrowTo(static_cast<int>(state.range(0)));
+    // The first passes of a fresh window pay for lazy set-up (fonts, caches); untimed.
+    for (int i = 0; i < 50; ++i)
+        e.Pass();
     std::vector<double> micros;
     for (auto _ : state) {
         QElapsedTimer timer;
@@ -77,6 +79,8 @@ void BM_PassWithNewDataPoint(benchmark::State& state)
     const double median = micros[micros.size() / 2];
     Medians[static_cast<int>(state.range(0))] = median;
     state.counters["median_us"] = median;
+    if (state.range(0) == 200000 && Medians.count(1000))
+        state.counters["ratio_to_1000_rows"] = median / Medians[1000];
 }
 BENCHMARK(BM_PassWithNewDataPoint)
     ->Arg(1000)
@@ -99,16 +103,3 @@ void BM_MemoryPerDataPoint(benchmark::State& state)
 BENCHMARK(BM_MemoryPerDataPoint)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (Medians.count(1000) && Medians.count(200000))
-        std::printf("median pass: %.1f us at 1000 rows, %.1f us at 200000 rows, ratio %.2f\n",
-                    Medians[1000], Medians[200000], Medians[200000] / Medians[1000]);
-    return 0;
-}

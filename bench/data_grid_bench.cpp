@@ -1,7 +1,6 @@
 #include "app/column_table.h"
 #include "app/data_grid.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
 namespace
@@ -41,13 +40,3 @@ void BM_GridMonthOfRows(benchmark::State& state)
 BENCHMARK(BM_GridMonthOfRows)->Arg(260000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

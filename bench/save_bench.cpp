@@ -4,7 +4,6 @@
 #include "app/experiment_saver.h"
 #include "app/main_window.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -49,13 +48,3 @@ void BM_Save200000Rows(benchmark::State& state)
 BENCHMARK(BM_Save200000Rows)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -5,7 +5,6 @@
 #include "instruments/serial_port.h"
 #include "support/cell_sim.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <benchmark/benchmark.h>
@@ -65,12 +64,3 @@ void BM_ReadExchange(benchmark::State& state)
 BENCHMARK(BM_ReadExchange)->Arg(1)->Arg(0)->Iterations(300)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

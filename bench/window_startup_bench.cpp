@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <benchmark/benchmark.h>
@@ -55,13 +55,3 @@ BENCHMARK(BM_WindowConstructionToFirstPaint)
     ->ReportAggregatesOnly(false);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
