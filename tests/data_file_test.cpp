@@ -2,6 +2,7 @@
 #include "records/day_folder.h"
 #include "records/safe_file_name.h"
 #include "records/windows_1252.h"
+#include "support/crlf_lines.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@ namespace oxtiva
 namespace
 {
 
+using oxtiva::testing::CrLfLines;
 using Row = std::array<QString, 16>;
 
 const Row Captions = {"Duration, s", "Mode",       "Step",          "Cell T, ºC",
@@ -47,18 +49,6 @@ struct Fixture {
     }
 };
 
-QList<QByteArray> Lines(const QByteArray& bytes)
-{
-    EXPECT_TRUE(bytes.endsWith("\r\n"));
-    QList<QByteArray> lines = bytes.split('\n');
-    lines.removeLast(); // after the final line end
-    for (QByteArray& line : lines) {
-        EXPECT_TRUE(line.endsWith('\r')) << "line without CR: " << line.toStdString();
-        line.chop(1);
-    }
-    return lines;
-}
-
 int IndexOf(const QList<QByteArray>& lines, const QByteArray& line)
 {
     return static_cast<int>(lines.indexOf(line));
@@ -87,7 +77,7 @@ TEST(DataFile, WrittenFileHasTheFourSectionsLineByLine)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    const auto lines = Lines(bytes);
+    const auto lines = CrLfLines(bytes);
 
     EXPECT_EQ(lines[0], "** HEADER  **********************************************");
     EXPECT_EQ(lines[1], "");
@@ -142,7 +132,7 @@ TEST_P(NotesSection, KeepsTheMemosLineBreaksAndAddsOneEmptyLine)
 {
     Fixture f;
     f.Content.Notes = GetParam().notes;
-    const auto lines = Lines(BuildDataFile(f.Ready()));
+    const auto lines = CrLfLines(BuildDataFile(f.Ready()));
     const int begin = IndexOf(lines, "** NOTES ********************************************") + 2;
     const int end = IndexOf(lines, "** DATA *************************************************");
     std::vector<QByteArray> notes(lines.begin() + begin, lines.begin() + end);
@@ -175,7 +165,7 @@ TEST_P(DataField, IsQuotedWhenItHoldsQuoteOrSemicolonAndLosesEveryBlank)
     row[0] = GetParam().cell;
     row[1] = "x";
     f.Rows.push_back(row);
-    const auto lines = Lines(BuildDataFile(f.Ready()));
+    const auto lines = CrLfLines(BuildDataFile(f.Ready()));
     EXPECT_EQ(lines.last(), GetParam().field + ";x;;;;;;;;;;;;;;");
 }
 

@@ -9,12 +9,12 @@
 #include "app/numeric_edits.h"
 #include "records/number_format.h"
 #include "support/cell_sim.h"
+#include "support/crlf_lines.h"
 #include "support/dialog_answerer.h"
 #include "support/wait_for.h"
 
 #include <QDate>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -31,6 +31,7 @@
 #include <set>
 
 using namespace oxtiva;
+using oxtiva::testing::CrLfFileLines;
 using oxtiva::testing::TCellSim;
 using oxtiva::testing::TCellSimOptions;
 using oxtiva::testing::TMessageBoxAnswerer;
@@ -40,18 +41,6 @@ namespace
 {
 
 constexpr int StageTimeoutMs = 90000;
-
-// The file's lines as bytes; every line, the last too, must end with CR LF.
-QList<QByteArray> CrLfLines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    QByteArray bytes = file.readAll();
-    EXPECT_TRUE(bytes.endsWith("\r\n")) << path.toStdString();
-    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n")) << "a line break without CR";
-    bytes.chop(2);
-    return bytes.replace("\r\n", "\n").split('\n');
-}
 
 struct TStepProgramLine {
     double minusLogPO2;
@@ -180,14 +169,14 @@ void ExperimentEndToEndSimTest::RunStepProgram(QRadioButton* button, TProgramSta
 // The grid rows a saved file holds, from its length: the DATA section starts at line 49.
 int ExperimentEndToEndSimTest::RowsAtSave(int counter) const
 {
-    return int(CrLfLines(SavedFile(counter)).size()) - 48;
+    return int(CrLfFileLines(SavedFile(counter)).size()) - 48;
 }
 
 // Header, the 31 variables as the edits show them, the notes, and the grid as it was when
 // the file was saved.
 void ExperimentEndToEndSimTest::ExpectWholeDataFile(int counter) const
 {
-    const QList<QByteArray> lines = CrLfLines(SavedFile(counter));
+    const QList<QByteArray> lines = CrLfFileLines(SavedFile(counter));
     const int rows = RowsAtSave(counter);
     ASSERT_GT(rows, 2);
     EXPECT_EQ(lines[0], "** HEADER  **********************************************");
@@ -326,7 +315,7 @@ TEST_F(ExperimentEndToEndSimTest, RunsEveryProgramStateAndRecordsTheExperimentIn
         EXPECT_EQ(Cell(TProperty::RangepO2, row), s.rangeRule ? "True" : "");
         EXPECT_LT(Cell(TProperty::RCpO2, row).toDouble(), 1.0 + 1e-9);
         EXPECT_GT(Cell(TProperty::Time, row).toDouble(), 3.0);
-        const QList<QByteArray> lines = CrLfLines(SavedFile(s.counter));
+        const QList<QByteArray> lines = CrLfFileLines(SavedFile(s.counter));
         ASSERT_FALSE(lines.isEmpty());
         EXPECT_EQ(lines.last(), ExpectedDataLine(row));
         const QImage picture(SavedFile(s.counter, ".png"));
@@ -336,7 +325,7 @@ TEST_F(ExperimentEndToEndSimTest, RunsEveryProgramStateAndRecordsTheExperimentIn
     }
 
     // The autosave of the first ZeroCurrent pass holds the grid up to its state row.
-    const QList<QByteArray> first = CrLfLines(SavedFile(0));
+    const QList<QByteArray> first = CrLfFileLines(SavedFile(0));
     ASSERT_GT(first.size(), 50);
     EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d\d\d:\d\d:\d\d;2;;;;;;;;;;;;;;$)")
                     .match(QString::fromLatin1(first.last()))

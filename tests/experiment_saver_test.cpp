@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
 #include "records/date_time.h"
+#include "support/crlf_lines.h"
 
 #include <QDate>
 #include <QDir>
@@ -34,13 +35,7 @@ class ExperimentSaverTest : public ::testing::Test
     }
     QList<QByteArray> Lines(const QString& name) const
     {
-        QFile file(DayFolder().filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
-        QList<QByteArray> lines = file.readAll().split('\n');
-        lines.removeLast();
-        for (QByteArray& line : lines)
-            line.chop(1); // CR
-        return lines;
+        return oxtiva::testing::CrLfFileLines(DayFolder().filePath(name));
     }
     void AddRow(std::initializer_list<std::pair<TProperty, QString>> cells)
     {
