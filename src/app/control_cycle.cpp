@@ -19,11 +19,18 @@
 
 #include <cmath>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 constexpr double AutosaveIntervalMinutes = 30;
 constexpr double MinutesPerDay = 1440;
+
+// The states the operator chooses with the radio buttons, in the buttons' order.
+constexpr TProgramState ChoosableStates[] = {TProgramState::Paused,     TProgramState::ZeroCurrent,
+                                             TProgramState::SetVoltage, TProgramState::PIDSet,
+                                             TProgramState::PIDStep,    TProgramState::PPS};
 } // namespace
 
 TControlCycle::TControlCycle(TfrmOxtiva& window) : QObject(&window), fWindow(window)
@@ -34,9 +41,7 @@ TControlCycle::TControlCycle(TfrmOxtiva& window) : QObject(&window), fWindow(win
 
 void TControlCycle::BindRadioButtons()
 {
-    for (auto state : {TProgramState::Paused, TProgramState::ZeroCurrent,
-                       TProgramState::SetVoltage, TProgramState::PIDSet, TProgramState::PIDStep,
-                       TProgramState::PPS}) {
+    for (TProgramState state : ChoosableStates) {
         QRadioButton* button = ButtonOf(state);
         connect(button, &QRadioButton::clicked, this, &TControlCycle::RadioButtonModeOffClick);
         button->installEventFilter(this);
@@ -61,28 +66,31 @@ void TControlCycle::RadioButtonModeOffClick()
 QRadioButton* TControlCycle::ButtonOf(TProgramState state) const
 {
     switch (state) {
-    case TProgramState::ZeroCurrent: return fWindow.RadioButtonModePassive;
-    case TProgramState::SetVoltage: return fWindow.RadioButtonSetVoltage;
-    case TProgramState::PIDSet: return fWindow.RadioButtonPIDSet;
-    case TProgramState::PIDStep: return fWindow.RadioButtonPIDStep;
-    case TProgramState::PPS: return fWindow.RadioButtonPPS;
-    default: return fWindow.RadioButtonModeOff;
+    case TProgramState::ZeroCurrent:
+        return fWindow.RadioButtonModePassive;
+    case TProgramState::SetVoltage:
+        return fWindow.RadioButtonSetVoltage;
+    case TProgramState::PIDSet:
+        return fWindow.RadioButtonPIDSet;
+    case TProgramState::PIDStep:
+        return fWindow.RadioButtonPIDStep;
+    case TProgramState::PPS:
+        return fWindow.RadioButtonPPS;
+    default:
+        return fWindow.RadioButtonModeOff;
     }
 }
 
 TProgramState TControlCycle::StateOf(const QRadioButton* button) const
 {
-    for (auto state : {TProgramState::ZeroCurrent, TProgramState::SetVoltage,
-                       TProgramState::PIDSet, TProgramState::PIDStep, TProgramState::PPS})
+    for (TProgramState state : ChoosableStates)
         if (ButtonOf(state) == button) return state;
     return TProgramState::Paused;
 }
 
 QRadioButton* TControlCycle::SelectedButton() const
 {
-    for (auto state : {TProgramState::Paused, TProgramState::ZeroCurrent,
-                       TProgramState::SetVoltage, TProgramState::PIDSet, TProgramState::PIDStep,
-                       TProgramState::PPS})
+    for (TProgramState state : ChoosableStates)
         if (ButtonOf(state)->isChecked()) return ButtonOf(state);
     return fWindow.RadioButtonModeOff;
 }
@@ -114,7 +122,8 @@ void TControlCycle::ChangeModeConfirm()
     QRadioButton* selected = SelectedButton();
     const TProgramState chosen = StateOf(selected);
     if (chosen != state.ProgramState &&
-        !Confirm(QStringLiteral("Change program state? This will also reset current step to zero"))) {
+        !Confirm(
+            QStringLiteral("Change program state? This will also reset current step to zero"))) {
         SelectAsClick(ButtonOf(state.ProgramState));
         return;
     }
@@ -141,9 +150,13 @@ void TControlCycle::WriteStateRow()
 void TControlCycle::Timer1Timer()
 {
     switch (fWindow.State().ProgramState) {
-    case TProgramState::Uninitialized: return;
-    case TProgramState::ToExit: ExitHandling(); return;
-    default: ActivePass();
+    case TProgramState::Uninitialized:
+        return;
+    case TProgramState::ToExit:
+        ExitHandling();
+        return;
+    default:
+        ActivePass();
     }
 }
 
@@ -170,7 +183,8 @@ void TControlCycle::ActivePass()
     fWindow.Statusbar();
     const bool timedSaveState = state.ProgramState == TProgramState::ZeroCurrent ||
                                 state.ProgramState == TProgramState::SetVoltage;
-    if (timedSaveState && (NowDays() - state.LastSaveTime) * MinutesPerDay > AutosaveIntervalMinutes)
+    if (timedSaveState &&
+        (NowDays() - state.LastSaveTime) * MinutesPerDay > AutosaveIntervalMinutes)
         fWindow.Save();
     if (state.ProgramState == TProgramState::PIDStep || state.ProgramState == TProgramState::PPS) {
         if (!LoadStepSetpoint()) FallBackToZeroCurrent();
