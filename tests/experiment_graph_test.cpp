@@ -315,3 +315,18 @@ TEST(ExperimentGraph, SteadyTemperatureIsDrawnOnAtLeastOneDegree)
     EXPECT_NEAR(g.RtAxisCellTemp->range().center(), 800, 1e-9);
     EXPECT_GE(g.RtAxisCellpO2->range().upper / g.RtAxisCellpO2->range().lower, 1.2 - 1e-9);
 }
+
+TEST(ExperimentGraph, ThePassesBetweenPointsLeaveTheViewAlone)
+{
+    TExperimentGraph g;
+    g.AppendPoint(0, 0.1, 1e-4, 800, 0.2);
+    g.AppendPoint(10, 0.2, 2e-4, 810, 0.1);
+    g.ReplotNewPoints();
+    EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, 10);
+    g.XAxisTime->setRange(3, 4); // as the settings dialog or a zoom leaves it
+    g.ReplotNewPoints();
+    EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, 4) << "no new point, no rescale";
+    g.AppendPoint(20, 0.2, 2e-4, 810, std::nullopt);
+    g.ReplotNewPoints();
+    EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, 20);
+}

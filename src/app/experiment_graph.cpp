@@ -148,6 +148,7 @@ void TExperimentGraph::AppendPoint(double aTime, double aPumpVoltage, double aPu
     RtLineSeriesPumpVoltage->addData(aTime, aPumpVoltage);
     RtLineSeriesPumpCurrent->addData(aTime, aPumpCurrent);
     RtLineSeriesCellTemp->addData(aTime, aCellTemp);
+    fNewPoints = true;
     if (aCellpO2) {
         RtDoubleVectorTimeforCellpO2.push_back(aTime);
         RtDoubleVectorCellpO2.push_back(*aCellpO2);
@@ -160,6 +161,7 @@ void TExperimentGraph::AppendPumppO2(double aTime, double aPumppO2)
     RtDoubleVectorTimeforPumppo2.push_back(aTime);
     RtDoubleVectorPumppO2.push_back(aPumppO2);
     RtLineSeriesPumppO2->addData(aTime, aPumppO2);
+    fNewPoints = true;
 }
 
 QCPRange AtLeastSpan(const QCPRange& aRange, double aMinimumSpan)
@@ -179,11 +181,17 @@ QCPRange AtLeastRatio(const QCPRange& aRange, double aMinimumRatio)
 
 void TExperimentGraph::Replot()
 {
+    fNewPoints = false;
     if (!fZoomed) {
         for (int i = 0; i < 5; ++i)
             if (fAxisAutomatic[i]) RescaleAutomaticAxis(i);
     }
     replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TExperimentGraph::ReplotNewPoints()
+{
+    if (fNewPoints) Replot();
 }
 
 void TExperimentGraph::RescaleAutomaticAxis(int aIndex)

@@ -26,8 +26,9 @@ QCPRange AtLeastRatio(const QCPRange& aRange, double aMinimumRatio);
 
 // RtGraph2D1: pump voltage, pump current, cell pO2 and cell temperature against time, each
 // value series on a right axis of its own colour, and the pump-side pO2 as points.
-// Points are appended as they come and drawn by Replot(), which the control cycle calls
-// once per pass, so a burst of points costs one repaint.
+// Points are appended as they come and drawn by ReplotNewPoints(), which the control
+// cycle calls once per pass, so a burst of points costs one repaint and a pass without
+// new points none.
 // Mouse: drag zooms to the dragged rectangle, Shift+drag pans, a click beside the plot
 // steps one view back, a double click beside it returns to automatic ranges.
 class TExperimentGraph : public QCustomPlot
@@ -44,6 +45,9 @@ class TExperimentGraph : public QCustomPlot
     void AppendPumppO2(double aTime, double aPumppO2);
     // Rescales the axes that have an automatic range (unless zoomed) and repaints.
     void Replot();
+    // Replot() only when points came since the last one: the control cycle asks four times
+    // a second, points come every few seconds, and a rescale walks every point.
+    void ReplotNewPoints();
     // Removes the first aCount values of every data vector, then repaints once. Vectors
     // holding fewer values are emptied.
     void DeleteFirstPoints(std::size_t aCount);
@@ -107,6 +111,7 @@ class TExperimentGraph : public QCustomPlot
 
     std::array<bool, 5> fAxisAutomatic{true, true, true, true, true};
     bool fZoomed = false;
+    bool fNewPoints = false;
     bool fPanning = false;
     QPointF fPressPos;
     TGraphView fViewAtPress{};

@@ -92,7 +92,7 @@ void TfrmOxtiva::Statusbar()
         StepStatus(fState.ProgramState, fState.StepIndex, ListLines(*ListBoxStepProgram)));
 }
 
-void TfrmOxtiva::ReplotGraph() { RtGraph2D1->Replot(); }
+void TfrmOxtiva::ReplotGraph() { RtGraph2D1->ReplotNewPoints(); }
 
 void TfrmOxtiva::SampleCalculations() { fSampleCalculations->SampleCalculations(); }
 
