@@ -131,20 +131,18 @@ void TfrmOxtiva::FormClose()
         fShutdownLog.Send(QStringLiteral("Closing without waiting longer for the communication threads"));
 }
 
+// Normally the threads are gone by now (FormClose); a window destroyed without closing
+// stops them the same way, with the pump at 0 µA.
 void TfrmOxtiva::FormDestroy()
 {
     Timer1->stop();
-    if (Thread2401) Thread2401->SetToStopEx(true);
-    if (Thread2000) Thread2000->SetToStopEx(true);
-    if (Thread2401) {
-        WaitUntilStopped(*Thread2401, 100);
-        Release(Thread2401, fShutdownLog);
-    }
+    // The multimeter winds down while the pump is being stopped.
     if (Thread2000) {
         Thread2000->SetToPauseEx(false);
-        WaitUntilStopped(*Thread2000, 100);
-        Release(Thread2000, fShutdownLog);
+        Thread2000->SetToStopEx(true);
     }
+    ReleaseThread2401WhenStopped();
+    ReleaseThread2000WhenStopped();
     fState.SyncI.reset();
     fState.SyncV.reset();
     fState.SyncT.reset();
