@@ -12,7 +12,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <cfenv>
 #include <cmath>
 
 namespace oxtiva {

@@ -38,10 +38,8 @@ void InitializeMultimeter(const QString& PortName)
 {
     TSerialPort com;
     com.SetDebug(false);
-    com.BaudRate = 19200;
-    com.WindowsReadLoopTimeoutMS = 50;
+    ConfigureAcquisitionPort(com, PortName);
     com.ReadoutTimeoutMS = 1000;
-    com.Port = PortName;
     for (const QByteArray& command : MultimeterSetupCommands())
         com.Send2(command, false);
 }
