@@ -7,6 +7,7 @@
 #include "instruments/thread2401.h"
 #include "support/cell_sim.h"
 #include "support/dialog_answerer.h"
+#include "support/qstring_printer.h"
 #include "support/wait_for.h"
 
 #include <QCheckBox>
@@ -365,6 +366,20 @@ TEST_F(MainWindowSimTest, ClosingWithRunningThreadsLeavesThePumpAtZeroCurrent)
     EXPECT_TRUE(window->Thread2401 == nullptr);
     EXPECT_EQ(sim->Command("last smu"), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000000;:OUTPUT:STATE 1");
     EXPECT_EQ(window->State().ProgramState, TProgramState::ToExit);
+}
+
+TEST_F(MainWindowSimTest, DestroyingTheWindowWithoutClosingAlsoLeavesThePumpAtZeroCurrent)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    window->RtIntegerEditCurrentmA->setValue(100);
+    Choose(window->RadioButtonModePassive);
+    ASSERT_TRUE(WaitFor([&] {
+        return sim->Command("count smu :SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000100").toInt() > 0;
+    }));
+    window.reset();
+    EXPECT_EQ(sim->Command("last smu"), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000000;:OUTPUT:STATE 1");
 }
 
 TEST_F(MainWindowSimTest, CancellingTheCloseKeepsTheExperimentRunning)
