@@ -138,6 +138,16 @@ TEST(ExportPng, WritesAPictureOnAWhiteBackground)
     EXPECT_FALSE(g.ExportPng(dir.filePath(QStringLiteral("missing/folder/x.png"))));
 }
 
+TEST(ExportPng, TheNewestPointIsInsideThePicturesRange)
+{
+    QTemporaryDir dir;
+    TExperimentGraph g;
+    AddPoints(g, 10);                         // replotted up to t = 90 s
+    g.AppendPoint(500, 0.1, 1e-4, 700, 1e-5); // the point of a step advance, not yet replotted
+    ASSERT_TRUE(g.ExportPng(dir.filePath(QStringLiteral("step.png"))));
+    EXPECT_GE(g.XAxisTime->range().upper, 500);
+}
+
 TEST(ZoomUndoStack, KeepsTheTwentyNewestViews)
 {
     TZoomUndoStack stack;

@@ -230,6 +230,8 @@ void TExperimentGraph::DeleteFirstPoints(std::size_t aCount)
 
 bool TExperimentGraph::ExportPng(const QString& aPath, int aWidth, int aHeight)
 {
+    // A step advance saves in the pass that brought the point, before the cycle replots.
+    ReplotNewPoints();
     // A hidden graph has no useful size of its own; the data file's picture needs one.
     const int width = aWidth > 0 ? aWidth : std::max(this->width(), 800);
     const int height = aHeight > 0 ? aHeight : std::max(this->height(), 600);
