@@ -13,8 +13,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include <exception>
-
 namespace oxtiva
 {
 
@@ -112,8 +110,6 @@ bool TExperimentSaver::Save()
     bool saved = false;
     try {
         saved = WriteFiles();
-    } catch (const std::exception&) {
-        saved = false;
     } catch (...) {
         saved = false;
     }
