@@ -4,6 +4,7 @@
 #include "app/experiment_graph.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/window_caption.h"
 #include "records/date_time.h"
 #include "records/day_folder.h"
 #include "records/number_format.h"
@@ -102,7 +103,7 @@ bool TExperimentSaver::WriteFiles()
 
 void TExperimentSaver::ReportFailure()
 {
-    fWindow.setWindowTitle(SaveFailedCaption);
+    fWindow.Caption().SetNotice(TCaptionNotice::SaveFailed, SaveFailedCaption);
 }
 
 bool TExperimentSaver::Save()

@@ -14,6 +14,7 @@
 #include "app/sample_calculations_panel.h"
 #include "app/status_bar.h"
 #include "app/step_program_editor.h"
+#include "app/window_caption.h"
 #include "app/window_layout.h"
 
 #include <QCoreApplication>
@@ -58,6 +59,7 @@ TfrmOxtiva::TfrmOxtiva(QWidget* parent, const QString& programFolder)
       fHandOverInputs(std::make_unique<TWindowHandOverInputs>(*this))
 {
     BuildWindowLayout(*this);
+    fCaption = std::make_unique<TWindowCaption>(*this, windowTitle());
     FormatGrid();
     BindWindowHelpers();
     FormCreate();

@@ -37,6 +37,7 @@ class TRtIntegerEdit;
 class TSampleCalculationsPanel;
 class TStepProgramEditor;
 class TStringGrid;
+class TWindowCaption;
 
 // The main window. It owns the experiment's shared state and builds the controls; the
 // behaviour behind them lives in classes of their own that the window owns. Every control
@@ -90,6 +91,8 @@ public:
     bool FlushSidepO2(double& PO);
     TDataPointAssembly& DataPointAssembly() { return *fDataPointAssembly; }
     TExperimentSaver& Saver() { return *fSaver; }
+    // The caption, where every notice the operator must see meets (see TWindowCaption).
+    TWindowCaption& Caption() { return *fCaption; }
 
     // Pages.
     QTabWidget* PageControlMain = nullptr;
@@ -211,6 +214,7 @@ private:
     std::shared_ptr<TLogDestination> fLogDestination;
     TLogger fShutdownLog{QStringLiteral("Form"), true};
     std::unique_ptr<THandOverInputs> fHandOverInputs;
+    std::unique_ptr<TWindowCaption> fCaption;
     TControlCycle* fControlCycle = nullptr;
     TInstrumentValidation* fValidation = nullptr;
     std::unique_ptr<TSampleCalculationsPanel> fSampleCalculations;

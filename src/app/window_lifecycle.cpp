@@ -2,6 +2,7 @@
 
 #include "app/control_cycle.h"
 #include "app/instrument_validation.h"
+#include "app/window_caption.h"
 #include "app/numeric_edits.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
@@ -122,7 +123,7 @@ bool TfrmOxtiva::FormCloseQuery()
 void TfrmOxtiva::FormClose()
 {
     fState.ProgramState = TProgramState::ToExit;
-    setWindowTitle(QStringLiteral("Waiting for communication threads to close"));
+    fCaption->SetClosing(QStringLiteral("Waiting for communication threads to close"));
     QElapsedTimer elapsed;
     elapsed.start();
     while ((Thread2000 || Thread2401) && elapsed.elapsed() < ThreadStopTimeoutMs)
