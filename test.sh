@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test through ctest.
+# Installs what is missing, builds everything and runs every test through ctest, but the
+# long fault and soak runs (label "soak": cd build && ctest -L soak).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps
@@ -8,4 +9,4 @@ build_dir=${OXTIVA_BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"
 cd "$build_dir"
-ctest --output-on-failure -j"$(nproc)"
+ctest --output-on-failure -j"$(nproc)" -LE soak
