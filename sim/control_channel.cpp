@@ -39,6 +39,34 @@ std::string AnswerFault(std::string rest, TSimulator& simulator)
     return "ok";
 }
 
+// "late smu 600 0.02", "pause dmm 40": a timing fault of the instrument's replies.
+std::string AnswerReplyTiming(const std::string& verb, std::string rest, TSimulator& simulator)
+{
+    const std::string instrument = NextWord(rest);
+    TInstrumentLink* link = simulator.Link(instrument);
+    if (!link) return "error unknown instrument " + instrument;
+    std::string spec = NextWord(rest);
+    const std::string probability = NextWord(rest);
+    if (!probability.empty()) spec += ':' + probability;
+    const auto delay = ParseDelaySpec(spec);
+    if (!delay || !rest.empty()) return "error bad " + verb + " " + spec;
+    TReplyTiming timing = link->ReplyTiming();
+    (verb == "late" ? timing.lateMs : timing.pauseMs) = delay->ms;
+    (verb == "late" ? timing.lateProbability : timing.pauseProbability) = delay->probability;
+    link->SetReplyTiming(timing);
+    return "ok";
+}
+
+std::string AnswerHistory(std::string rest, TSimulator& simulator)
+{
+    TInstrumentLink* link = simulator.Link(NextWord(rest));
+    const std::string count = NextWord(rest);
+    char* end = nullptr;
+    const unsigned long n = std::strtoul(count.c_str(), &end, 10);
+    if (!link || count.empty() || *end != '\0' || !rest.empty()) return "error bad history request";
+    return link->Log().History(n);
+}
+
 std::string AnswerCount(std::string rest, TSimulator& simulator)
 {
     // The prefix is everything after "count smu ", blanks and quotes included.
@@ -80,6 +108,8 @@ std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
     if (verb == "state" && rest.find_first_not_of(' ') == std::string::npos)
         return simulator.StateLine();
     if (verb == "set") return AnswerSet(rest, simulator);
+    if (verb == "late" || verb == "pause") return AnswerReplyTiming(verb, rest, simulator);
+    if (verb == "history") return AnswerHistory(rest, simulator);
     if (verb == "last") {
         TInstrumentLink* link = simulator.Link(NextWord(rest));
         if (link && rest.empty()) return link->Log().Last();

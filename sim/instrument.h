@@ -2,6 +2,7 @@
 
 #include "scpi_command.h"
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,28 @@ class TInstrument
     virtual int BaudRate() const = 0;
     // False for a command the instrument does not know; it is then ignored.
     virtual bool Execute(const TScpiCommand& command, std::vector<TReply>& replies) = 0;
+    // What a reading taken now would measure, for the reply log ("ch3 RES"); empty
+    // where every reading measures the same.
+    virtual std::string ReadingContext() const { return {}; }
+
+  protected:
+    // The event status enable register of IEEE 488.2 ("*ESE n", "*ESE?"): a value the
+    // instrument keeps and echoes, which *RST leaves alone. False for other commands.
+    bool ExecuteEventStatusEnable(const TScpiCommand& command, std::vector<TReply>& replies)
+    {
+        if (command.header == "*ESE?") {
+            replies.push_back({std::to_string(fEventStatusEnable), TReplyKind::Text});
+            return true;
+        }
+        if (command.header != "*ESE") return false;
+        auto value = NumericParameter(command.parameter, 0, 255, 0);
+        if (!value || *value < 0 || *value > 255) return false;
+        fEventStatusEnable = static_cast<int>(std::lround(*value));
+        return true;
+    }
+
+  private:
+    int fEventStatusEnable = 0;
 };
 
 } // namespace oxtiva::sim

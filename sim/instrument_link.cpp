@@ -7,15 +7,17 @@ namespace oxtiva::sim
 {
 
 TInstrumentLink::TInstrumentLink(std::string linkPath, TInstrument& instrument, bool isSourceMeter,
-                                 TLinkTiming timing)
+                                 TLinkTiming timing, unsigned long long seed)
     : fLinkPath(std::move(linkPath)), fInstrument(instrument), fIsSourceMeter(isSourceMeter),
-      fTiming(timing)
+      fTiming(timing), fDraw(seed)
 {
 }
 
 bool TInstrumentLink::Open(std::string& error)
 {
     fSplitter.Clear();
+    for (const TPending& piece : fPending)
+        Settle(piece, false);
     fPending.clear();
     return fEndpoint.Open(fLinkPath, error);
 }
@@ -49,13 +51,52 @@ void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point 
     TReply joined = replies.front();
     for (std::size_t i = 1; i < replies.size(); ++i)
         joined.text += ';' + replies[i].text;
+    if (fTagReadings && joined.kind == TReplyKind::Reading)
+        joined.text = TagReading(joined.text, fLog.Lines());
     auto shaped = ShapeReply(fFault, joined, fIsSourceMeter);
     if (!shaped) return;
-    auto due = now + std::chrono::milliseconds(fTiming.latencyMs);
-    if (fTiming.modelWireTime) due += WireTime(line.size() + 1) + WireTime(shaped->size());
-    // Replies leave in order: one cannot overtake the one before it on the wire.
-    if (!fPending.empty()) due = std::max(due, fPending.back().due);
-    fPending.push_back({due, *shaped});
+    TPending reply;
+    reply.bytes = *shaped;
+    reply.lineNumber = fLog.Lines();
+    reply.context = joined.kind == TReplyKind::Reading ? fInstrument.ReadingContext() : "";
+    reply.command = line;
+    reply.text = shaped->substr(0, shaped->find_last_not_of('\r') + 1);
+    Schedule(std::move(reply), now, line.size() + 1);
+}
+
+// The instrument starts on a command once it has all of it and has sent the reply before;
+// a late reply therefore holds up every reply after it, as on a real instrument.
+void TInstrumentLink::Schedule(TPending reply, TSimClock::time_point now, std::size_t commandBytes)
+{
+    const bool wire = fTiming.modelWireTime;
+    auto start = now + (wire ? WireTime(commandBytes) : TSimClock::duration{});
+    start = std::max(start, fBusyUntil);
+    auto ready = start + std::chrono::milliseconds(fTiming.latencyMs);
+    if (fDraw.Strikes(fReplyTiming.lateProbability))
+        ready += std::chrono::milliseconds(fReplyTiming.lateMs);
+    const bool paused = reply.bytes.size() >= 2 && fDraw.Strikes(fReplyTiming.pauseProbability);
+    if (paused) {
+        TPending head = reply;
+        head.bytes = reply.bytes.substr(0, reply.bytes.size() / 2);
+        head.last = false;
+        reply.bytes.erase(0, head.bytes.size());
+        head.due = ready + (wire ? WireTime(head.bytes.size()) : TSimClock::duration{});
+        ready = head.due + std::chrono::milliseconds(fReplyTiming.pauseMs);
+        fPending.push_back(std::move(head));
+    }
+    reply.due = ready + (wire ? WireTime(reply.bytes.size()) : TSimClock::duration{});
+    fBusyUntil = reply.due;
+    fPending.push_back(std::move(reply));
+}
+
+void TInstrumentLink::Settle(const TPending& piece, bool delivered)
+{
+    if (!piece.last || !fReplyLog) return;
+    const TReplyFate fate = !delivered                        ? TReplyFate::Lost
+                            : fLog.Lines() > piece.lineNumber ? TReplyFate::Late
+                                                              : TReplyFate::InTime;
+    fReplyLog->Record(fInstrument.Name(), piece.lineNumber, fate, piece.context, piece.command,
+                      piece.text);
 }
 
 TSimClock::duration TInstrumentLink::WireTime(std::size_t bytes) const
@@ -69,7 +110,9 @@ void TInstrumentLink::SendDueReplies(TSimClock::time_point now)
     while (!fPending.empty() && fPending.front().due <= now) {
         // Without a client the bytes would wait in the line for the next one, which
         // would then read a stale answer; a real instrument's reply is simply lost.
-        if (fEndpoint.ClientPresent()) fEndpoint.Write(fPending.front().bytes);
+        const bool delivered = fEndpoint.ClientPresent();
+        if (delivered) fEndpoint.Write(fPending.front().bytes);
+        Settle(fPending.front(), delivered);
         fPending.pop_front();
     }
 }
@@ -88,6 +131,8 @@ bool TInstrumentLink::SetFault(TFault fault, std::string& error)
     }
     fFault = fault;
     if (fault == TFault::Vanish) {
+        for (const TPending& piece : fPending)
+            Settle(piece, false);
         fPending.clear();
         fEndpoint.Close();
         return true;

@@ -5,6 +5,8 @@
 #include "instrument.h"
 #include "line_splitter.h"
 #include "pty_endpoint.h"
+#include "reply_log.h"
+#include "reply_timing.h"
 
 #include <chrono>
 #include <deque>
@@ -23,12 +25,14 @@ struct TLinkTiming {
 };
 
 // One instrument on its serial line: receives command lines, has the instrument execute
-// them, shapes the replies by the fault mode and sends each when it falls due.
+// them, shapes the replies by the fault mode and the timing faults and sends each when it
+// falls due. Commands are worked through in order: a reply cannot start before the one
+// before it has left.
 class TInstrumentLink
 {
   public:
     TInstrumentLink(std::string linkPath, TInstrument& instrument, bool isSourceMeter,
-                    TLinkTiming timing);
+                    TLinkTiming timing, unsigned long long seed);
 
     bool Open(std::string& error);
     void Close() { fEndpoint.Close(); }
@@ -53,13 +57,32 @@ class TInstrumentLink
     long long UnknownCommands() const { return fUnknown; }
     bool Verbose = false;
 
+    // Late and paused replies; see TReplyTiming.
+    void SetReplyTiming(const TReplyTiming& timing) { fReplyTiming = timing; }
+    const TReplyTiming& ReplyTiming() const { return fReplyTiming; }
+    // Where every reply is recorded (may be none), and whether readings carry their reply
+    // number in their last digits.
+    void SetReplyLog(TReplyLog* log, bool tagReadings)
+    {
+        fReplyLog = log;
+        fTagReadings = tagReadings;
+    }
+
   private:
+    // One piece of a reply on its way; a paused reply travels as two.
     struct TPending {
         TSimClock::time_point due;
         std::string bytes;
+        bool last = true; // the reply's final piece, which settles its fate
+        long long lineNumber = 0;
+        std::string context;
+        std::string command;
+        std::string text; // the whole reply without terminator
     };
 
     void HandleLine(const std::string& line, TSimClock::time_point now);
+    void Schedule(TPending reply, TSimClock::time_point now, std::size_t commandBytes);
+    void Settle(const TPending& piece, bool delivered);
     TSimClock::duration WireTime(std::size_t bytes) const;
 
     std::string fLinkPath;
@@ -71,7 +94,12 @@ class TInstrumentLink
     TCommandLog fLog;
     TFault fFault = TFault::None;
     std::deque<TPending> fPending;
+    TSimClock::time_point fBusyUntil{};
     long long fUnknown = 0;
+    TReplyTiming fReplyTiming;
+    TFaultDraw fDraw;
+    TReplyLog* fReplyLog = nullptr;
+    bool fTagReadings = false;
 };
 
 } // namespace oxtiva::sim

@@ -49,6 +49,7 @@ bool TMultiMeter::Execute(const TScpiCommand& command, std::vector<TReply>& repl
         fClosedChannel = 0;
         return true;
     }
+    if (ExecuteEventStatusEnable(command, replies)) return true;
     if (h == "SYST:FRSW?") {
         replies.push_back({"0", TReplyKind::InputSwitch}); // the rear inputs, the scanner card
         return true;
@@ -83,6 +84,14 @@ bool TMultiMeter::SetFunction(const std::string& parameter)
     else
         return false;
     return true;
+}
+
+std::string TMultiMeter::ReadingContext() const
+{
+    const char* function = fFunction == TFunction::VoltDC       ? "VOLT"
+                           : fFunction == TFunction::Resistance ? "RES"
+                                                                : "OTHER";
+    return "ch" + std::to_string(fClosedChannel) + ' ' + function;
 }
 
 TReply TMultiMeter::Reading()

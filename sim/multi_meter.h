@@ -17,6 +17,7 @@ class TMultiMeter : public TInstrument
     const char* Name() const override { return "dmm"; }
     int BaudRate() const override { return 19200; }
     bool Execute(const TScpiCommand& command, std::vector<TReply>& replies) override;
+    std::string ReadingContext() const override; // "ch3 RES", "ch1 VOLT", ...
 
   private:
     enum class TFunction { VoltDC, Resistance, Other };

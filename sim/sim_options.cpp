@@ -27,6 +27,19 @@ bool ToUnsigned(const std::string& text, unsigned long long& value)
     return !text.empty() && text[0] != '-' && end && *end == '\0' && errno == 0;
 }
 
+bool ApplyReplyTiming(TSimOptions& o, std::string_view name, const std::string& value)
+{
+    const bool known = name == "--late-smu" || name == "--late-dmm" || name == "--pause-smu" ||
+                       name == "--pause-dmm";
+    const auto spec = ParseDelaySpec(value);
+    if (!known || !spec) return false;
+    const bool late = name == "--late-smu" || name == "--late-dmm";
+    TReplyTiming& timing = name.ends_with("smu") ? o.smuReplyTiming : o.dmmReplyTiming;
+    (late ? timing.lateMs : timing.pauseMs) = spec->ms;
+    (late ? timing.lateProbability : timing.pauseProbability) = spec->probability;
+    return true;
+}
+
 // Applies one option that takes a value; false when the value is unusable.
 bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
 {
@@ -55,15 +68,19 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
     } else if (name == "--seed") {
         if (!ToUnsigned(value, whole)) return false;
         o.seed = whole;
-    } else
-        return false;
+    } else if (name == "--reply-log")
+        o.replyLog = value;
+    else
+        return ApplyReplyTiming(o, name, value);
     return true;
 }
 
 bool IsValueOption(std::string_view name)
 {
-    for (std::string_view known : {"--smu-link", "--dmm-link", "--fault-smu", "--fault-dmm",
-                                   "--time-scale", "--noise", "--leak", "--latency-ms", "--seed"})
+    for (std::string_view known :
+         {"--smu-link", "--dmm-link", "--fault-smu", "--fault-dmm", "--time-scale", "--noise",
+          "--leak", "--latency-ms", "--seed", "--late-smu", "--late-dmm", "--pause-smu",
+          "--pause-dmm", "--reply-log"})
         if (name == known) return true;
     return false;
 }
@@ -88,6 +105,8 @@ std::optional<TSimOptions> ParseOptions(int argc, char** argv, std::string& erro
             o.modelWireTime = true;
         else if (arg == "--verbose")
             o.verbose = true;
+        else if (arg == "--tag-readings")
+            o.tagReadings = true;
         else if (IsValueOption(arg)) {
             if (!hasInlineValue) {
                 if (i + 1 >= argc) {
@@ -131,6 +150,18 @@ Options:
   --noise X            scale of the measurement noise (default 1; 0 gives exact readings)
   --fault-smu NAME     start the SourceMeter in fault mode NAME (see below)
   --fault-dmm NAME     start the MultiMeter in fault mode NAME (see below)
+  --late-smu MS[:P]    deliver a SourceMeter reply MS ms late, with probability P (0 to 1;
+                       default 1: every reply); the replies after it wait for it
+  --late-dmm MS[:P]    the same for the MultiMeter
+  --pause-smu MS[:P]   let a SourceMeter reply pause MS ms half-way, with probability P
+  --pause-dmm MS[:P]   the same for the MultiMeter
+  --reply-log PATH     record every reply in PATH, one tab-separated line each: instrument,
+                       number of the command line it answers, in-time|late|lost (late: a
+                       later command had arrived before it left), what a reading measured
+                       (ch3 RES, ch1 VOLT, ch2 VOLT; - otherwise), the command, the reply
+  --tag-readings       write the number of the answered command line into the last digits
+                       of every reading (two per SMU field, four on the DMM), so that no two
+                       readings are alike
   --verbose            report unknown commands on stderr
   --help               this text
 
@@ -154,8 +185,12 @@ Control lines on stdin, each answered by one line on stdout:
       front-inputs   DMM only: ":SYST:FRSW?" answers "1"
       vanish         removes the link and closes the pseudo-terminal; any other mode
                      brings a new pseudo-terminal and link back
+  late smu|dmm MS [P]   replies MS ms late with probability P (default 1); MS 0: on time
+  pause smu|dmm MS [P] replies pause MS ms half-way with probability P (default 1)
   count smu|dmm PREFIX how many received command lines (without CR) start with PREFIX
   last smu|dmm         the last received command line (empty line when none)
+  history smu|dmm N    the last N received command lines (at most 4096), oldest first,
+                       separated by tabs
   state                key=value pairs: time_s temp_c po2_atm flush_po2_atm pump_i_a
                        pump_v_v source(curr|volt) level output oxide_delta, then
                        cold_c vprot_v iprot_a smu_unknown dmm_unknown.
@@ -165,6 +200,8 @@ Control lines on stdin, each answered by one line on stdout:
   set cold C           cold-end (thermistor) temperature, degrees C
   quit                 answer "bye" and exit
 Any other line is answered with "error <text>".
+
+Both instruments keep the event status enable register ("*ESE n", "*ESE?").
 
 Readings: SMU ":READ?" gives "+V.VVVVVVE+XX,+I.IIIIIIE+XX" (pump voltage, current);
 DMM ":READ?" gives "+D.DDDDDDDDE+XX": channel 3 with function RES the thermistor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cell_model.h"
+#include "reply_timing.h"
 
 #include <optional>
 #include <string>
@@ -24,6 +25,11 @@ struct TSimOptions {
     std::string faultDmm = "none";
     bool verbose = false;
     bool help = false;
+    // Late and paused replies, and the record of every reply for tests.
+    TReplyTiming smuReplyTiming;
+    TReplyTiming dmmReplyTiming;
+    std::string replyLog;
+    bool tagReadings = false;
 };
 
 // Parses argv; on a bad or missing option returns nothing and sets error.

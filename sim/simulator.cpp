@@ -20,16 +20,23 @@ TCellParameters CellParameters(const TSimOptions& options)
 TSimulator::TSimulator(const TSimOptions& options)
     : fOptions(options), fCell(CellParameters(options)), fNoise(options.seed, options.noise), fSmu(fCell, fNoise),
       fDmm(fCell, fNoise),
-      fSmuLink(options.smuLink, fSmu, true, {options.latencyMs, options.modelWireTime}),
-      fDmmLink(options.dmmLink, fDmm, false, {options.latencyMs, options.modelWireTime}),
+      fSmuLink(options.smuLink, fSmu, true, {options.latencyMs, options.modelWireTime},
+               options.seed * 2 + 1),
+      fDmmLink(options.dmmLink, fDmm, false, {options.latencyMs, options.modelWireTime},
+               options.seed * 2 + 2),
       fLastAdvance(TSimClock::now())
 {
     fSmuLink.Verbose = options.verbose;
     fDmmLink.Verbose = options.verbose;
+    fSmuLink.SetReplyTiming(options.smuReplyTiming);
+    fDmmLink.SetReplyTiming(options.dmmReplyTiming);
 }
 
 bool TSimulator::Open(std::string& error)
 {
+    if (!fOptions.replyLog.empty() && !fReplyLog.Open(fOptions.replyLog, error)) return false;
+    for (TInstrumentLink* link : {&fSmuLink, &fDmmLink})
+        link->SetReplyLog(fReplyLog.IsOpen() ? &fReplyLog : nullptr, fOptions.tagReadings);
     for (auto [link, name] :
          {std::pair{&fSmuLink, &fOptions.faultSmu}, std::pair{&fDmmLink, &fOptions.faultDmm}}) {
         auto fault = FaultFromName(*name);

@@ -34,6 +34,7 @@ class TSimulator
     TSimOptions fOptions;
     TCellModel fCell;
     TMeasurementNoise fNoise;
+    TReplyLog fReplyLog; // before the links, which record into it until they close
     TSourceMeter fSmu;
     TMultiMeter fDmm;
     TInstrumentLink fSmuLink;

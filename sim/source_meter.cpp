@@ -70,6 +70,7 @@ bool TSourceMeter::Execute(const TScpiCommand& command, std::vector<TReply>& rep
         fDrive = TPumpDrive{};
         return true;
     }
+    if (ExecuteEventStatusEnable(command, replies)) return true;
     if (h == "*OPC?") {
         replies.push_back({"1", TReplyKind::Text});
         return true;

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -455,6 +456,189 @@ TEST(CellSim, RepliesWaitForTheConfiguredLatency)
     EXPECT_TRUE(Reply(sim.DmmPort(), "*IDN?").contains("MultiMeter"));
     // 150 ms plus 54 bytes on the wire at 19200 baud, about 28 ms.
     EXPECT_GE(elapsed.elapsed(), 175);
+}
+
+// A client that keeps the line open, sends several commands without waiting and notes
+// when each piece of the replies arrived.
+class TLineWatcher
+{
+  public:
+    explicit TLineWatcher(const QString& port)
+    {
+        fSerial.setPortName(port);
+        fOpened = fSerial.open(QIODevice::ReadWrite);
+        fClock.start();
+    }
+    bool Opened() const { return fOpened; }
+    void Send(const QByteArray& command)
+    {
+        fSerial.write(command + '\r');
+        fSerial.waitForBytesWritten(1000);
+    }
+    // Collects for the given time; each element is (ms since opening, bytes).
+    std::vector<std::pair<qint64, QByteArray>> Collect(int ms)
+    {
+        std::vector<std::pair<qint64, QByteArray>> pieces;
+        QDeadlineTimer deadline(ms);
+        while (!deadline.hasExpired())
+            if (fSerial.waitForReadyRead(std::max<int>(1, deadline.remainingTime())))
+                pieces.emplace_back(fClock.elapsed(), fSerial.readAll());
+        return pieces;
+    }
+    qint64 Elapsed() const { return fClock.elapsed(); }
+
+  private:
+    QSerialPort fSerial;
+    QElapsedTimer fClock;
+    bool fOpened = false;
+};
+
+QByteArray Joined(const std::vector<std::pair<qint64, QByteArray>>& pieces)
+{
+    QByteArray all;
+    for (const auto& piece : pieces)
+        all += piece.second;
+    return all;
+}
+
+// When the last byte of each CR-ended reply came, in ms since the line was opened.
+std::vector<qint64> ReplyEnds(const std::vector<std::pair<qint64, QByteArray>>& pieces)
+{
+    std::vector<qint64> ends;
+    for (const auto& [ms, bytes] : pieces)
+        for (int i = 0; i < bytes.count('\r'); ++i)
+            ends.push_back(ms);
+    return ends;
+}
+
+TEST(CellSim, LateReplyHoldsUpTheRepliesAfterItAndTheyKeepTheirOrder)
+{
+    TCellSim sim(Options(0.0, {"--late-smu", "300"}));
+    {
+        TLineWatcher line(sim.SmuPort());
+        ASSERT_TRUE(line.Opened());
+        const qint64 sent = line.Elapsed();
+        line.Send(":READ?");
+        line.Send("*IDN?");
+        const auto pieces = line.Collect(900);
+        const auto ends = ReplyEnds(pieces);
+        ASSERT_EQ(ends.size(), 2u) << Joined(pieces).toStdString();
+        EXPECT_GE(ends[0] - sent, 300);
+        EXPECT_GE(ends[1] - sent, 600) << "the instrument starts on a command after the one before";
+        EXPECT_TRUE(Joined(pieces).endsWith("SIM 1.0\r")) << Joined(pieces).toStdString();
+    }
+
+    ASSERT_EQ(sim.Command("late smu 0"), "ok");
+    QElapsedTimer t;
+    t.start();
+    EXPECT_TRUE(Reply(sim.SmuPort(), "*IDN?").contains("SourceMeter"));
+    EXPECT_LT(t.elapsed(), 250);
+}
+
+TEST(CellSim, PausedReplyArrivesInTwoHalvesWithThePauseBetween)
+{
+    TCellSim sim(Options(0.0, {"--noise", "0"}));
+    ASSERT_EQ(sim.Command("pause dmm 80"), "ok");
+    TLineWatcher line(sim.DmmPort());
+    ASSERT_TRUE(line.Opened());
+    line.Send("*IDN?");
+    const auto pieces = line.Collect(400);
+    ASSERT_EQ(pieces.size(), 2u) << Joined(pieces).toStdString();
+    EXPECT_GE(pieces[1].first - pieces[0].first, 70);
+    const QByteArray whole = "OXTIVA CELLSIM,MultiMeter 2000,0000002,SIM 1.0\r";
+    EXPECT_EQ(pieces[0].second, whole.left(whole.size() / 2));
+    EXPECT_EQ(Joined(pieces), whole);
+}
+
+TEST(CellSim, TimingFaultsStrikeAboutTheirShareOfReplies)
+{
+    TCellSim sim(Options(0.0, {"--pause-smu", "20:0.25", "--seed", "7"}));
+    TLineWatcher line(sim.SmuPort());
+    ASSERT_TRUE(line.Opened());
+    int paused = 0;
+    for (int i = 0; i < 80; ++i) {
+        line.Send("*OPC?");
+        paused += line.Collect(i == 0 ? 60 : 35).size() == 2 ? 1 : 0;
+    }
+    EXPECT_GT(paused, 8);
+    EXPECT_LT(paused, 35);
+    for (const char* bad :
+         {"late smu", "late smu -5", "pause dmm 40 1.5", "late psu 10", "pause smu 40 0.5 extra"})
+        EXPECT_TRUE(sim.Command(bad).startsWith("error ")) << bad;
+}
+
+TEST(CellSim, KeepsTheEventStatusEnableValueItIsGiven)
+{
+    TCellSim sim;
+    EXPECT_EQ(Reply(sim.SmuPort(), "*ESE 37;*ESE?;*IDN?"),
+              "37;OXTIVA CELLSIM,SourceMeter 2401,0000001,SIM 1.0");
+    Send(sim.SmuPort(), "*RST");
+    EXPECT_EQ(Reply(sim.SmuPort(), "*ESE?"), "37");
+    EXPECT_EQ(Reply(sim.DmmPort(), "*ESE?"), "0");
+    EXPECT_EQ(Reply(sim.DmmPort(), "*ESE 255;*ESE?"), "255");
+}
+
+TEST(CellSim, HistoryListsTheLastCommandLinesInOrder)
+{
+    TCellSim sim;
+    EXPECT_EQ(sim.Command("history smu 5"), "");
+    for (const char* command : {"*RST", ":SOUR:FUNC CURR", ":OUTPUT:STATE 1"})
+        Send(sim.SmuPort(), command);
+    ASSERT_TRUE(WaitForCount(sim, "count smu :OUTPUT", "1"));
+    EXPECT_EQ(sim.Command("history smu 2"), ":SOUR:FUNC CURR\t:OUTPUT:STATE 1");
+    EXPECT_EQ(sim.Command("history smu 10"), "*RST\t:SOUR:FUNC CURR\t:OUTPUT:STATE 1");
+    EXPECT_TRUE(sim.Command("history smu").startsWith("error "));
+}
+
+// The reply log's lines of one instrument, each split at its tabs.
+std::vector<QStringList> ReplyLogLines(const QString& path, const QString& instrument)
+{
+    std::vector<QStringList> lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return lines;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith(instrument.toLatin1() + '\t'))
+            lines.push_back(QString::fromLatin1(line).split('\t'));
+    return lines;
+}
+
+TEST(CellSim, ReplyLogTellsWhichCommandEachTaggedReadingAnsweredAndHowItFared)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("replies.tsv");
+    TCellSim sim(Options(0.0, {"--reply-log", log, "--tag-readings", "--late-smu", "200"}));
+    {
+        TLineWatcher line(sim.SmuPort());
+        line.Send(":READ?");
+        line.Collect(250); // in time: nothing else was sent before it came
+        line.Send(":READ?");
+        line.Send(":OUTPUT:STATE 1"); // the asker moves on before the reply
+        line.Collect(250);
+        line.Send(":READ?");
+    } // the line is closed before the third reply falls due
+    Send(sim.DmmPort(), ":ROUT:CLOSE (@3)");
+    Reply(sim.DmmPort(), ":FUNC \"RES\";:READ?");
+    QThread::msleep(300);
+    ASSERT_EQ(sim.Command("quit"), "bye");
+
+    const auto smu = ReplyLogLines(log, "smu");
+    ASSERT_EQ(smu.size(), 3u);
+    const QStringList& first = smu[0];
+    ASSERT_EQ(first.size(), 6) << first.join('|').toStdString();
+    EXPECT_EQ(first.mid(0, 5), QStringList({"smu", "1", "in-time", "-", ":READ?"}));
+    // Line 1: the voltage ends in 01, the current in 00.
+    EXPECT_TRUE(QRegularExpression(R"(^[+-]\d\.\d{4}01E[+-]\d\d,[+-]\d\.\d{4}00E[+-]\d\d$)")
+                    .match(first[5])
+                    .hasMatch())
+        << first[5].toStdString();
+    EXPECT_EQ(smu[1].mid(0, 3), QStringList({"smu", "2", "late"}));
+    EXPECT_EQ(smu[2].mid(0, 3), QStringList({"smu", "4", "lost"}));
+    ASSERT_EQ(ReplyLogLines(log, "dmm").size(), 1u);
+    const QStringList dmm = ReplyLogLines(log, "dmm").front();
+    ASSERT_EQ(dmm.size(), 6);
+    EXPECT_EQ(dmm.mid(0, 5),
+              QStringList({"dmm", "2", "in-time", "ch3 RES", ":FUNC \"RES\";:READ?"}));
+    EXPECT_TRUE(dmm[5].contains(QRegularExpression(R"(0002E[+-]\d\d$)"))) << dmm[5].toStdString();
 }
 
 bool AnyProcessMentions(const QString& text)
