@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 namespace oxtiva
 {
 namespace
@@ -148,6 +151,43 @@ TEST_F(PidController, ResetClearsOnlyTheIntegralAndIsLogged)
     EXPECT_EQ(LineStarting(QStringLiteral("Old Error ")), QStringLiteral("Old Error 1.5"));
     EXPECT_EQ(LineStarting(QStringLiteral("Derivate  ")), QStringLiteral("Derivate  -1"));
     EXPECT_EQ(capture.Messages(), QStringList{QStringLiteral("PID reset")});
+}
+
+// A NaN output would reach the pump as -1 V; an infinite integral would never wind down.
+TEST_F(PidController, StepThatWouldLeaveSomethingNotFiniteIsRefusedAndTheStateKept)
+{
+    struct TCase {
+        const char* name;
+        double setpoint;
+        double value;
+        double proportionalGain;
+    };
+    const double nan = std::nan("");
+    const double inf = std::numeric_limits<double>::infinity();
+    const TCase cases[] = {{"NaNValue", -5, nan, 0.001},
+                           {"InfiniteValue", -5, inf, 0.001},
+                           {"MinusInfiniteValue", -5, -inf, 0.001},
+                           {"NaNSetpoint", nan, -4.5, 0.001},
+                           {"OutputOverflows", -5, 1e308, 1e308}};
+    for (const TCase& c : cases) {
+        TPID controller = pid;
+        controller.SetSetpoint(-5);
+        controller.SetProcessVariable(-4); // error 1: integral 1, output 0.003
+        controller.SetSetpoint(c.setpoint);
+        controller.SetP(c.proportionalGain);
+        controller.SetProcessVariable(c.value);
+        EXPECT_DOUBLE_EQ(controller.FeedBack(), 0.003) << c.name;
+        EXPECT_EQ(controller.IntegralValue(), 1.0) << c.name;
+        EXPECT_EQ(controller.ProcessVariable(), -4.0) << c.name;
+        ASSERT_EQ(controller.SL().size(), 1) << c.name;
+        EXPECT_TRUE(controller.SL().first().startsWith(QStringLiteral("Step skipped"))) << c.name;
+
+        // The next good step goes on from the kept state: the derivative uses error 1.
+        controller.SetSetpoint(-5);
+        controller.SetP(0.001);
+        controller.SetProcessVariable(-4.5); // error 0.5, integral 1.5, derivative -0.5
+        EXPECT_DOUBLE_EQ(controller.FeedBack(), 0.001 * (0.5 + 1.5 - 0.5)) << c.name;
+    }
 }
 
 TEST_F(PidController, UnitLoggerStartsSwitchedOff)

@@ -41,21 +41,34 @@ void TPID::Reset()
     PIDLog().Send(QStringLiteral("PID reset"));
 }
 
+// A step that would leave the integral or the output not finite is refused whole: a NaN
+// output would reach the pump as a full -1 V, and an infinite integral never winds down.
+// The controller keeps its state and the debug list says why.
 void TPID::SetProcessVariable(double value)
 {
-    pSL.clear();
-    pProcessVariable = value;
+    if (!std::isfinite(value)) {
+        RefuseStep(QStringLiteral("Step skipped: process variable not finite"));
+        return;
+    }
     const double error = value - pSetpoint;
-    if (IntegralHeldAtCurrentLimit(pFeedBack, pCurrentApplied, pCurrentLimit, pSetpoint, value))
-        pSL << QStringLiteral("Accumulating integral term is skipped");
-    else
-        pIntegralValue += error;
+    const bool integralHeld =
+        IntegralHeldAtCurrentLimit(pFeedBack, pCurrentApplied, pCurrentLimit, pSetpoint, value);
+    const double integral = integralHeld ? pIntegralValue : pIntegralValue + error;
     const double derivative = error - pOldError;
     const double proportionalTerm = pP * error;
-    const double integralTerm = pI * pIntegralValue;
+    const double integralTerm = pI * integral;
     const double derivativeTerm = pD * derivative;
-    pFeedBack = proportionalTerm + integralTerm + derivativeTerm;
+    const double feedBack = proportionalTerm + integralTerm + derivativeTerm;
+    if (!std::isfinite(integral) || !std::isfinite(feedBack)) {
+        RefuseStep(QStringLiteral("Step skipped: output not finite"));
+        return;
+    }
 
+    pSL.clear();
+    pProcessVariable = value;
+    if (integralHeld) pSL << QStringLiteral("Accumulating integral term is skipped");
+    pIntegralValue = integral;
+    pFeedBack = feedBack;
     pSL << QStringLiteral("Setpoint  ") + FormatGeneral(pSetpoint)
         << QStringLiteral("PV        ") + FormatGeneral(value)
         << QStringLiteral("Error     ") + FormatGeneral(error)
@@ -70,6 +83,12 @@ void TPID::SetProcessVariable(double value)
                        Term(pFeedBack)}
                .join(QStringLiteral("    "));
     pOldError = error;
+}
+
+void TPID::RefuseStep(const QString& reason)
+{
+    pSL = QStringList{reason};
+    PIDLog().Send(reason);
 }
 
 } // namespace oxtiva

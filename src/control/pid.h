@@ -4,12 +4,15 @@
 
 #include <QStringList>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
 // Discrete PID controller on log10(pO2); one call of SetProcessVariable is one step.
-// Also the store of the step set point in PPS, where Setpoint holds volts.
-class TPID {
-public:
+// Also the store of the step set point in PPS, where Setpoint holds volts. It never holds
+// a non-finite integral or output: a step that would leave one is refused.
+class TPID
+{
+  public:
     TPID();
 
     void Reset(); // clears the integral only
@@ -32,7 +35,9 @@ public:
     double IntegralValue() const { return pIntegralValue; }
     const QStringList& SL() const { return pSL; } // debug lines of the last step
 
-private:
+  private:
+    void RefuseStep(const QString& reason);
+
     double pP = 1.0;
     double pI = 1.0;
     double pD = 1.0;
