@@ -52,7 +52,10 @@ std::optional<std::string> ShapeReply(TFault fault, const TReply& reply, bool is
     case TFault::Half:
         return reply.text.substr(0, reply.text.size() / 2);
     case TFault::Overflow:
-        if (reading) return std::string(isSourceMeter ? "+9.9E37,+9.9E37" : "+9.9E37") + Terminator;
+        // In the instruments' own reading format, as a real one writes it.
+        if (reading)
+            return std::string(isSourceMeter ? "+9.900000E+37,+9.900000E+37" : "+9.90000000E+37") +
+                   Terminator;
         break;
     case TFault::ThreeFields:
         if (reading) return reply.text + ",+0.000000E+00" + Terminator;

@@ -12,7 +12,7 @@ namespace
 {
 
 // The reading of an open input or of a range the value does not fit.
-constexpr const char* Overflow = "+9.9E37";
+constexpr const char* Overflow = "+9.90000000E+37";
 
 bool IsAcceptedSetting(const std::string& header)
 {

@@ -179,7 +179,8 @@ Control lines on stdin, each answered by one line on stdout:
       no-reply       executes and counts commands, answers no query
       junk           answers every query with non-numeric text
       half           answers with the first half of the reply (rounded down), no CR
-      overflow       answers readings with "+9.9E37" (SMU: "+9.9E37,+9.9E37")
+      overflow       answers readings with the overflow value "+9.90000000E+37"
+                     (SMU: "+9.900000E+37,+9.900000E+37")
       three-fields   SMU only: readings carry a third comma field
       silent         counts commands but neither executes nor answers them
       front-inputs   DMM only: ":SYST:FRSW?" answers "1"
@@ -206,7 +207,7 @@ Both instruments keep the event status enable register ("*ESE n", "*ESE?").
 Readings: SMU ":READ?" gives "+V.VVVVVVE+XX,+I.IIIIIIE+XX" (pump voltage, current);
 DMM ":READ?" gives "+D.DDDDDDDDE+XX": channel 3 with function RES the thermistor
 resistance, channel 1 with VOLT:DC the type S thermocouple EMF, channel 2 with
-VOLT:DC the oxygen sensor voltage; anything else "+9.9E37".
+VOLT:DC the oxygen sensor voltage; anything else "+9.90000000E+37".
 )";
 }
 

@@ -242,9 +242,9 @@ TEST(CellSim, OpenOrUnknownChannelReadsAsOverflow)
 {
     TCellSim sim;
     Send(sim.DmmPort(), ":ROUT:OPEN:ALL");
-    EXPECT_EQ(Reply(sim.DmmPort(), ":FUNC \"VOLT:DC\";:READ?"), "+9.9E37");
-    EXPECT_EQ(ReadChannel(sim.DmmPort(), 7, "VOLT:DC"), "+9.9E37");
-    EXPECT_EQ(ReadChannel(sim.DmmPort(), 3, "VOLT:DC"), "+9.9E37");
+    EXPECT_EQ(Reply(sim.DmmPort(), ":FUNC \"VOLT:DC\";:READ?"), "+9.90000000E+37");
+    EXPECT_EQ(ReadChannel(sim.DmmPort(), 7, "VOLT:DC"), "+9.90000000E+37");
+    EXPECT_EQ(ReadChannel(sim.DmmPort(), 3, "VOLT:DC"), "+9.90000000E+37");
 }
 
 // The pump's open-circuit voltage follows the program's pump-cell equation, so the
@@ -380,8 +380,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TFaultCase{"dmm", "junk", ":READ?", "<junk>"},
                       TFaultCase{"smu", "half", ":READ?", "<half>"},
                       TFaultCase{"dmm", "half", "*IDN?", "<half>"},
-                      TFaultCase{"dmm", "overflow", ":READ?", "+9.9E37\r"},
-                      TFaultCase{"smu", "overflow", ":READ?", "+9.9E37,+9.9E37\r"},
+                      TFaultCase{"dmm", "overflow", ":READ?", "+9.90000000E+37\r"},
+                      TFaultCase{"smu", "overflow", ":READ?", "+9.900000E+37,+9.900000E+37\r"},
                       TFaultCase{"smu", "three-fields", ":READ?",
                                  "+0.000000E+00,+0.000000E+00,+0.000000E+00\r"},
                       TFaultCase{"dmm", "front-inputs", ":SYST:FRSW?", "1\r"}));

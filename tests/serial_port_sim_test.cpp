@@ -1,5 +1,7 @@
 // The transport against the simulated instruments on their pseudo-terminals.
 #include "instruments/serial_port.h"
+#include "instruments/smu_commands.h"
+#include "records/number_format.h"
 #include "support/cell_sim.h"
 
 #include <QElapsedTimer>
@@ -109,6 +111,47 @@ TEST(SerialPortSim, ExchangeOnAPortHeldByAnotherFailsWhileTheOtherCompletes)
     EXPECT_EQ(r.Status, QByteArray());
     EXPECT_FALSE(r.Response.isEmpty());
     EXPECT_EQ(sim.Command(QStringLiteral("count dmm :SYST:FRSW?")), QStringLiteral("0"));
+}
+
+bool TwoNumbers(const QByteArray& reply)
+{
+    const QList<QByteArray> fields = SplitReadingFields(reply);
+    double value = 0;
+    return fields.size() == 2 && ParseScpiDouble(QString::fromLatin1(fields[0]), value) &&
+           ParseScpiDouble(QString::fromLatin1(fields[1]), value);
+}
+
+// Each reply 10 ms past the time-out, and the instrument working through its commands in
+// order: not one of them may be taken for the reply to a later command.
+TEST(SerialPortSim, ReplyPastTheTimeOutIsNeverTakenForALaterCommand)
+{
+    TCellSim sim;
+    ASSERT_EQ(sim.Command(QStringLiteral("late smu 510")), QStringLiteral("ok"));
+    TSimPort port(sim.SmuPort());
+    for (int i = 0; i < 6; ++i) {
+        const TSerialResponse r = port.Send2(QByteArray(":READ?\r"), true);
+        EXPECT_FALSE(r.Status.isEmpty()) << i << ": " << r.Response.toStdString();
+    }
+    ASSERT_EQ(sim.Command(QStringLiteral("late smu 0")), QStringLiteral("ok"));
+    QElapsedTimer clock;
+    clock.start();
+    TSerialResponse r;
+    while ((r = port.Send2(QByteArray(":READ?\r"), true)).Status.isEmpty() == false &&
+           clock.elapsed() < 5000) {
+    }
+    EXPECT_TRUE(TwoNumbers(r.Response)) << "the line comes back into step once replies are on time";
+}
+
+TEST(SerialPortSim, RepliesThatPauseHalfWayAreReadWhole)
+{
+    TCellSim sim;
+    ASSERT_EQ(sim.Command(QStringLiteral("pause smu 40")), QStringLiteral("ok"));
+    TSimPort port(sim.SmuPort());
+    for (int i = 0; i < 5; ++i) {
+        const TSerialResponse r = port.Send2(QByteArray(":READ?\r"), true);
+        EXPECT_EQ(r.Status, QByteArray()) << i;
+        EXPECT_TRUE(TwoNumbers(r.Response)) << i << ": " << r.Response.toStdString();
+    }
 }
 
 } // namespace

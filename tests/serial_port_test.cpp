@@ -54,7 +54,8 @@ class TPtyPeer
     QString Link() const { return fLink; }
     QString Device() const { return fDevice; }
 
-    // Pieces of the reply with the pause before each; no pieces: the peer stays silent.
+    // Pieces of the reply to every command with the pause before each; no pieces: the
+    // peer stays silent.
     void Script(std::vector<std::pair<int, QByteArray>> pieces)
     {
         std::lock_guard lock(fMutex);
@@ -70,23 +71,47 @@ class TPtyPeer
   private:
     void Serve()
     {
+        QByteArray line;
         while (!fStop) {
             pollfd p{fMaster, POLLIN, 0};
             if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) continue;
             char buffer[256];
             const auto n = ::read(fMaster, buffer, sizeof buffer);
             if (n <= 0) continue;
-            std::vector<std::pair<int, QByteArray>> pieces;
             {
                 std::lock_guard lock(fMutex);
                 fReceived.append(buffer, n);
-                if (!QByteArray(buffer, n).contains('\r')) continue;
-                pieces = fPieces;
             }
-            for (const auto& [pauseMs, bytes] : pieces) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-                [[maybe_unused]] auto w = ::write(fMaster, bytes.constData(), bytes.size());
+            // One command at a time, in order, as an instrument works.
+            for (char c : QByteArray(buffer, n)) {
+                if (c != '\r') {
+                    line += c;
+                    continue;
+                }
+                Answer(line);
+                line.clear();
             }
+        }
+    }
+
+    // A silent peer (no script) answers nothing; otherwise the place mark of the
+    // transport ("*ESE n;*ESE?;*IDN?") is answered as an instrument does, and any other
+    // command with the script.
+    void Answer(const QByteArray& command)
+    {
+        std::vector<std::pair<int, QByteArray>> pieces;
+        {
+            std::lock_guard lock(fMutex);
+            pieces = fPieces;
+        }
+        if (pieces.empty()) return;
+        if (command.startsWith("*ESE ") && command.contains(";*ESE?;*IDN?")) {
+            const QByteArray value = command.mid(5, command.indexOf(';') - 5);
+            pieces = {{0, value + ";TEST PEER,MODEL 1,0,1.0\r"}};
+        }
+        for (const auto& [pauseMs, bytes] : pieces) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            [[maybe_unused]] auto w = ::write(fMaster, bytes.constData(), bytes.size());
         }
     }
 
@@ -115,7 +140,6 @@ struct TReplyCase {
     const char* name;
     QByteArray reply;
     QByteArray expected;
-    bool terminated = true;
 };
 
 class ReplyShaping : public ::testing::TestWithParam<TReplyCase>
@@ -130,7 +154,6 @@ TEST_P(ReplyShaping, ReplyIsTrimmedOfBlanksAndControlCharacters)
     const TSerialResponse r = port.Send2(QByteArray(":READ?\r"), true);
     EXPECT_EQ(r.Status, QByteArray());
     EXPECT_EQ(r.Response, GetParam().expected);
-    EXPECT_EQ(r.Terminated, GetParam().terminated);
     EXPECT_EQ(r.SentMessage, QByteArray(":READ?\r"));
 }
 
@@ -140,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TReplyCase{"WhiteSpaceOnly", " \t \r\n", ""},
                       TReplyCase{"ControlCharactersAround", "\x01\x02 0 \r", "0"},
                       TReplyCase{"TwoFields", "+5.0E-01,+1.0E-04\r", "+5.0E-01,+1.0E-04"},
-                      TReplyCase{"NoTerminatorEndsOnQuietLine", "12.5", "12.5", false},
+                      TReplyCase{"LeftOverLineEndsBeforeTheReply", "\n\r\n7.5\r", "7.5"},
                       TReplyCase{"LineFeedOnly", "KEITHLEY,2000\n", "KEITHLEY,2000"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -154,12 +177,96 @@ TEST(SerialPort, ReadEndsAtTheTerminatorWithoutWaitingForTheLineToFallQuiet)
     EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), true).Response, QByteArray("1.0"));
 }
 
-TEST(SerialPort, ReplySplitAcrossPausesShorterThanTheQuietTimeIsReadWhole)
+// An instrument busy auto-ranging, or an adapter's latency timer, can stop a reply
+// half-way; the read goes on to its terminator.
+TEST(SerialPort, PausesInsideAReplyDoNotEndIt)
+{
+    for (int pauseMs : {5, 40, 150}) {
+        TPtyPeer peer;
+        peer.Script({{0, "+1.23456"}, {pauseMs, "789E+03,"}, {pauseMs, "+2.0E-05\r"}});
+        TTestPort port(peer.Link());
+        const TSerialResponse r = port.Send2(QByteArray(":READ?\r"), true);
+        EXPECT_EQ(r.Status, QByteArray()) << pauseMs;
+        EXPECT_EQ(r.Response, QByteArray("+1.23456789E+03,+2.0E-05")) << pauseMs;
+    }
+}
+
+// A reply whose terminator has not come by the deadline is no reply, and its tail, when
+// it comes, is not the next command's reply either.
+TEST(SerialPort, ReplyCutByTheDeadlineFailsAndItsTailIsNotTheNextReply)
 {
     TPtyPeer peer;
-    peer.Script({{0, "+1.2"}, {5, "34E-01,"}, {5, "+2.0E-05\r"}});
+    peer.Script({{0, "+1.2"}, {450, "34E-01\r"}});
+    TTestPort port(peer.Link(), 300);
+    const TSerialResponse cut = port.Send2(QByteArray(":READ?\r"), true);
+    EXPECT_EQ(cut.Status, QByteArray("Incomplete reply from instrument"));
+    EXPECT_EQ(cut.Response, QByteArray());
+    peer.Reply("+5.0E-01\r");
+    const TSerialResponse next = port.Send2(QByteArray(":READ?\r"), true);
+    EXPECT_EQ(next.Status, QByteArray());
+    EXPECT_EQ(next.Response, QByteArray("+5.0E-01"));
+}
+
+// The instrument answers in order: the first query's reply comes 100 ms after the
+// exchange gave up, in the middle of the next exchange, and must not be taken for the
+// next query's.
+TEST(SerialPort, ReplyThatComesAfterItsExchangeGaveUpIsNotTakenForTheNextQuerysReply)
+{
+    TPtyPeer peer;
+    peer.Reply("+1.111111E-01\r", 600);
+    TTestPort port(peer.Link(), 500);
+    EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), true).Status,
+              QByteArray("Timeout while waiting for response"));
+    peer.Reply("+2.222222E-01\r");
+    const TSerialResponse next = port.Send2(QByteArray(":READ?\r"), true);
+    EXPECT_EQ(next.Status, QByteArray());
+    EXPECT_EQ(next.Response, QByteArray("+2.222222E-01"));
+}
+
+TEST(SerialPort, ReplyOfTheWrongShapeFailsTheExchangeAndTheNextQueryMarksItsPlace)
+{
+    TPtyPeer peer;
+    peer.Reply("+1.0E+00\r");
     TTestPort port(peer.Link());
-    EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), true).Response, QByteArray("+1.234E-01,+2.0E-05"));
+    ASSERT_EQ(port.Send2(QByteArray("*IDN?\r"), TReplyShape::Numbers(1)).Status, QByteArray());
+    ASSERT_TRUE(port.InStep());
+    const TSerialResponse identity = port.Send2(QByteArray("*IDN?\r"), TReplyShape::Identity());
+    EXPECT_EQ(identity.Status, QByteArray("Reply does not fit the query"));
+    EXPECT_FALSE(port.InStep());
+    const qsizetype before = peer.Received().size();
+    EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(1)).Status, QByteArray());
+    EXPECT_TRUE(peer.Received().mid(before).startsWith("*ESE "));
+    EXPECT_TRUE(port.InStep());
+}
+
+TEST(SerialPort, ReplyShapesTellReadingsIdentificationAndFlagsApart)
+{
+    struct TCase {
+        const char* shape;
+        TReplyShape expected;
+        QByteArray reply;
+        bool fits;
+    };
+    const TCase cases[] = {
+        {"Numbers(2)", TReplyShape::Numbers(2), "+1.234567E-01,+1.000000E-04", true},
+        {"Numbers(2)", TReplyShape::Numbers(2), "+1.234567E-01", false},
+        {"Numbers(2)", TReplyShape::Numbers(2), "1,2,3", false},
+        {"Numbers(2)", TReplyShape::Numbers(2), "1,x", false},
+        {"Numbers(1)", TReplyShape::Numbers(1), "+1.23456789E+04", true},
+        {"Numbers(1)", TReplyShape::Numbers(1), "148E+03", true}, // only the order tells
+        {"Numbers(1)", TReplyShape::Numbers(1), "", false},
+        {"Numbers(1)", TReplyShape::Numbers(1), "37;KEITHLEY", false},
+        {"Identity", TReplyShape::Identity(), "KEITHLEY INSTRUMENTS INC.,MODEL 2000,1,A", true},
+        {"Identity", TReplyShape::Identity(), "+1.234567E-01,+1.000000E-04", false},
+        {"Identity", TReplyShape::Identity(), "0", false},
+        {"Identity", TReplyShape::Identity(), "", false},
+        {"Flag", TReplyShape::Flag(), "0", true},
+        {"Flag", TReplyShape::Flag(), "1", true},
+        {"Flag", TReplyShape::Flag(), "+0.000000E+00", false},
+        {"Any", TReplyShape::Any(), "", true},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(c.expected.Fits(c.reply), c.fits) << c.shape << " " << c.reply.toStdString();
 }
 
 TEST(SerialPort, ExchangeWithoutWaitingEndsWithEmptyStatusAndResponse)
@@ -230,7 +337,9 @@ TEST(SerialPort, SecondExchangeOnAPortInUseFailsAndLeavesTheFirstUndisturbed)
     const TSerialResponse r = first.get();
     EXPECT_EQ(r.Status, QByteArray());
     EXPECT_EQ(r.Response, QByteArray("+1.0E+00"));
-    EXPECT_EQ(peer.Received(), QByteArray(":READ?\r")); // the refused ones wrote nothing
+    // The refused ones wrote nothing: the line carried the place mark and the query only.
+    EXPECT_EQ(peer.Received().count('\r'), 2);
+    EXPECT_TRUE(peer.Received().endsWith(":READ?\r"));
 
     TTestPort after(peer.Link());
     peer.Reply("again\r");
@@ -308,23 +417,13 @@ TEST(SerialPort, SendDataKeepsTheRawReplyBytes)
     EXPECT_EQ(quiet.SendData(data, sizeof data, false).Status, QByteArray());
 }
 
-struct TTrimCase {
-    QByteArray text;
-    QByteArray trimmed;
-    bool terminated;
-};
-
-TEST(SerialPort, TrimmingAndTerminatorDetection)
+TEST(SerialPort, TrimmingTakesBlanksAndControlCharactersFromBothEnds)
 {
-    const TTrimCase cases[] = {
-        {"", "", false},       {"\r\n", "", false},       {" 1\r", "1", true},
-        {"\n1", "1", false},   {"a b\x1f", "a b", false}, {"1,2\n", "1,2", true},
-        {"\r\n\r", "", false}, {"x\r\n", "x", true},
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        {"", ""}, {"\r\n", ""}, {" 1\r", "1"}, {"\n1", "1"}, {"a b\x1f", "a b"}, {"x\r\n", "x"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(TrimControlCharacters(c.text), c.trimmed) << c.text.toStdString();
-        EXPECT_EQ(HasReplyTerminator(c.text), c.terminated) << c.text.toStdString();
-    }
+    for (const auto& [text, trimmed] : cases)
+        EXPECT_EQ(TrimControlCharacters(text), trimmed) << text.toStdString();
 }
 
 } // namespace

@@ -87,13 +87,4 @@ TEST(SmuCommands, ReadingRepliesSplitIntoFields)
         EXPECT_EQ(SplitReadingFields(c.reply), c.fields) << c.reply.toStdString();
 }
 
-TEST(SmuCommands, OnlyTheOverflowValueCountsAsOverflow)
-{
-    EXPECT_TRUE(IsOverflowReading(9.9e37));
-    EXPECT_TRUE(IsOverflowReading(-9.9e37));
-    EXPECT_TRUE(IsOverflowReading(9.91e37));
-    EXPECT_FALSE(IsOverflowReading(1.1));
-    EXPECT_FALSE(IsOverflowReading(-0.005));
-}
-
 } // namespace

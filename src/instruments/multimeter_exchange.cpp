@@ -1,7 +1,10 @@
 #include "instruments/multimeter_exchange.h"
 
+#include "instruments/plausible_readings.h"
 #include "instruments/serial_port.h"
 #include "records/number_format.h"
+
+#include <cmath>
 
 namespace oxtiva
 {
@@ -9,12 +12,15 @@ namespace oxtiva
 namespace
 {
 
-bool Reading(const QByteArray& query, double& aResult, TSerialPort& COM)
+// A reading the function cannot have given leaves aResult as it was, like a failed one.
+bool Reading(const QByteArray& query, double& aResult, TSerialPort& COM, bool (*plausible)(double))
 {
-    const TSerialResponse r = COM.Send2(query, true);
-    // A reply cut short may still parse ("+1.2345" of "+1.234567E-03") and is no reading.
-    if (!r.Status.isEmpty() || r.Response.isEmpty() || !r.Terminated) return false;
-    return GetValue(r.Response, aResult);
+    const TSerialResponse r = COM.Send2(query, TReplyShape::Numbers(1));
+    if (!r.Status.isEmpty() || r.Response.isEmpty()) return false;
+    double value = aResult;
+    if (!GetValue(r.Response, value) || !plausible(value)) return false;
+    aResult = value;
+    return true;
 }
 
 } // namespace
@@ -37,7 +43,7 @@ QList<QByteArray> MultimeterSetupCommands()
 bool GetValue(const QByteArray& Input, double& Output)
 {
     const bool whole = ParseScpiDouble(QString::fromLatin1(Input), Output);
-    return whole && Input != "+9.9E37";
+    return whole && std::isfinite(Output) && !IsOverflowReading(Output);
 }
 
 void CloseChannel(int aChannel, TSerialPort& COM)
@@ -48,12 +54,12 @@ void CloseChannel(int aChannel, TSerialPort& COM)
 
 bool Voltage(double& aResult, TSerialPort& COM)
 {
-    return Reading(QByteArray(":FUNC \"VOLT:DC\";:READ?\r"), aResult, COM);
+    return Reading(QByteArray(":FUNC \"VOLT:DC\";:READ?\r"), aResult, COM, PlausibleDmmVoltage);
 }
 
 bool Resistance(double& aResult, TSerialPort& COM)
 {
-    return Reading(QByteArray(":FUNC \"RES\";:READ?\r"), aResult, COM);
+    return Reading(QByteArray(":FUNC \"RES\";:READ?\r"), aResult, COM, PlausibleDmmResistance);
 }
 
 } // namespace oxtiva

@@ -13,14 +13,15 @@ class TSerialPort;
 QList<QByteArray> MultimeterSetupCommands();
 
 // Parses one reading. The value is stored even when the text does not convert whole;
-// true only for a whole number that is not "+9.9E37", the instrument's overflow reading.
+// true only for a whole, finite number that is not the instrument's overflow reading
+// (9.9E37, however it is written).
 bool GetValue(const QByteArray& Input, double& Output);
 
 // Opens every scanner relay, then closes the one of aChannel.
 void CloseChannel(int aChannel, TSerialPort& COM);
 
 // One reading on the closed channel; aResult keeps its content when the exchange fails
-// or the reply lacks its terminator.
+// or the reading is not one the function can give (see plausible_readings.h).
 bool Voltage(double& aResult, TSerialPort& COM);
 bool Resistance(double& aResult, TSerialPort& COM);
 

@@ -1,13 +1,17 @@
 #include "instruments/serial_device.h"
 
-#include "instruments/serial_port.h"
-
-#include <QElapsedTimer>
+#include <QThread>
 
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
 #endif
 
 namespace oxtiva
@@ -17,7 +21,7 @@ namespace
 {
 
 constexpr qint64 ReadBufferBytes = 4096;
-// A reply that pauses this long is complete, whether or not its terminator came.
+// A binary reply that pauses this long is complete.
 constexpr int QuietLineMS = 20;
 
 } // namespace
@@ -84,54 +88,96 @@ bool TSerialDevice::DeviceLost() const
            error == QSerialPort::ReadError;
 }
 
-bool TSerialDevice::Write(const QByteArray& data, qint64& written)
+TWriteOutcome TSerialDevice::Write(const QByteArray& data)
 {
-    written = 0;
+    TWriteOutcome outcome;
     QElapsedTimer clock;
     clock.start();
     const qint64 allowedMs = 10 * data.size() + 1000;
-    if (fPort.write(data) != data.size()) return false;
+    if (fPort.write(data) != data.size()) return outcome;
+    outcome.Accepted = true;
     while (fPort.bytesToWrite() > 0) {
         const qint64 left = allowedMs - clock.elapsed();
         if (left <= 0) break;
         fPort.clearError();
         if (!fPort.waitForBytesWritten(static_cast<int>(left)) &&
-            fPort.error() != QSerialPort::TimeoutError && fPort.bytesToWrite() > 0)
-            return false;
+            fPort.error() != QSerialPort::TimeoutError && fPort.bytesToWrite() > 0) {
+            outcome.Accepted = false;
+            return outcome;
+        }
     }
-    written = data.size() - fPort.bytesToWrite();
-    return true;
+    outcome.Written = data.size() - fPort.bytesToWrite();
+    outcome.Drained = fPort.bytesToWrite() == 0 && DrainOutput(allowedMs, clock);
+    return outcome;
 }
 
-TWaitOutcome TSerialDevice::WaitForFirstByte(const TWaitReport& report)
+// The driver's queue and the UART (or the adapter) still hold bytes after the write has
+// returned. Waits for them within what is left of the write's allowance; what has not
+// left by then is discarded, so that it cannot go out later at another speed.
+bool TSerialDevice::DrainOutput(qint64 allowedMs, const QElapsedTimer& clock)
 {
-    QElapsedTimer clock; // monotonic: a clock change cannot stretch or cut the wait
-    clock.start();
-    const qint64 deadline = fSettings.ReadoutTimeoutMS;
+#ifdef Q_OS_UNIX
+    const int fd = fPort.handle();
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
+        if (clock.elapsed() >= allowedMs) {
+            ::tcflush(fd, TCOFLUSH);
+            return false;
+        }
+        // About the time the queued bytes take on the wire, in short steps.
+        const qint64 wireMs = 10LL * queued * 1000 / std::max(fSettings.BaudRate, 1);
+        QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(wireMs, 1, 20)));
+    }
+    // The last bytes may still be in the transmitter; tcdrain waits for them. By now
+    // the queue is empty, so it returns within a character time.
+    int result = 0;
+    do
+        result = ::tcdrain(fd);
+    while (result != 0 && errno == EINTR);
+    return result == 0 || errno == ENOTTY || errno == EINVAL;
+#elif defined(Q_OS_WIN)
+    Q_UNUSED(allowedMs);
+    Q_UNUSED(clock);
+    return ::FlushFileBuffers(reinterpret_cast<HANDLE>(fPort.handle())) != 0;
+#else
+    Q_UNUSED(allowedMs);
+    Q_UNUSED(clock);
+    return true;
+#endif
+}
+
+TWaitOutcome TSerialDevice::WaitForData(const QDeadlineTimer& deadline, const TWaitReport& report)
+{
     bool available = fPort.bytesAvailable() > 0;
-    while (!available && clock.elapsed() < deadline) {
+    while (!available && !deadline.hasExpired()) {
         const qint64 slice = std::min<qint64>(std::max<std::uint32_t>(fSettings.PollSliceMS, 1),
-                                              deadline - clock.elapsed());
+                                              deadline.remainingTime());
         fPort.clearError();
         available = fPort.waitForReadyRead(static_cast<int>(std::max<qint64>(slice, 1))) ||
                     fPort.bytesAvailable() > 0;
         if (!available && DeviceLost()) return TWaitOutcome::Failed;
-        if (report) report(clock.elapsed() >= deadline, available);
+        if (report) report(deadline.hasExpired(), available);
     }
     return available ? TWaitOutcome::DataAvailable : TWaitOutcome::TimedOut;
 }
 
-bool TSerialDevice::ReadReply(int maxBytes, bool stopAtTerminator, QByteArray& reply)
+QByteArray TSerialDevice::ReadAvailable()
+{
+    return fPort.readAll();
+}
+
+void TSerialDevice::DiscardInput()
+{
+    fPort.clear(QSerialPort::Input);
+}
+
+bool TSerialDevice::ReadUntilQuiet(int maxBytes, QByteArray& reply)
 {
     reply.clear();
     for (;;) {
         reply += fPort.read(maxBytes - reply.size());
         if (reply.size() >= maxBytes) return true;
-        if (stopAtTerminator && HasReplyTerminator(reply)) {
-            // Take a line end that is already there (the LF of CR LF), without waiting.
-            if (fPort.waitForReadyRead(0)) reply += fPort.read(maxBytes - reply.size());
-            return true;
-        }
         fPort.clearError();
         if (!fPort.waitForReadyRead(QuietLineMS)) return !(reply.isEmpty() && DeviceLost());
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QString>
 
@@ -19,6 +21,12 @@ struct TSerialLineSettings {
 
 enum class TWaitOutcome { DataAvailable, TimedOut, Failed };
 
+struct TWriteOutcome {
+    bool Accepted = false; // false: the device refused the data
+    qint64 Written = 0;
+    bool Drained = false; // false: what had not left in time was discarded
+};
+
 // A serial device held open for the span of one exchange; the destructor closes it, so
 // every path that opened it also closes it.
 class TSerialDevice
@@ -34,20 +42,22 @@ class TSerialDevice
     // held by anybody else (this process or another) or refuses the line settings.
     bool OpenExclusive();
 
-    // Writes everything, allowing 10 ms per byte plus one second. A write that runs out of
-    // time is reported through the count only; false means the device refused the data.
-    bool Write(const QByteArray& data, qint64& written);
+    // Writes everything and waits until it has left the port, allowing 10 ms per byte
+    // plus one second for both: closing the port puts back the line settings it had
+    // before, and bytes still queued would leave at the old speed as garbage.
+    TWriteOutcome Write(const QByteArray& data);
 
-    // Waits until the first reply byte is there or ReadoutTimeoutMS has passed on a
-    // monotonic clock. Polls in slices of at most PollSliceMS, returning as soon as a byte
-    // arrives; report (may be empty) is told after each slice whether the time is up and
-    // whether data came.
+    // Waits until bytes are there to read or the deadline has passed. Polls in slices of
+    // at most PollSliceMS, returning as soon as a byte arrives; report (may be empty) is
+    // told after each slice whether the time is up and whether data came.
     using TWaitReport = std::function<void(bool timedOut, bool dataAvailable)>;
-    TWaitOutcome WaitForFirstByte(const TWaitReport& report);
+    TWaitOutcome WaitForData(const QDeadlineTimer& deadline, const TWaitReport& report);
+    QByteArray ReadAvailable();
+    void DiscardInput();
 
-    // Reads the reply: up to maxBytes, until a line end (when stopAtTerminator) or until
-    // the line has been quiet for 20 ms. False when the device failed before any byte.
-    bool ReadReply(int maxBytes, bool stopAtTerminator, QByteArray& reply);
+    // For binary exchanges, which carry no terminator: reads up to maxBytes until the
+    // line has been quiet for 20 ms. False when the device failed before any byte.
+    bool ReadUntilQuiet(int maxBytes, QByteArray& reply);
 
     void Close();
 
@@ -55,6 +65,7 @@ class TSerialDevice
     bool ApplyLineSettings();
     bool TakeExclusiveLock();
     bool DeviceLost() const;
+    bool DrainOutput(qint64 allowedMs, const QElapsedTimer& clock);
 
     TSerialLineSettings fSettings;
     QSerialPort fPort;

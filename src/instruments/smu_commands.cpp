@@ -121,9 +121,4 @@ QList<QByteArray> SplitReadingFields(const QByteArray& reply)
     return fields;
 }
 
-bool IsOverflowReading(double value)
-{
-    return std::fabs(value) >= 9.9e37;
-}
-
 } // namespace oxtiva

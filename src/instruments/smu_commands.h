@@ -1,5 +1,7 @@
 #pragma once
 
+#include "instruments/plausible_readings.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -36,9 +38,5 @@ TSourceVoltage ClampedSourceVoltage(double volts);
 // fields also separate and are dropped; a field in double quotes is taken whole; a comma
 // at the very end adds an empty field.
 QList<QByteArray> SplitReadingFields(const QByteArray& reply);
-
-// The SCPI overflow value (9.9E37) an instrument sends instead of a reading it could not
-// take; never a pump voltage or current.
-bool IsOverflowReading(double value);
 
 } // namespace oxtiva

@@ -1,6 +1,7 @@
 #include "instruments/thread2000.h"
 
 #include "instruments/multimeter_exchange.h"
+#include "instruments/plausible_readings.h"
 #include "instruments/serial_port.h"
 #include "science/oxygen_sensor.h"
 #include "science/thermocouples.h"
@@ -95,7 +96,10 @@ void TThread2000::ReadThermistor(TSerialPort& com)
     CloseChannel(ChannelThermistor, com);
     fResistanceOK = Resistance(fResistance, com);
     fResistanceTime = NowDays();
-    if (!fResistanceOK) L.Send(QStringLiteral("Thermistor measurement failure"));
+    if (fResistanceOK)
+        L.SendValue(QStringLiteral("Thermistor resistance: "), fResistance);
+    else
+        L.Send(QStringLiteral("Thermistor measurement failure"));
     double temperature = fThermistorTemperature;
     fThermistorFunctionOK = fResistanceOK && ThermistorTemp(temperature, fResistance);
     if (fThermistorFunctionOK)
@@ -109,7 +113,10 @@ void TThread2000::ReadThermocouple(TSerialPort& com)
     CloseChannel(ChannelThermocouple, com);
     fVoltageTCOK = Voltage(fVoltageTC, com);
     fVoltageTCTime = NowDays();
-    if (!fVoltageTCOK) L.Send(QStringLiteral("TC voltage measurement failure"));
+    if (fVoltageTCOK)
+        L.SendValue(QStringLiteral("Thermocouple voltage: "), fVoltageTC);
+    else
+        L.Send(QStringLiteral("TC voltage measurement failure"));
     fTCFunctionOK = fVoltageTCOK && TCVoltageInRange(tcS, fVoltageTC);
     if (fTCFunctionOK) CompensateColdEnd();
     if (!fTCFunctionOK)
@@ -137,7 +144,10 @@ void TThread2000::ReadSensor(TSerialPort& com)
 {
     CloseChannel(ChannelSensor, com);
     fVoltageSEOK = Voltage(fVoltageSE, com);
-    if (!fVoltageSEOK) L.Send(QStringLiteral("Sensor voltage measurement failure"));
+    if (fVoltageSEOK)
+        L.SendValue(QStringLiteral("Sensor voltage: "), fVoltageSE);
+    else
+        L.Send(QStringLiteral("Sensor voltage measurement failure"));
 }
 
 // On the main thread, while the worker waits.
@@ -170,6 +180,11 @@ void TThread2000::AddSamples()
         fState.SyncT->Add(t, fCellTemp);
     if (!fVoltageSEOK) return;
     fpO2 = SensorpO2(fCellTemp, fVoltageSE, fState.SensorAx, fState.SensorBx);
+    // Sensor constants typed in the window can still make the equation give no pressure.
+    if (!PlausiblepO2(fpO2)) {
+        L.SendValue(QStringLiteral("Sensor pO2 not plausible: "), fpO2);
+        return;
+    }
     if (!fState.SyncpO2)
         fState.SyncpO2 = std::make_unique<TDataSynchronizer>(t, QStringLiteral("pO2"));
     else

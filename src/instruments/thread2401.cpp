@@ -113,36 +113,25 @@ void TThread2401::SendSourceCommand(TSerialPort& com)
 bool TThread2401::ReadPump(TSerialPort& com)
 {
     TLogger& L = Thread2401Log();
-    const TSerialResponse r = com.Send2(QByteArray(":READ?\r"), true);
+    // The transport accepts only a reply of two numbers, and only one to this command.
+    const TSerialResponse r = com.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2));
     if (!r.Status.isEmpty()) {
         L.Send(QStringLiteral("Reading SMU failed"));
+        L.Send(QStringLiteral("Serial port response: ") + QString::fromLatin1(r.Status));
         return false;
     }
     fResponse = r.Response;
     fResponseTime = NowDays();
-    // A reply cut short may still split into two numbers, of the wrong size.
-    if (!r.Terminated) {
-        L.Send(QStringLiteral("Incomplete reply from instrument"));
-        return false;
-    }
     const QList<QByteArray> fields = SplitReadingFields(fResponse);
-    if (fields.size() != 2) {
-        L.Send(QStringLiteral("Wrong amount of readings from instrument"));
-        return false;
-    }
-    const int eV = ScpiConversionErrorPosition(QString::fromLatin1(fields[0]), fVoltageMeasured);
-    const int eC = ScpiConversionErrorPosition(QString::fromLatin1(fields[1]), fCurrentMeasured);
+    ScpiConversionErrorPosition(QString::fromLatin1(fields[0]), fVoltageMeasured);
+    ScpiConversionErrorPosition(QString::fromLatin1(fields[1]), fCurrentMeasured);
     if (L.Enabled())
         L.Send(QStringLiteral("Pump voltage: ") + FormatGeneral(fVoltageMeasured) +
                QStringLiteral(" Current: ") + FormatGeneral(fCurrentMeasured));
-    if (eV != 0 || eC != 0) {
-        L.Send(QStringLiteral("Val failure eV:") + QString::number(eV) + QStringLiteral(" eC:") +
-               QString::number(eC));
-        return false;
-    }
-    // The instrument's overflow value would swamp a whole data point's mean.
-    if (IsOverflowReading(fVoltageMeasured) || IsOverflowReading(fCurrentMeasured)) {
-        L.Send(QStringLiteral("Overflow reading from instrument"));
+    // The overflow value, or anything else the instrument cannot measure, would swamp a
+    // whole data point's mean.
+    if (!PlausibleSmuVoltage(fVoltageMeasured) || !PlausibleSmuCurrent(fCurrentMeasured)) {
+        L.Send(QStringLiteral("Implausible reading from instrument"));
         return false;
     }
     fMeasurementsOK = true;
