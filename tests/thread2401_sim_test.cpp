@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+#include <sys/resource.h>
+
 using namespace oxtiva;
 using oxtiva::testing::RunEventsFor;
 using oxtiva::testing::TCellSim;
@@ -287,6 +289,46 @@ INSTANTIATE_TEST_SUITE_P(Faults, PumpFault,
                              std::erase(name, '-');
                              return name;
                          });
+
+double ProcessCpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Adapters unplugged: both threads try the ports again at a calm pace instead of spinning
+// on the open, take up their work once the ports are back, and still stop at once.
+TEST(Thread2401Sim, MissingPortsAreRetriedCalmlyAndTheThreadsStillStop)
+{
+    TPumpRig rig;
+    rig.State.GSCurrent = 10;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    ASSERT_TRUE(rig.PointRunningFor(0.2));
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault smu vanish")), QStringLiteral("ok"));
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault dmm vanish")), QStringLiteral("ok"));
+    RunEventsFor(300); // the exchanges under way end
+    const double before = ProcessCpuSeconds();
+    RunEventsFor(3000);
+    EXPECT_LT(ProcessCpuSeconds() - before, 0.3) << "CPU seconds spent in 3 s without ports";
+
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault smu none")), QStringLiteral("ok"));
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault dmm none")), QStringLiteral("ok"));
+    TDataPointRec point;
+    EXPECT_TRUE(rig.NextPoint(point, 8000));
+
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault smu vanish")), QStringLiteral("ok"));
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault dmm vanish")), QStringLiteral("ok"));
+    RunEventsFor(300);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(rig.StopPump(3000));
+    rig.Dmm->SetToPauseEx(false);
+    rig.Dmm->SetToStopEx(true);
+    ASSERT_TRUE(WaitFor([&] { return rig.Dmm->IsStopped(); }, 3000));
+    EXPECT_LT(clock.elapsed(), 1500);
+}
 
 TEST(Thread2401Sim, PointsResumeOnceTheInstrumentAnswersAgain)
 {

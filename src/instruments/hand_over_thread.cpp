@@ -35,4 +35,13 @@ void THandOverThread::Abandon()
         QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 }
 
+void THandOverThread::PauseBeforeRetry(const std::atomic<bool>& stopRequest)
+{
+    constexpr unsigned long RetryPauseMS = 1000;
+    constexpr unsigned long SliceMS = 50;
+    for (unsigned long slept = 0; slept < RetryPauseMS && !TearingDown() && !stopRequest.load();
+         slept += SliceMS)
+        msleep(SliceMS);
+}
+
 } // namespace oxtiva

@@ -29,6 +29,10 @@ class THandOverThread : public QThread
     // Derived destructors call it first, while the fields the worker uses still exist.
     void Abandon();
 
+    // The pause between attempts while the port cannot be opened (an adapter unplugged):
+    // one second, cut short by teardown or by the stop request.
+    void PauseBeforeRetry(const std::atomic<bool>& stopRequest);
+
   private:
     std::atomic<bool> fTearingDown{false};
 };

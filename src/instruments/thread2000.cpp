@@ -74,6 +74,7 @@ void TThread2000::run()
         if (fToStop || TearingDown()) break;
         MeasurementPass(com);
         RunHandOver(handOver);
+        if (com.PortUnavailable()) PauseBeforeRetry(fToStopEx);
     }
     fIsStopped = true;
     L.ExitMethod(QStringLiteral("Execute"));

@@ -58,6 +58,7 @@ void TThread2401::run()
         IdleWhilePaused();
         if (fToStop || TearingDown()) break;
         ActivePass(com);
+        if (com.PortUnavailable()) PauseBeforeRetry(fToStopEx);
     }
     SendFinalSourceCommand(com);
     fIsStopped = true;
