@@ -1,8 +1,10 @@
 #include "app/column_table.h"
 #include "app/control_cycle.h"
 #include "app/data_grid.h"
+#include "app/instrument_validation.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "instruments/port_list.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
 #include "support/cell_sim.h"
@@ -128,10 +130,11 @@ TEST_F(MainWindowSimTest, StartsWithoutSettingsFileWithEmptyPortsAndItsFolders)
     EXPECT_DOUBLE_EQ(window->RtDoubleEditSensorAx->value(), 29729.36789);
     EXPECT_DOUBLE_EQ(window->RtDoubleEditSensorBx->value(), -23.20793746);
     EXPECT_DOUBLE_EQ(window->State().PID.P(), 0.001);
+    // The memo's opening lines, then the ports this machine has.
     const QStringList memo = MemoLines(*window->MemoConfLog);
-    EXPECT_TRUE(memo.contains("Available COM ports:"));
-    EXPECT_EQ(memo.last(), "Type in ports to boxes on the left and click validate to verify the "
-                           "instrument can be communicated with.");
+    const QStringList portLines = PortListMemoLines(AvailableSerialPorts());
+    ASSERT_GE(memo.size(), portLines.size());
+    EXPECT_EQ(memo.mid(memo.size() - portLines.size()), portLines);
 }
 
 TEST_F(MainWindowSimTest, StartsWithThePortsOfTheSettingsFile)
@@ -223,6 +226,90 @@ INSTANTIATE_TEST_SUITE_P(
         ValidationFailure{
             "FrontInputs", "front-inputs",
             "Change inputs button position from front to back, then validate again."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowSimTest, ValidationMemoShowsTheCommandSentWithoutItsTerminator)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateSmu();
+    const QString memo = window->MemoConfLog->toPlainText();
+    EXPECT_FALSE(memo.contains(QLatin1Char('\r')));
+    const QStringList lines = MemoLines(*window->MemoConfLog);
+    const qsizetype sent = lines.indexOf(QStringLiteral("Sent: *IDN?"));
+    ASSERT_GE(sent, 0) << memo.toStdString();
+    ASSERT_LT(sent + 1, lines.size());
+    EXPECT_TRUE(lines[sent + 1].startsWith(QStringLiteral("Response: OXTIVA CELLSIM,SourceMeter")))
+        << lines[sent + 1].toStdString();
+}
+
+TEST(ValidationMemo, PortListSaysSoWhenThereIsNoPort)
+{
+    const QString hint = QStringLiteral("Type in ports to boxes on the left and click validate to "
+                                        "verify the instrument can be communicated with.");
+    EXPECT_EQ(PortListMemoLines({}),
+              QStringList({QString(), QStringLiteral("No available COM ports!"), QString(), hint}));
+    EXPECT_EQ(PortListMemoLines({QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB1")}),
+              QStringList({QString(), QStringLiteral("Available COM ports:"),
+                           QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB1"), QString(),
+                           hint}));
+}
+
+struct RevalidationCase {
+    const char* name;
+    bool smu;
+    const char* threadCommandPrefix; // what only the running thread sends
+    const char* lastSetUpCommand;
+};
+
+class RevalidationTest : public MainWindowSimTest,
+                         public ::testing::WithParamInterface<RevalidationCase>
+{
+};
+
+// The old thread stops before the instrument is identified and set up again, so no
+// command of the old thread falls among those of the validation; the pump is at 0 A
+// before the identification.
+TEST_P(RevalidationTest, StopsTheRunningThreadBeforeIdentifyingAndSettingUp)
+{
+    const RevalidationCase c = GetParam();
+    const QString instrument = c.smu ? QStringLiteral("smu") : QStringLiteral("dmm");
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    window->RtIntegerEditCurrentmA->setValue(100);
+    Choose(window->RadioButtonModePassive);
+    ASSERT_TRUE(WaitFor([&] {
+        return sim->Command(QStringLiteral("count %1 %2").arg(instrument, c.threadCommandPrefix))
+                   .toInt() > 3;
+    }));
+
+    (c.smu ? window->ButtonSMUTest : window->Button2000Test)->click();
+
+    EXPECT_TRUE(
+        (c.smu ? window->CheckBoxSMUValidated : window->CheckBox2000Validated)->isChecked());
+    EXPECT_TRUE(c.smu ? window->Thread2401 != nullptr : window->Thread2000 != nullptr);
+    const QStringList history =
+        sim->Command(QStringLiteral("history %1 400").arg(instrument)).split(QLatin1Char('\t'));
+    const qsizetype identify = history.lastIndexOf(QStringLiteral("*IDN?"));
+    const qsizetype setUpEnd = history.lastIndexOf(QString::fromLatin1(c.lastSetUpCommand));
+    ASSERT_GT(identify, 0) << history.join(" | ").toStdString();
+    ASSERT_GT(setUpEnd, identify) << history.join(" | ").toStdString();
+    for (qsizetype i = identify; i <= setUpEnd; ++i)
+        EXPECT_FALSE(history[i].startsWith(QLatin1String(c.threadCommandPrefix)))
+            << i << ": "
+            << history.mid(identify, setUpEnd - identify + 1).join(" | ").toStdString();
+    if (c.smu) {
+        const qsizetype zeroCurrent = history.lastIndexOf(
+            QStringLiteral(":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000000;:OUTPUT:STATE 1"), identify);
+        EXPECT_GE(zeroCurrent, 0) << "the old thread leaves the pump at 0 A first";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Instruments, RevalidationTest,
+    ::testing::Values(RevalidationCase{"SourceMeter", true, ":READ?", ":OUTPUT:STATE 1"},
+                      RevalidationCase{"MultiMeter", false, ":ROUT", ":SENS:RES:AVER:STAT OFF"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowSimTest, ChoosingAStateBeforeValidationFallsBackToPaused)

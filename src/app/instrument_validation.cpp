@@ -26,6 +26,19 @@ bool GoodExchange(const TSerialResponse& response)
 }
 } // namespace
 
+QStringList PortListMemoLines(const QStringList& ports)
+{
+    QStringList lines{QString()};
+    if (ports.isEmpty())
+        lines << QStringLiteral("No available COM ports!");
+    else
+        lines << QStringLiteral("Available COM ports:") << ports;
+    lines << QString()
+          << QStringLiteral("Type in ports to boxes on the left and click validate to verify the "
+                            "instrument can be communicated with.");
+    return lines;
+}
+
 int LimitInWholeUnits(double limit, double unitsPerLimitUnit)
 {
     // nearbyint follows the current rounding mode, which is round-half-to-even by default.
@@ -44,12 +57,8 @@ void TInstrumentValidation::Append(const QString& line) { fWindow.MemoConfLog->a
 
 void TInstrumentValidation::GetAvailableComPorts()
 {
-    Append(QString());
-    Append(QStringLiteral("Available COM ports:"));
-    for (const QString& port : AvailableSerialPorts()) Append(port);
-    Append(QString());
-    Append(QStringLiteral("Type in ports to boxes on the left and click validate to verify the "
-                          "instrument can be communicated with."));
+    for (const QString& line : PortListMemoLines(AvailableSerialPorts()))
+        Append(line);
 }
 
 void TInstrumentValidation::Button2000TestClick()
@@ -57,6 +66,9 @@ void TInstrumentValidation::Button2000TestClick()
     const QString port = fWindow.Edit2000COMPort->text();
     Append(QString());
     Append(QStringLiteral("Search for instrument on port ") + port);
+    // Its exchanges and the validation's would meet on the line, and the set-up's reset
+    // would pull the instrument from under it: the running thread goes first.
+    fWindow.ReleaseThread2000WhenStopped();
     if (IdentifyMultimeter(port)) StartMultimeterThread();
 }
 
@@ -72,7 +84,8 @@ bool TInstrumentValidation::Identify(TSerialPort& serial, const QString& port, i
     serial.Port = port;
     serial.L.SetDestination(fWindow.LogDestination());
     const TSerialResponse identity = serial.Send2(IdentifyCommand, true);
-    Append(QStringLiteral("Sent: ") + QString::fromLatin1(identity.SentMessage));
+    Append(QStringLiteral("Sent: ") +
+           QString::fromLatin1(TrimControlCharacters(identity.SentMessage)));
     if (!GoodExchange(identity)) {
         validated.setChecked(false);
         Append(QStringLiteral("Cannot communicate with ") + instrument +
@@ -105,7 +118,6 @@ bool TInstrumentValidation::IdentifyMultimeter(const QString& port)
 
 void TInstrumentValidation::StartMultimeterThread()
 {
-    fWindow.ReleaseThread2000WhenStopped();
     auto thread = std::make_unique<TThread2000>(fWindow.State(), fWindow.HandOverInputs());
     thread->Port = fWindow.Edit2000COMPort->text();
     thread->SetToPauseEx(true);
@@ -121,6 +133,9 @@ void TInstrumentValidation::ButtonSMUTestClick()
     const QString port = fWindow.EditSMUCOMPort->text();
     Append(QString());
     Append(QStringLiteral("Search for instrument on port ") + port);
+    // The running pump thread leaves the pump at 0 A and ends before the instrument is
+    // identified and set up again.
+    fWindow.ReleaseThread2401WhenStopped();
     if (IdentifySmu(port)) SetUpSmu(port);
     if (fWindow.CheckBoxSMUValidated->isChecked()) StartSmuThread();
 }
@@ -154,7 +169,6 @@ void TInstrumentValidation::StartSmuThread()
 {
     fWindow.State().DataPointLength = fWindow.RtDoubleEditDataPointLength->value();
     fWindow.RtDoubleEditDataPointLength->setEnabled(false);
-    fWindow.ReleaseThread2401WhenStopped();
     auto thread = std::make_unique<TThread2401>(fWindow.State(), fWindow.HandOverInputs());
     thread->Port = fWindow.EditSMUCOMPort->text();
     thread->start();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 class QCheckBox;
 
@@ -35,6 +36,11 @@ private:
 
     TfrmOxtiva& fWindow;
 };
+
+// The memo's lines about the serial ports the system knows: an empty line, the ports under
+// "Available COM ports:" or "No available COM ports!" when there is none, an empty line
+// and the hint to validate.
+QStringList PortListMemoLines(const QStringList& ports);
 
 // Whole units of a limit, rounded half to even as the instruments' front panels do.
 int LimitInWholeUnits(double limit, double unitsPerLimitUnit);
