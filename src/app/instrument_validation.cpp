@@ -83,7 +83,7 @@ bool TInstrumentValidation::Identify(TSerialPort& serial, const QString& port, i
     serial.ReadoutTimeoutMS = 1000;
     serial.Port = port;
     serial.L.SetDestination(fWindow.LogDestination());
-    const TSerialResponse identity = serial.Send2(IdentifyCommand, true);
+    const TSerialResponse identity = serial.Send2(IdentifyCommand, TReplyShape::Identity());
     Append(QStringLiteral("Sent: ") +
            QString::fromLatin1(TrimControlCharacters(identity.SentMessage)));
     if (!GoodExchange(identity)) {
@@ -104,7 +104,7 @@ bool TInstrumentValidation::IdentifyMultimeter(const QString& port)
     if (!Identify(serial, port, 19200, 150, *fWindow.CheckBox2000Validated,
                   QStringLiteral("Multimeter")))
         return false;
-    const TSerialResponse inputs = serial.Send2(InputSwitchCommand, true);
+    const TSerialResponse inputs = serial.Send2(InputSwitchCommand, TReplyShape::Flag());
     if (!inputs.Status.isEmpty() || inputs.Response.trimmed() != "0") {
         Append(QStringLiteral("Change inputs button position from front to back, then validate again."));
         return fWindow.CheckBox2000Validated->isChecked();
