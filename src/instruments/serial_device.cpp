@@ -43,11 +43,20 @@ void TSerialDevice::Close()
 
 bool TSerialDevice::OpenExclusive()
 {
-    if (fSettings.Port.isEmpty() || !fPort.open(QIODevice::ReadWrite)) return false;
-    if (!TakeExclusiveLock() || !ApplyLineSettings()) {
+    if (fSettings.Port.isEmpty()) return false;
+    // Given before the open, the line settings reach the driver together with it instead of
+    // one call each afterwards; the open fails when the driver refuses them.
+    ChooseLineSettings();
+    if (!fPort.open(QIODevice::ReadWrite)) return false;
+    if (!TakeExclusiveLock()) {
         Close();
         return false;
     }
+    // Modem lines are a courtesy to adapters that want them; a pseudo-terminal has none,
+    // so refusing them is no reason to give up the exchange.
+    fPort.setDataTerminalReady(true);
+    fPort.setRequestToSend(true);
+    fPort.clearError();
     // Bytes waiting from before this command (a reply that came after its caller gave
     // up, the LF behind a CR) would otherwise be taken for this command's reply.
     fPort.clear(QSerialPort::Input);
@@ -66,19 +75,14 @@ bool TSerialDevice::TakeExclusiveLock()
 #endif
 }
 
-bool TSerialDevice::ApplyLineSettings()
+void TSerialDevice::ChooseLineSettings()
 {
-    const bool lineOk =
-        fPort.setBaudRate(fSettings.BaudRate) && fPort.setDataBits(QSerialPort::Data8) &&
-        fPort.setParity(QSerialPort::NoParity) && fPort.setStopBits(QSerialPort::OneStop) &&
-        fPort.setFlowControl(QSerialPort::NoFlowControl);
-    // Modem lines are a courtesy to adapters that want them; a pseudo-terminal has none,
-    // so refusing them is no reason to give up the exchange.
-    fPort.setDataTerminalReady(true);
-    fPort.setRequestToSend(true);
+    fPort.setBaudRate(fSettings.BaudRate);
+    fPort.setDataBits(QSerialPort::Data8);
+    fPort.setParity(QSerialPort::NoParity);
+    fPort.setStopBits(QSerialPort::OneStop);
+    fPort.setFlowControl(QSerialPort::NoFlowControl);
     fPort.setReadBufferSize(ReadBufferBytes);
-    fPort.clearError();
-    return lineOk;
 }
 
 bool TSerialDevice::DeviceLost() const

@@ -62,7 +62,7 @@ class TSerialDevice
     void Close();
 
   private:
-    bool ApplyLineSettings();
+    void ChooseLineSettings();
     bool TakeExclusiveLock();
     bool DeviceLost() const;
     bool DrainOutput(qint64 allowedMs, const QElapsedTimer& clock);
