@@ -241,23 +241,31 @@ QString TFaultRunFigures::Summary() const
 
 // Late means past the SourceMeter's 500 ms time-out, while the multimeter, which waits
 // 2 s, gets its late replies in time; only the first scenario makes every reply of both
-// come after its time-out.
+// come after its time-out. Where replies come in time, a long run keeps 80 % of the
+// fault-free data point rate. With 5 % of the SourceMeter's replies 100 ms past its time-out,
+// its line stands still about 70 % of the time (each costs the time-out plus the wait for
+// the late reply before the line is in step again), and a point closes only with the first
+// reading after its second has passed: that run is held to 70 %.
 std::vector<TFaultScenario> FaultScenarios()
 {
     return {
         {"EveryReplyLatePastTheTimeOut",
          {QStringLiteral("late smu 510"), QStringLiteral("late dmm 2010")},
-         false},
+         false,
+         0},
         {"TwoPercentOfRepliesLate",
          {QStringLiteral("late smu 600 0.02"), QStringLiteral("late dmm 600 0.02")},
-         true},
+         true,
+         0.8},
         {"TwoPercentOfRepliesPaused",
          {QStringLiteral("pause smu 40 0.02"), QStringLiteral("pause dmm 40 0.02")},
-         true},
+         true,
+         0.8},
         {"AllFaultsTogetherAtFivePercent",
          {QStringLiteral("late smu 600 0.05"), QStringLiteral("late dmm 600 0.05"),
           QStringLiteral("pause smu 40 0.05"), QStringLiteral("pause dmm 40 0.05")},
-         true},
+         true,
+         0.7},
     };
 }
 

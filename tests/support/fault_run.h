@@ -46,7 +46,8 @@ TFaultRunFigures RunFaultScenario(const TFaultRunOptions& options);
 struct TFaultScenario {
     const char* name;
     QStringList faultLines;
-    bool repliesInTime; // false: no reply ever comes while its asker waits
+    bool repliesInTime;      // false: no reply ever comes while its asker waits
+    double minimumPointRate; // share of the fault-free data point rate a long run must keep
 };
 std::vector<TFaultScenario> FaultScenarios();
 
