@@ -31,7 +31,7 @@ TEST_P(FaultRun, NoReadingIsTakenFromAnotherCommandsReply)
     if (scenario.repliesInTime) {
         EXPECT_GT(figures.smuReadings, 100);
         EXPECT_GT(figures.dmmReadings, 30);
-        EXPECT_GE(figures.points, 8);
+        EXPECT_GE(figures.points, 5); // the rate is held in the long runs
     } else {
         // At most the exchange under way on each line when the faults began.
         EXPECT_LE(figures.smuReadings, 1);
