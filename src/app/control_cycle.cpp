@@ -132,8 +132,10 @@ void TControlCycle::ChangeModeConfirm()
     if (state.ProgramState != TProgramState::PIDSet && state.ProgramState != TProgramState::PIDStep)
         state.PID.Reset();
     if ((chosen == TProgramState::PIDStep || chosen == TProgramState::PPS) &&
-        state.ProgramState != chosen)
+        state.ProgramState != chosen) {
         state.StepIndex = 0;
+        fWindow.StepProgramProgress().ProgramStarted();
+    }
     state.ProgramState = chosen;
     // Choosing a program state is the operator's answer to an ended program.
     fWindow.Caption().ClearNotice(TCaptionNotice::StepProgram);

@@ -46,10 +46,22 @@ void TStepProgramProgress::Update()
         Highlight(-1);
         return;
     }
-    const double inStep = (NowDays() - s.StepStartTime) * SecondsPerDay;
-    label.setText(StepProgressText(s.StepIndex, count, inStep, SecondsSettled()));
+    label.setText(StepProgressText(s.StepIndex, count, SecondsInStep(), SecondsSettled()));
     label.show();
     Highlight(s.StepIndex);
+}
+
+void TStepProgramProgress::ProgramStarted()
+{
+    fStaleStepStart = fWindow.State().StepStartTime;
+}
+
+double TStepProgramProgress::SecondsInStep()
+{
+    const TDateTime start = fWindow.State().StepStartTime;
+    if (fStaleStepStart && *fStaleStepStart == start) return 0;
+    fStaleStepStart.reset();
+    return (NowDays() - start) * SecondsPerDay;
 }
 
 void TStepProgramProgress::ProgramEnded()

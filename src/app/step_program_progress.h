@@ -20,15 +20,22 @@ class TStepProgramProgress
 
     // Once per control-cycle pass; with no program running the label and highlight go.
     void Update();
+    // The operator has chosen a step program; its first step begins once the pump thread
+    // takes the new mode over, between two data points.
+    void ProgramStarted();
     // The program has run past its last step and fallen back to zero current.
     void ProgramEnded();
 
   private:
+    double SecondsInStep();
     std::optional<double> SecondsSettled();
     void Highlight(int aRow);
 
     TfrmOxtiva& fWindow;
     TLogger fLog{QStringLiteral("Form"), true};
+    // The step start of the mode that ran before the program, until the pump thread
+    // replaces it with the first step's.
+    std::optional<double> fStaleStepStart;
     // The settled time changes only with a new grid row, so it is read from the grid then
     // and not on every pass.
     struct TSettledCache {
