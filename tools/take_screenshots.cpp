@@ -1,5 +1,6 @@
-// Takes pictures of the five pages of the main window while a three-step PID program runs
-// against the simulated cell, for the documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
+// Takes pictures of the five pages of the main window and of the running step program's
+// progress while a three-step PID program runs against the simulated cell, for the
+// documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
 #include "app/experiment_graph.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
@@ -12,6 +13,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -216,6 +219,20 @@ void SavePages(TfrmOxtiva& aWindow, const QDir& aFolder)
     }
 }
 
+// The "Step program" group beside the program modes, while the program runs: the progress
+// label above the list and the running step's highlighted line.
+void SaveStepProgramPicture(TfrmOxtiva& aWindow, const QDir& aFolder)
+{
+    aWindow.PageControlMain->setCurrentWidget(aWindow.TabSheetExperimentControl);
+    Settle(300);
+    if (aWindow.LabelStepProgress->isHidden())
+        throw std::runtime_error("the step program ended before its picture");
+    const QString path = aFolder.filePath(QStringLiteral("step-program-progress.png"));
+    if (!aWindow.GroupBox12->parentWidget()->grab().save(path))
+        throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+}
+
 void TakeScreenshots(const QString& aOutputFolder)
 {
     // Absolute now: the window makes its program folder the current directory.
@@ -232,6 +249,7 @@ void TakeScreenshots(const QString& aOutputFolder)
     window->show();
     Validate(*window, sim);
     RunExperiment(*window);
+    SaveStepProgramPicture(*window, folder);
     SavePages(*window, folder);
     window->close(); // answered Ok; waits until both instrument threads have stopped
 }

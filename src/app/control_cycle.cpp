@@ -4,6 +4,8 @@
 #include "app/data_grid.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/step_program_progress.h"
+#include "app/window_caption.h"
 #include "control/step_line.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
@@ -130,9 +132,13 @@ void TControlCycle::ChangeModeConfirm()
     if (state.ProgramState != TProgramState::PIDSet && state.ProgramState != TProgramState::PIDStep)
         state.PID.Reset();
     if ((chosen == TProgramState::PIDStep || chosen == TProgramState::PPS) &&
-        state.ProgramState != chosen)
+        state.ProgramState != chosen) {
         state.StepIndex = 0;
+        fWindow.StepProgramProgress().ProgramStarted();
+    }
     state.ProgramState = chosen;
+    // Choosing a program state is the operator's answer to an ended program.
+    fWindow.Caption().ClearNotice(TCaptionNotice::StepProgram);
     WriteStateRow();
 }
 
@@ -189,6 +195,7 @@ void TControlCycle::ActivePass()
     if (state.ProgramState == TProgramState::PIDStep || state.ProgramState == TProgramState::PPS) {
         if (!LoadStepSetpoint()) FallBackToZeroCurrent();
     }
+    fWindow.StepProgramProgress().Update();
     if (state.ProgramState == TProgramState::PIDSet)
         state.PID.SetSetpoint(fWindow.RtDoubleEditPISSP->value());
     AutomaticGains();
@@ -219,6 +226,7 @@ bool TControlCycle::LoadStepSetpoint()
 // without resetting the PID; the hand-over below then takes the pump to 0 µA.
 void TControlCycle::FallBackToZeroCurrent()
 {
+    fWindow.StepProgramProgress().ProgramEnded();
     fHandlersAttached = false;
     fWindow.RtIntegerEditCurrentmA->setValue(0);
     fWindow.RadioButtonModePassive->setChecked(true);

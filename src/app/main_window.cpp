@@ -14,6 +14,7 @@
 #include "app/sample_calculations_panel.h"
 #include "app/status_bar.h"
 #include "app/step_program_editor.h"
+#include "app/step_program_progress.h"
 #include "app/window_caption.h"
 #include "app/window_layout.h"
 
@@ -73,6 +74,7 @@ void TfrmOxtiva::BindWindowHelpers()
     fSaver = std::make_unique<TExperimentSaver>(*this, fProgramFolder);
     fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);
     fStepProgramEditor = std::make_unique<TStepProgramEditor>(*this);
+    fStepProgramProgress = std::make_unique<TStepProgramProgress>(*this);
     fControlCycle = new TControlCycle(*this);
     fValidation = new TInstrumentValidation(*this);
     connect(ButtonSaveTest, &QPushButton::clicked, this, [this] { fSaver->ButtonSaveTestClick(); });

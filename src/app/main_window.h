@@ -36,6 +36,7 @@ class TRtDoubleEdit;
 class TRtIntegerEdit;
 class TSampleCalculationsPanel;
 class TStepProgramEditor;
+class TStepProgramProgress;
 class TStringGrid;
 class TWindowCaption;
 
@@ -93,6 +94,8 @@ public:
     TExperimentSaver& Saver() { return *fSaver; }
     // The caption, where every notice the operator must see meets (see TWindowCaption).
     TWindowCaption& Caption() { return *fCaption; }
+    // The running step program's progress label and highlighted line.
+    TStepProgramProgress& StepProgramProgress() { return *fStepProgramProgress; }
 
     // Pages.
     QTabWidget* PageControlMain = nullptr;
@@ -173,6 +176,10 @@ public:
     TRtDoubleEdit* RtDoubleEditPPSmV = nullptr;
     QPushButton* ButtonProgramPumpVoltage = nullptr;
     QPushButton* ButtonProgramDeleteStep = nullptr;
+    // Step program files and the progress of the running program.
+    QLabel* LabelStepProgress = nullptr;
+    QPushButton* ButtonSaveSteps = nullptr;
+    QPushButton* ButtonLoadSteps = nullptr;
     TExperimentGraph* RtGraph2D1 = nullptr;
 
     // "Raw data".
@@ -221,6 +228,7 @@ private:
     std::unique_ptr<TExperimentSaver> fSaver;
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;
     std::unique_ptr<TStepProgramEditor> fStepProgramEditor;
+    std::unique_ptr<TStepProgramProgress> fStepProgramProgress;
 };
 
 } // namespace oxtiva

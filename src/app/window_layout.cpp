@@ -304,6 +304,9 @@ QGroupBox* StepProgramGroup(TfrmOxtiva& w)
 {
     w.GroupBox12 = Group("GroupBox12", QStringLiteral("Step program"));
     auto* layout = new QVBoxLayout(w.GroupBox12);
+    w.LabelStepProgress = Named(new QLabel, "LabelStepProgress");
+    w.LabelStepProgress->hide(); // shown while a step program runs
+    layout->addWidget(w.LabelStepProgress);
     auto* heads = new QHBoxLayout;
     for (const char* head : {"Step", "PPID\nlog(pO2)", "or", "PPS\nmV"})
         heads->addWidget(new QLabel(QString::fromLatin1(head)));
@@ -334,6 +337,12 @@ QGroupBox* StepProgramGroup(TfrmOxtiva& w)
         Named(new QPushButton(QStringLiteral("Delete last step")), "ButtonProgramDeleteStep");
     layout->addWidget(w.ButtonProgramPumpVoltage);
     layout->addWidget(w.ButtonProgramDeleteStep);
+    auto* files = new QHBoxLayout;
+    w.ButtonSaveSteps = Named(new QPushButton(QStringLiteral("Save steps…")), "ButtonSaveSteps");
+    w.ButtonLoadSteps = Named(new QPushButton(QStringLiteral("Load steps…")), "ButtonLoadSteps");
+    files->addWidget(w.ButtonSaveSteps);
+    files->addWidget(w.ButtonLoadSteps);
+    layout->addLayout(files);
     return w.GroupBox12;
 }
 
