@@ -234,7 +234,7 @@ TEST_F(MainWindowSimTest, ChoosingAStateBeforeValidationFallsBackToPaused)
     EXPECT_EQ(GridRows(), 2);
 }
 
-TEST_F(MainWindowSimTest, ConfirmedAndRefusedStateChangesWriteStateRows)
+TEST_F(MainWindowSimTest, ConfirmedStateChangesWriteStateRowsAndRefusedOnesChangeNothing)
 {
     StartSimulator();
     StartWindow();
@@ -248,17 +248,20 @@ TEST_F(MainWindowSimTest, ConfirmedAndRefusedStateChangesWriteStateRows)
                     .match(LastCell(TProperty::Time))
                     .hasMatch());
 
-    // No: the previous button comes back, and its re-selection writes a row of the same state.
+    // No: the previous button comes back and nothing else happens; a state row would end
+    // the relative-change run, and a reset would drop the PID's integral.
     window->State().PID.SetProcessVariable(-3);
+    const double zeroCurrentIntegral = window->State().PID.IntegralValue();
+    ASSERT_NE(zeroCurrentIntegral, 0);
     Choose(window->RadioButtonSetVoltage, QMessageBox::No);
     EXPECT_TRUE(window->RadioButtonModePassive->isChecked());
     EXPECT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
-    EXPECT_EQ(GridRows(), 4);
-    EXPECT_EQ(LastCell(TProperty::Mode), "2");
-    EXPECT_EQ(window->State().PID.IntegralValue(), 0) << "leaving ZeroCurrent resets the PID";
+    EXPECT_EQ(GridRows(), 3);
+    EXPECT_EQ(window->State().PID.IntegralValue(), zeroCurrentIntegral);
 
     Choose(window->RadioButtonPIDSet);
     ASSERT_EQ(window->State().ProgramState, TProgramState::PIDSet);
+    EXPECT_EQ(window->State().PID.IntegralValue(), 0) << "leaving ZeroCurrent resets the PID";
     window->State().PID.SetProcessVariable(-3);
     const double integral = window->State().PID.IntegralValue();
     ASSERT_NE(integral, 0);
@@ -269,16 +272,61 @@ TEST_F(MainWindowSimTest, ConfirmedAndRefusedStateChangesWriteStateRows)
     EXPECT_EQ(window->State().PID.IntegralValue(), integral)
         << "PIDSet to PIDStep keeps the integral";
     EXPECT_EQ(answerer.Answered(), 4);
+}
 
-    // Re-selecting the running step program from the keyboard asks nothing and keeps the step.
-    window->State().StepIndex = 3;
+TEST_F(MainWindowSimTest, ReselectingTheRunningStateChangesNothing)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    Choose(window->RadioButtonModePassive);
+    ASSERT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    window->State().PID.SetProcessVariable(-3);
+    const double integral = window->State().PID.IntegralValue();
+    ASSERT_NE(integral, 0);
     const int rows = GridRows();
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+
+    window->RadioButtonModePassive->click(); // by mouse
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    EXPECT_EQ(window->State().PID.IntegralValue(), integral);
+    EXPECT_EQ(GridRows(), rows);
+
+    Choose(window->RadioButtonPIDStep);
+    ASSERT_EQ(window->State().ProgramState, TProgramState::PIDStep);
+    window->State().StepIndex = 3;
+    const int stepRows = GridRows();
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier); // by keyboard
     QCoreApplication::sendEvent(window->RadioButtonPIDStep, &release);
-    EXPECT_EQ(answerer.Answered(), 4);
+    window->RadioButtonPIDStep->click();
     EXPECT_EQ(window->State().StepIndex, 3);
-    EXPECT_EQ(GridRows(), rows + 1);
-    EXPECT_EQ(LastCell(TProperty::Mode), "5");
+    EXPECT_EQ(GridRows(), stepRows);
+    EXPECT_EQ(answerer.Answered(), 2) << "no confirmation for the running state";
+}
+
+// The close waits for the threads with the window's events served, so the operator can
+// still click; nothing may take the program out of its exit state.
+TEST_F(MainWindowSimTest, NoClickDuringTheCloseLeavesTheExitState)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    Choose(window->RadioButtonModePassive);
+    ASSERT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    int clicks = 0;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (window->State().ProgramState != TProgramState::ToExit) return;
+        if (clicks++ == 0) answerer.Expect(QMessageBox::Yes); // were a confirmation to come
+        window->RadioButtonSetVoltage->click();
+    });
+    clicker.start(20);
+    answerer.Expect(QMessageBox::Ok);
+    EXPECT_TRUE(window->close());
+    clicker.stop();
+    EXPECT_GT(clicks, 0) << "the close ended before a click could come";
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ToExit);
+    EXPECT_TRUE(window->Thread2000 == nullptr);
+    EXPECT_TRUE(window->Thread2401 == nullptr);
 }
 
 TEST_F(MainWindowSimTest, AStepProgramPastItsLastLineFallsBackToZeroCurrentWithoutAsking)

@@ -115,14 +115,19 @@ bool TControlCycle::Confirm(const QString& question)
 void TControlCycle::ChangeModeConfirm()
 {
     TSharedState& state = fWindow.State();
+    // Once the close is confirmed the threads are being stopped; no click may undo that.
+    if (state.ProgramState == TProgramState::ToExit) return;
     if (!fWindow.CheckBoxSMUValidated->isChecked() || !fWindow.CheckBox2000Validated->isChecked()) {
         SelectAsClick(fWindow.RadioButtonModeOff);
         return;
     }
     QRadioButton* selected = SelectedButton();
     const TProgramState chosen = StateOf(selected);
-    if (chosen != state.ProgramState &&
-        !Confirm(
+    // Choosing the running state again is no change: a state row would end the relative-
+    // change run (and hold up a step program's advance), and a reset would drop the PID's
+    // integral.
+    if (chosen == state.ProgramState) return;
+    if (!Confirm(
             QStringLiteral("Change program state? This will also reset current step to zero"))) {
         SelectAsClick(ButtonOf(state.ProgramState));
         return;
