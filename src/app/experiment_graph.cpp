@@ -270,7 +270,7 @@ void TExperimentGraph::SetView(const TGraphView& aView)
 void TExperimentGraph::ZoomTo(const QRect& aPixelRect)
 {
     if (aPixelRect.width() < 3 || aPixelRect.height() < 3) return; // a click, not a drag
-    RtUndoStack1.Push(CurrentView());
+    RtUndoStack1.Push(CurrentView(), !fZoomed);
     fZoomed = true;
     axisRect()->zoom(QRectF(aPixelRect), Axes());
     replot();
@@ -278,10 +278,17 @@ void TExperimentGraph::ZoomTo(const QRect& aPixelRect)
 
 void TExperimentGraph::StepBack()
 {
-    TGraphView view;
-    if (!RtUndoStack1.Pop(view)) return;
-    SetView(view);
-    replot();
+    TZoomStep step;
+    if (!RtUndoStack1.Pop(step)) return;
+    SetView(step.View);
+    if (!step.Automatic) {
+        replot();
+        return;
+    }
+    // Back at the unzoomed view: the ranges follow the data again, points that came while
+    // zoomed included.
+    fZoomed = false;
+    Replot();
 }
 
 void TExperimentGraph::ResetZoom()
@@ -313,7 +320,7 @@ void TExperimentGraph::mouseReleaseEvent(QMouseEvent* event)
     const bool click = event->button() == Qt::LeftButton && !fPanning && !moved;
     QCustomPlot::mouseReleaseEvent(event);
     if (fPanning && CurrentView() != fViewAtPress) {
-        RtUndoStack1.Push(fViewAtPress);
+        RtUndoStack1.Push(fViewAtPress, !fZoomed);
         fZoomed = true;
     }
     if (click && BesidePlot(event->position())) StepBack();

@@ -59,7 +59,7 @@ class TExperimentGraph : public QCustomPlot
     TGraphView CurrentView() const;
     void SetView(const TGraphView& aView);
     void ZoomTo(const QRect& aPixelRect); // pushes the current view first
-    void StepBack();                      // one view back; false-free when the stack is empty
+    void StepBack(); // one view back (the first one with automatic ranges); nothing when empty
     void ResetZoom();                     // automatic ranges again, stack cleared
     bool Zoomed() const { return fZoomed; }
 
