@@ -3,6 +3,8 @@
 #include "app/data_grid.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/window_caption.h"
+#include "control/step_line.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
 #include "support/cell_sim.h"
@@ -358,6 +360,68 @@ TEST_F(MainWindowSimTest, AStepProgramPastItsLastLineFallsBackToZeroCurrentWitho
     EXPECT_EQ(GridRows(), rows) << "no state row for the fall-back";
     EXPECT_EQ(answerer.Answered(), 1);
 }
+
+struct TUnreadableLineCase {
+    const char* Name;
+    bool Pps; // otherwise the PID step program
+    int StepIndex;
+    const char* Line;
+};
+
+class UnreadableStepLineTest : public MainWindowSimTest,
+                               public ::testing::WithParamInterface<TUnreadableLineCase>
+{
+};
+
+// A line the program cannot read ends it as its last line would, so the pump never runs
+// on a set point left over from another line or state; the operator learns which line.
+TEST_P(UnreadableStepLineTest, EndsTheProgramAtZeroCurrentWithAStateRowAndNamesTheLine)
+{
+    const TUnreadableLineCase c = GetParam();
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    Choose(window->RadioButtonPIDSet);
+    window->ControlCycle().Timer1Timer();
+    const double setpoint = window->State().PID.Setpoint(); // the log(pO2) of PIDSet
+    window->RtIntegerEditCurrentmA->setValue(100);
+    window->ListBoxStepProgram->item(c.StepIndex)->setText(QString::fromLatin1(c.Line));
+    Choose(c.Pps ? window->RadioButtonPPS : window->RadioButtonPIDStep);
+    window->State().StepIndex = c.StepIndex;
+    const int rows = GridRows();
+
+    window->ControlCycle().Timer1Timer();
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    EXPECT_TRUE(window->RadioButtonModePassive->isChecked());
+    EXPECT_EQ(window->RtIntegerEditCurrentmA->value(), 0);
+    EXPECT_EQ(window->State().GSCurrent, 0);
+    EXPECT_EQ(window->Thread2401->ModeEx(), TMode::SetCurrent);
+    EXPECT_EQ(window->State().PID.Setpoint(), setpoint);
+    EXPECT_EQ(GridRows(), rows + 1);
+    EXPECT_EQ(LastCell(TProperty::Mode), "2");
+    const QString notice = window->Caption().Notice(TCaptionNotice::StepProgram);
+    EXPECT_TRUE(notice.startsWith(
+        QStringLiteral("Step program stopped: line %1 cannot be read").arg(c.StepIndex + 1)))
+        << notice.toStdString();
+    EXPECT_TRUE(notice.contains(QString::fromLatin1(c.Line))) << notice.toStdString();
+    EXPECT_TRUE(window->windowTitle().contains(notice));
+    EXPECT_EQ(answerer.Answered(), 2) << "no confirmation for the fall-back";
+
+    // The mended program starts afresh, without the old notice.
+    window->ListBoxStepProgram->item(c.StepIndex)->setText(StepLine(c.StepIndex + 1, -5, 100));
+    Choose(c.Pps ? window->RadioButtonPPS : window->RadioButtonPIDStep);
+    window->State().StepIndex = c.StepIndex;
+    window->ControlCycle().Timer1Timer();
+    EXPECT_FALSE(window->Caption().Holds(TCaptionNotice::StepProgram));
+    EXPECT_DOUBLE_EQ(window->State().PID.Setpoint(), c.Pps ? 0.1 : -5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UnreadableStepLineTest,
+    ::testing::Values(TUnreadableLineCase{"PidSetpoint", false, 2, "0003   -6x         227"},
+                      TUnreadableLineCase{"PpsMillivolts", true, 0, "0001   -4          4x5"},
+                      TUnreadableLineCase{"PpsShortLine", true, 1, "0002   -5"}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(MainWindowSimTest, StepProgramsLoadTheSetpointOfTheCurrentLine)
 {

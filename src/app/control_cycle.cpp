@@ -4,6 +4,7 @@
 #include "app/data_grid.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/window_caption.h"
 #include "control/step_line.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
@@ -135,8 +136,11 @@ void TControlCycle::ChangeModeConfirm()
     if (state.ProgramState != TProgramState::PIDSet && state.ProgramState != TProgramState::PIDStep)
         state.PID.Reset();
     if ((chosen == TProgramState::PIDStep || chosen == TProgramState::PPS) &&
-        state.ProgramState != chosen)
+        state.ProgramState != chosen) {
         state.StepIndex = 0;
+        // What the caption said about the previous program is over with the new one.
+        fWindow.Caption().ClearNotice(TCaptionNotice::StepProgram);
+    }
     state.ProgramState = chosen;
     WriteStateRow();
 }
@@ -192,7 +196,9 @@ void TControlCycle::ActivePass()
         (NowDays() - state.LastSaveTime) * MinutesPerDay > AutosaveIntervalMinutes)
         fWindow.Save();
     if (state.ProgramState == TProgramState::PIDStep || state.ProgramState == TProgramState::PPS) {
-        if (!LoadStepSetpoint()) FallBackToZeroCurrent();
+        const TStepLoad load = LoadStepSetpoint();
+        if (load == TStepLoad::Ended) FallBackToZeroCurrent();
+        if (load == TStepLoad::Unreadable) StopAtUnreadableLine();
     }
     if (state.ProgramState == TProgramState::PIDSet)
         state.PID.SetSetpoint(fWindow.RtDoubleEditPISSP->value());
@@ -203,21 +209,39 @@ void TControlCycle::ActivePass()
     fWindow.ReplotGraph();
 }
 
-// False once the program has run past its last line. A line whose number cannot be read
-// leaves the set point as it was.
-bool TControlCycle::LoadStepSetpoint()
+// A line whose number cannot be read leaves the set point as it was, for the program to
+// be stopped: the value left over may be another line's, or a log(pO2) that PPS would
+// source as volts.
+TControlCycle::TStepLoad TControlCycle::LoadStepSetpoint()
 {
     TSharedState& state = fWindow.State();
     const QListWidget& list = *fWindow.ListBoxStepProgram;
-    if (state.StepIndex > list.count() - 1) return false;
+    if (state.StepIndex > list.count() - 1) return TStepLoad::Ended;
     const QString line = list.item(state.StepIndex)->text();
     double value = 0;
     if (state.ProgramState == TProgramState::PIDStep) {
-        if (StepLineSetpoint(line, value)) state.PID.SetSetpoint(value);
-    } else if (StepLineMillivolts(line, value)) {
+        if (!StepLineSetpoint(line, value)) return TStepLoad::Unreadable;
+        state.PID.SetSetpoint(value);
+    } else {
+        if (!StepLineMillivolts(line, value)) return TStepLoad::Unreadable;
         state.PID.SetSetpoint(value / 1000.0);
     }
-    return true;
+    return TStepLoad::Loaded;
+}
+
+// Unlike the program's own end, this one is a fault: the state row marks in the data
+// where the program stopped, and the caption tells the operator which line to mend.
+void TControlCycle::StopAtUnreadableLine()
+{
+    const int index = fWindow.State().StepIndex;
+    const QString line = fWindow.ListBoxStepProgram->item(index)->text();
+    FallBackToZeroCurrent();
+    WriteStateRow();
+    fWindow.Caption().SetNotice(
+        TCaptionNotice::StepProgram,
+        QStringLiteral("Step program stopped: line %1 cannot be read (\"%2\") at %3")
+            .arg(index + 1)
+            .arg(line, FormatDateTime(u"yyyy-mm-dd hh:mm:ss", QDateTime::currentDateTime())));
 }
 
 // The end of a step program: zero current without asking, without a state row and

@@ -38,8 +38,10 @@ private:
     void RadioButtonModeOffClick();
     void ExitHandling();
     void ActivePass();
-    bool LoadStepSetpoint();
+    enum class TStepLoad { Loaded, Ended, Unreadable };
+    TStepLoad LoadStepSetpoint();
     void FallBackToZeroCurrent();
+    void StopAtUnreadableLine();
     void AutomaticGains();
     void CopyOperatorSettings();
     void ShowPidDebugLines();
