@@ -98,6 +98,26 @@ TEST_F(ExperimentSaverTest, TypedNameCannotWriteOutsideTheDayFolder)
     EXPECT_FALSE(QFile::exists(fProgramFolder.filePath("escape_0000.csv")));
 }
 
+TEST_F(ExperimentSaverTest, ALongOrMultiLineNameIsCutOrMendedInTheFileNameOnly)
+{
+    const QString longName = QString(250, u'x') + QStringLiteral("END");
+    fWindow.EditSampleName->setText(longName);
+    ASSERT_TRUE(fSaver.Save());
+    const QString stem = QString(100, u'x') + QStringLiteral("_0000");
+    EXPECT_TRUE(DayFolder().exists(stem + ".csv"));
+    EXPECT_TRUE(DayFolder().exists(stem + ".png"));
+    EXPECT_EQ(Lines(stem + ".csv")[2], longName.toLatin1()) << "the header keeps it whole";
+    ASSERT_TRUE(fSaver.Save());
+    EXPECT_TRUE(DayFolder().exists(QString(100, u'x') + "_0001.csv"));
+
+    fWindow.EditSampleName->setText("Ceria\nbatch 2");
+    ASSERT_TRUE(fSaver.Save());
+    const auto lines = Lines("Ceria_batch 2_0000.csv");
+    ASSERT_EQ(lines.size(), 50) << "as many lines as with any other name";
+    EXPECT_EQ(lines[2], "Ceria batch 2");
+    EXPECT_EQ(lines[46], "** DATA *************************************************");
+}
+
 TEST_F(ExperimentSaverTest, EmptyNameGivesUnderscoreFiles)
 {
     fWindow.EditSampleName->setText("");
