@@ -2,6 +2,9 @@
 
 #include "app/graph_settings_dialog.h"
 
+#include <QImageWriter>
+#include <QSaveFile>
+
 #include <algorithm>
 #include <cmath>
 
@@ -230,6 +233,12 @@ void TExperimentGraph::DeleteFirstPoints(std::size_t aCount)
 
 bool TExperimentGraph::ExportPng(const QString& aPath, int aWidth, int aHeight)
 {
+    QString ignored;
+    return ExportPng(aPath, ignored, aWidth, aHeight);
+}
+
+bool TExperimentGraph::ExportPng(const QString& aPath, QString& aErrorText, int aWidth, int aHeight)
+{
     // A step advance saves in the pass that brought the point, before the cycle replots.
     ReplotNewPoints();
     // A hidden graph has no useful size of its own; the data file's picture needs one.
@@ -237,9 +246,27 @@ bool TExperimentGraph::ExportPng(const QString& aPath, int aWidth, int aHeight)
     const int height = aHeight > 0 ? aHeight : std::max(this->height(), 600);
     const QBrush kept = mBackgroundBrush;
     setBackground(Qt::white);
-    const bool saved = savePng(aPath, width, height, 1.0, -1);
+    const QImage picture = toPixmap(width, height, 1.0).toImage();
     setBackground(kept);
-    return saved;
+    // Written through a file of our own rather than savePng, which keeps the reason for a
+    // failure to itself; a complete picture replaces the old one or none does.
+    QSaveFile file(aPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        aErrorText = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(picture)) {
+        aErrorText =
+            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        aErrorText = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 void TExperimentGraph::ShowSettingsTool()

@@ -51,8 +51,9 @@ class TExperimentGraph : public QCustomPlot
     // Removes the first aCount values of every data vector, then repaints once. Vectors
     // holding fewer values are emptied.
     void DeleteFirstPoints(std::size_t aCount);
-    // A picture of the graph on a white background.
+    // A picture of the graph on a white background; on failure aErrorText says why.
     bool ExportPng(const QString& aPath, int aWidth = 0, int aHeight = 0);
+    bool ExportPng(const QString& aPath, QString& aErrorText, int aWidth = 0, int aHeight = 0);
     // Shows the appearance dialog ("Set properties of: RtGraph2D1").
     void ShowSettingsTool();
 
