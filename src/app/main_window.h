@@ -25,6 +25,7 @@ namespace oxtiva {
 class TControlCycle;
 class TDataPointAssembly;
 class THandOverInputs;
+class TInstrumentAlarmMonitor;
 class TInstrumentValidation;
 class TLogDestination;
 class TThread2000;
@@ -221,6 +222,9 @@ private:
     std::unique_ptr<TExperimentSaver> fSaver;
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;
     std::unique_ptr<TStepProgramEditor> fStepProgramEditor;
+
+    // Watches the instruments' readings for the status bar.
+    std::unique_ptr<TInstrumentAlarmMonitor> fInstrumentAlarm;
 };
 
 } // namespace oxtiva
