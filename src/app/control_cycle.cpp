@@ -136,12 +136,11 @@ void TControlCycle::ChangeModeConfirm()
     if (state.ProgramState != TProgramState::PIDSet && state.ProgramState != TProgramState::PIDStep)
         state.PID.Reset();
     if ((chosen == TProgramState::PIDStep || chosen == TProgramState::PPS) &&
-        state.ProgramState != chosen) {
+        state.ProgramState != chosen)
         state.StepIndex = 0;
-        // What the caption said about the previous program is over with the new one.
-        fWindow.Caption().ClearNotice(TCaptionNotice::StepProgram);
-    }
     state.ProgramState = chosen;
+    // Choosing a program state is the operator's answer to an ended program.
+    fWindow.Caption().ClearNotice(TCaptionNotice::StepProgram);
     WriteStateRow();
 }
 
