@@ -208,6 +208,21 @@ void RunExperiment(TfrmOxtiva& aWindow)
         AdvanceTimeoutMs, "the step program never advanced");
 }
 
+// The SourceMeter falls silent mid-run; the picture shows the alarm in the status bar once
+// half a minute has passed without a good reading.
+void SaveInstrumentAlarm(TfrmOxtiva& aWindow, TCellSimulator& aSim, const QDir& aFolder)
+{
+    aWindow.PageControlMain->setCurrentWidget(aWindow.TabSheetExperimentControl);
+    aSim.Command(QStringLiteral("fault smu silent"));
+    WaitFor([&] { return aWindow.Caption().Holds(TCaptionNotice::InstrumentAlarm); },
+            AlarmTimeoutMs, "the instrument alarm did not come");
+    Settle(300);
+    const QString path = aFolder.filePath(QStringLiteral("window-instrument-alarm.png"));
+    if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+    aSim.Command(QStringLiteral("fault smu none"));
+}
+
 void SavePages(TfrmOxtiva& aWindow, const QDir& aFolder)
 {
     const std::pair<QWidget*, const char*> pages[] = {
@@ -224,21 +239,6 @@ void SavePages(TfrmOxtiva& aWindow, const QDir& aFolder)
         if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
         std::printf("%s\n", qPrintable(path));
     }
-}
-
-// The SourceMeter falls silent mid-run; the picture shows the alarm in the status bar once
-// half a minute has passed without a good reading.
-void SaveInstrumentAlarm(TfrmOxtiva& aWindow, TCellSimulator& aSim, const QDir& aFolder)
-{
-    aWindow.PageControlMain->setCurrentWidget(aWindow.TabSheetExperimentControl);
-    aSim.Command(QStringLiteral("fault smu silent"));
-    WaitFor([&] { return aWindow.Caption().Holds(TCaptionNotice::InstrumentAlarm); },
-            AlarmTimeoutMs, "the instrument alarm did not come");
-    Settle(300);
-    const QString path = aFolder.filePath(QStringLiteral("window-instrument-alarm.png"));
-    if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
-    std::printf("%s\n", qPrintable(path));
-    aSim.Command(QStringLiteral("fault smu none"));
 }
 
 void TakeScreenshots(const QString& aOutputFolder)

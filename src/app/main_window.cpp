@@ -74,9 +74,9 @@ void TfrmOxtiva::BindWindowHelpers()
     fSaver = std::make_unique<TExperimentSaver>(*this, fProgramFolder);
     fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);
     fStepProgramEditor = std::make_unique<TStepProgramEditor>(*this);
-    fInstrumentAlarm = std::make_unique<TInstrumentAlarmMonitor>(*this);
     fControlCycle = new TControlCycle(*this);
     fValidation = new TInstrumentValidation(*this);
+    fInstrumentAlarm = std::make_unique<TInstrumentAlarmMonitor>(*this);
     connect(ButtonSaveTest, &QPushButton::clicked, this, [this] { fSaver->ButtonSaveTestClick(); });
     connect(ButtonDeleteData, &QPushButton::clicked, this, &TfrmOxtiva::ButtonDeleteDataClick);
     connect(RtGraph2D1, &QCustomPlot::mousePress, this, &TfrmOxtiva::RtGraph2D1MouseDown);

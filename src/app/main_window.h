@@ -218,13 +218,12 @@ private:
     std::unique_ptr<TWindowCaption> fCaption;
     TControlCycle* fControlCycle = nullptr;
     TInstrumentValidation* fValidation = nullptr;
+    // Watches the instruments' readings for the status bar.
+    std::unique_ptr<TInstrumentAlarmMonitor> fInstrumentAlarm;
     std::unique_ptr<TSampleCalculationsPanel> fSampleCalculations;
     std::unique_ptr<TExperimentSaver> fSaver;
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;
     std::unique_ptr<TStepProgramEditor> fStepProgramEditor;
-
-    // Watches the instruments' readings for the status bar.
-    std::unique_ptr<TInstrumentAlarmMonitor> fInstrumentAlarm;
 };
 
 } // namespace oxtiva
