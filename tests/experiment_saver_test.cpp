@@ -4,8 +4,11 @@
 #include "app/data_grid.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/window_caption.h"
 #include "records/date_time.h"
+#include "records/day_folder.h"
 #include "support/crlf_lines.h"
+#include "support/qstring_printer.h"
 
 #include <QDate>
 #include <QDir>
@@ -98,6 +101,26 @@ TEST_F(ExperimentSaverTest, TypedNameCannotWriteOutsideTheDayFolder)
     EXPECT_FALSE(QFile::exists(fProgramFolder.filePath("escape_0000.csv")));
 }
 
+TEST_F(ExperimentSaverTest, ALongOrMultiLineNameIsCutOrMendedInTheFileNameOnly)
+{
+    const QString longName = QString(250, u'x') + QStringLiteral("END");
+    fWindow.EditSampleName->setText(longName);
+    ASSERT_TRUE(fSaver.Save());
+    const QString stem = QString(100, u'x') + QStringLiteral("_0000");
+    EXPECT_TRUE(DayFolder().exists(stem + ".csv"));
+    EXPECT_TRUE(DayFolder().exists(stem + ".png"));
+    EXPECT_EQ(Lines(stem + ".csv")[2], longName.toLatin1()) << "the header keeps it whole";
+    ASSERT_TRUE(fSaver.Save());
+    EXPECT_TRUE(DayFolder().exists(QString(100, u'x') + "_0001.csv"));
+
+    fWindow.EditSampleName->setText("Ceria\nbatch 2");
+    ASSERT_TRUE(fSaver.Save());
+    const auto lines = Lines("Ceria_batch 2_0000.csv");
+    ASSERT_EQ(lines.size(), 50) << "as many lines as with any other name";
+    EXPECT_EQ(lines[2], "Ceria batch 2");
+    EXPECT_EQ(lines[46], "** DATA *************************************************");
+}
+
 TEST_F(ExperimentSaverTest, EmptyNameGivesUnderscoreFiles)
 {
     fWindow.EditSampleName->setText("");
@@ -129,11 +152,66 @@ TEST_F(ExperimentSaverTest, FailureShowsTheCaptionAndTheExperimentGoesOn)
     EXPECT_FALSE(saved);
     EXPECT_EQ(fWindow.windowTitle(),
               "Autosave has failed, Check available space etc. and save data manually before "
-              "closing the program");
+              "closing the program: Not a directory");
     EXPECT_GE(fWindow.State().LastSaveTime, before)
         << "the autosave rule waits its interval instead of retrying on every pass";
     EXPECT_TRUE(fSaver.LastSavedPath().isEmpty());
 }
+
+struct TSaveFailureCase {
+    const char* Name;
+    const char* Blocked; // made a plain file, or a folder, where the save writes
+    bool Folder;
+    const char* Failed; // the path the log names
+    const char* Cause;
+};
+
+class SaveFailure : public ::testing::TestWithParam<TSaveFailureCase>
+{
+};
+
+// The operator has to act on a failed save, so the caption says what went wrong and the
+// log where; the cause comes from the system, whatever it is.
+TEST_P(SaveFailure, NamesTheCauseInTheCaptionAndThePathInTheLog)
+{
+    const TSaveFailureCase c = GetParam();
+    QTemporaryDir programFolder;
+    TfrmOxtiva window(nullptr, programFolder.path());
+    window.EditSampleName->setText("Ceria");
+    const auto path = [&](const char* pattern) {
+        const QString day = QStringLiteral("Userdata/") + DayFolderName(QDate::currentDate());
+        return programFolder.filePath(QString::fromLatin1(pattern).replace("{day}", day));
+    };
+    if (c.Folder) {
+        ASSERT_TRUE(QDir().mkpath(path(c.Blocked)));
+    } else {
+        ASSERT_TRUE(QDir(programFolder.filePath("Userdata")).removeRecursively());
+        QFile file(path(c.Blocked));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    EXPECT_FALSE(window.Saver().Save());
+    EXPECT_EQ(window.Caption().Notice(TCaptionNotice::SaveFailed),
+              SaveFailedCaption + ": " + c.Cause);
+    window.LogDestination()->Flush();
+    QFile log(window.LogDestination()->FilePath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString logged = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(logged.contains(
+        QStringLiteral("Save failed: %1: %2")
+            .arg(QDir::toNativeSeparators(path(c.Failed)), QString::fromLatin1(c.Cause))))
+        << logged.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SaveFailure,
+    ::testing::Values(
+        // A plain file where the data folder should be: no folder can be made below it,
+        // whatever rights the test runs with.
+        TSaveFailureCase{"DayFolder", "Userdata", false, "{day}", "Not a directory"},
+        TSaveFailureCase{"Picture", "{day}/Ceria_0000.png", true, "{day}/Ceria_0000.png",
+                         "Filename refers to a directory"}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(ExperimentSaverTest, ManualSaveButtonOfTheWindowSaves)
 {

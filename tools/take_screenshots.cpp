@@ -4,6 +4,7 @@
 #include "app/experiment_graph.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/window_caption.h"
 #include "records/date_time.h"
 
 #include <QAbstractButton>
@@ -52,6 +53,7 @@ constexpr double GraphSpanSeconds = 30;
 constexpr double IntoStepSeconds = 3;
 constexpr int LeadInTimeoutMs = 60000;
 constexpr int AdvanceTimeoutMs = 120000;
+constexpr int AlarmTimeoutMs = 90000;
 
 struct TStep {
     double minusLogpO2;
@@ -130,6 +132,14 @@ class TCellSimulator
     QString SmuPort() const { return fLinks.filePath(QStringLiteral("smu")); }
     QString DmmPort() const { return fLinks.filePath(QStringLiteral("dmm")); }
 
+    // One line on the simulator's control channel, such as "fault smu silent".
+    void Command(const QString& aLine)
+    {
+        fProcess.write((aLine + QLatin1Char('\n')).toUtf8());
+        if (ReadLine(5000) != QLatin1String("ok"))
+            throw std::runtime_error("the simulated cell refused a control line");
+    }
+
   private:
     QString ReadLine(int aTimeoutMs)
     {
@@ -201,6 +211,21 @@ void RunExperiment(TfrmOxtiva& aWindow)
         AdvanceTimeoutMs, "the step program never advanced");
 }
 
+// The SourceMeter falls silent mid-run; the picture shows the alarm in the status bar once
+// half a minute has passed without a good reading.
+void SaveInstrumentAlarm(TfrmOxtiva& aWindow, TCellSimulator& aSim, const QDir& aFolder)
+{
+    aWindow.PageControlMain->setCurrentWidget(aWindow.TabSheetExperimentControl);
+    aSim.Command(QStringLiteral("fault smu silent"));
+    WaitFor([&] { return aWindow.Caption().Holds(TCaptionNotice::InstrumentAlarm); },
+            AlarmTimeoutMs, "the instrument alarm did not come");
+    Settle(300);
+    const QString path = aFolder.filePath(QStringLiteral("window-instrument-alarm.png"));
+    if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+    aSim.Command(QStringLiteral("fault smu none"));
+}
+
 void SavePages(TfrmOxtiva& aWindow, const QDir& aFolder)
 {
     const std::pair<QWidget*, const char*> pages[] = {
@@ -251,6 +276,7 @@ void TakeScreenshots(const QString& aOutputFolder)
     RunExperiment(*window);
     SaveStepProgramPicture(*window, folder);
     SavePages(*window, folder);
+    SaveInstrumentAlarm(*window, sim, folder);
     window->close(); // answered Ok; waits until both instrument threads have stopped
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "records/data_file.h"
+#include "records/logging.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace oxtiva
 {
@@ -33,13 +36,20 @@ class TExperimentSaver
     const QString& LastSavedPath() const { return fLastSavedPath; }
 
   private:
-    bool WriteFiles();
+    // Why a save failed: the folder or file it could not write, and the system's reason.
+    struct TFailure {
+        QString Path;
+        QString Cause;
+    };
+
+    std::optional<TFailure> WriteFiles();
     TDataFileContent Content() const;
-    void ReportFailure();
+    void ReportFailure(const TFailure& failure);
 
     TfrmOxtiva& fWindow;
     QString fProgramFolder;
     QString fLastSavedPath;
+    TLogger fLog{QStringLiteral("Form"), true}; // failures, on the window's log destination
 };
 
 inline const QString SaveFailedCaption = QStringLiteral(

@@ -25,6 +25,7 @@ namespace oxtiva {
 class TControlCycle;
 class TDataPointAssembly;
 class THandOverInputs;
+class TInstrumentAlarmMonitor;
 class TInstrumentValidation;
 class TLogDestination;
 class TThread2000;
@@ -224,6 +225,8 @@ private:
     std::unique_ptr<TWindowCaption> fCaption;
     TControlCycle* fControlCycle = nullptr;
     TInstrumentValidation* fValidation = nullptr;
+    // Watches the instruments' readings for the status bar.
+    std::unique_ptr<TInstrumentAlarmMonitor> fInstrumentAlarm;
     std::unique_ptr<TSampleCalculationsPanel> fSampleCalculations;
     std::unique_ptr<TExperimentSaver> fSaver;
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;

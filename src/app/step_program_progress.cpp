@@ -72,6 +72,12 @@ void TStepProgramProgress::ProgramEnded()
     fLog.Send(text);
 }
 
+void TStepProgramProgress::ProgramStopped(const QString& aWhy)
+{
+    fWindow.Caption().SetNotice(TCaptionNotice::StepProgram, aWhy);
+    fLog.Send(aWhy);
+}
+
 // The newest rows of the running step, back to the first that had not settled. A PID
 // step has settled when its pO2 is steady and at the set point, a voltage step when its
 // pO2 is steady; the current rule is left out, since a row that meets it as well ends

@@ -23,8 +23,10 @@ class TStepProgramProgress
     // The operator has chosen a step program; its first step begins once the pump thread
     // takes the new mode over, between two data points.
     void ProgramStarted();
-    // The program has run past its last step and fallen back to zero current.
+    // The program has run past its last step and falls back to zero current.
     void ProgramEnded();
+    // The program was stopped at a step it could not run; aWhy says which and why.
+    void ProgramStopped(const QString& aWhy);
 
   private:
     double SecondsInStep();

@@ -225,10 +225,13 @@ QGroupBox* PumpLimitsGroup(TfrmOxtiva& w)
 {
     w.GroupBox13 = Group("GroupBox13", QStringLiteral("Pump limits"));
     TFormRows rows(w.GroupBox13);
-    w.RtDoubleEditPumpCurrentLimit = rows.Add(
-        DoubleEdit("RtDoubleEditPumpCurrentLimit", 0.001, {}, 0.005), QStringLiteral("Current, A"));
+    // Magnitudes: validation bounds the set-current and set-voltage edits by minus and plus
+    // each, so a negative limit would reverse those bounds.
+    w.RtDoubleEditPumpCurrentLimit =
+        rows.Add(DoubleEdit("RtDoubleEditPumpCurrentLimit", 0.001, 0.0, 0.005),
+                 QStringLiteral("Current, A"));
     w.RtDoubleEditPumpVoltageLimit = rows.Add(
-        DoubleEdit("RtDoubleEditPumpVoltageLimit", 0.9, {}, 1.1), QStringLiteral("Voltage, V"));
+        DoubleEdit("RtDoubleEditPumpVoltageLimit", 0.9, 0.0, 1.1), QStringLiteral("Voltage, V"));
     return w.GroupBox13;
 }
 

@@ -229,6 +229,7 @@ void TThread2401::ChooseSourceLevels()
 // next one weighs.
 void TThread2401::IntegrateReading()
 {
+    fState.LastGoodReading2401 = NowDays();
     if (!fState.SyncI)
         fState.SyncI = std::make_unique<TDataSynchronizer>(fResponseTime, QStringLiteral("I"));
     else

@@ -1,5 +1,6 @@
 #include "records/data_file.h"
 
+#include "records/safe_file_name.h"
 #include "records/windows_1252.h"
 
 #include <QSaveFile>
@@ -53,6 +54,16 @@ void AppendLine(QByteArray& out, QStringView text)
 {
     AppendWindows1252(out, text);
     out.append(Eol);
+}
+
+// A pasted text may hold line breaks; written as they are, they would move every later
+// line, and the sections are found by line.
+void AppendOneLine(QByteArray& out, const QString& text)
+{
+    QString line = text;
+    for (QChar& c : line)
+        if (IsLineBreakOrControl(c)) c = u' ';
+    AppendWindows1252(out, line);
 }
 
 void AppendRawLine(QByteArray& out, const char* bytes)
@@ -110,8 +121,10 @@ void AppendHeader(QByteArray& out, const TDataFileContent& content)
 {
     AppendRawLine(out, "** HEADER  **********************************************");
     AppendRawLine(out, "");
-    AppendLine(out, content.SampleName);
-    AppendLine(out, content.SampleFormula);
+    AppendOneLine(out, content.SampleName);
+    out.append(Eol);
+    AppendOneLine(out, content.SampleFormula);
+    out.append(Eol);
     AppendLine(out, QString(QStringLiteral("Saved ") + content.SavedAt));
     AppendRawLine(out, "");
 }
@@ -122,7 +135,7 @@ void AppendVariables(QByteArray& out, const TDataFileContent& content)
     AppendRawLine(out, "");
     AppendRawLine(out, "Value    ;Unit   ;Abbreviation   ;Field name");
     for (int i = 0; i < DataFileVariableCount; ++i) {
-        AppendWindows1252(out, content.VariableValues[i]);
+        AppendOneLine(out, content.VariableValues[i]);
         AppendRawLine(out, VariableTails[i]);
     }
     AppendRawLine(out, "");
