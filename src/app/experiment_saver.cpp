@@ -2,6 +2,7 @@
 
 #include "app/data_grid.h"
 #include "app/experiment_graph.h"
+#include "app/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
 #include "app/window_caption.h"
@@ -98,6 +99,7 @@ bool TExperimentSaver::WriteFiles()
     QString error;
     if (!WriteDataFile(csvPath, Content(), error)) return false;
     fLastSavedPath = csvPath;
+    fWindow.Journal().NoteSaved(fWindow.StringGridData->RowCount(), csvPath);
     return fWindow.RtGraph2D1->ExportPng(day.filePath(counted + QStringLiteral(".png")));
 }
 

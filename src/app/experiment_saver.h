@@ -31,10 +31,11 @@ class TExperimentSaver
     void SetProgramFolder(const QString& folder) { fProgramFolder = folder; }
     // The ".csv" file of the last successful save, empty before one.
     const QString& LastSavedPath() const { return fLastSavedPath; }
+    // What a save would write now; the journal records its head lines from here.
+    TDataFileContent Content() const;
 
   private:
     bool WriteFiles();
-    TDataFileContent Content() const;
     void ReportFailure();
 
     TfrmOxtiva& fWindow;

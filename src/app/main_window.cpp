@@ -7,6 +7,7 @@
 #include "app/column_table.h"
 #include "app/control_cycle.h"
 #include "app/instrument_validation.h"
+#include "app/journal_keeper.h"
 #include "instruments/hand_over_inputs.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
@@ -71,6 +72,7 @@ void TfrmOxtiva::BindWindowHelpers()
 {
     fSampleCalculations = std::make_unique<TSampleCalculationsPanel>(*this);
     fSaver = std::make_unique<TExperimentSaver>(*this, fProgramFolder);
+    fJournal = std::make_unique<TJournalKeeper>(*this);
     fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);
     fStepProgramEditor = std::make_unique<TStepProgramEditor>(*this);
     fControlCycle = new TControlCycle(*this);

@@ -31,6 +31,7 @@ class TThread2000;
 class TThread2401;
 class TExperimentGraph;
 class TExperimentSaver;
+class TJournalKeeper;
 class TGlyphStatusPane;
 class TRtDoubleEdit;
 class TRtIntegerEdit;
@@ -221,6 +222,13 @@ private:
     std::unique_ptr<TExperimentSaver> fSaver;
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;
     std::unique_ptr<TStepProgramEditor> fStepProgramEditor;
+
+    // Every grid row on the disk between saves, for the next start to recover.
+public:
+    TJournalKeeper& Journal() { return *fJournal; }
+
+private:
+    std::unique_ptr<TJournalKeeper> fJournal;
 };
 
 } // namespace oxtiva
