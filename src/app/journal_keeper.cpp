@@ -87,12 +87,19 @@ void TJournalKeeper::Start()
     const QString userdata =
         QDir(fWindow.Saver().ProgramFolder()).filePath(QStringLiteral("Userdata"));
     const QString path = NewJournalPath(userdata);
-    // Tells another copy of the program, started on the same folder, that this journal is
-    // being written and not one a crash left behind.
-    fLock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
-    fLock->tryLock(0);
+    TakeLock(path);
     fWriter = std::make_unique<TJournalWriter>(path);
     fLog.Send(QStringLiteral("Journal of this session: ") + QDir::toNativeSeparators(path));
+}
+
+// Tells another copy of the program, started on the same folder, that this journal is being
+// written and is not one a crash left behind.
+void TJournalKeeper::TakeLock(const QString& journalPath)
+{
+    fLock.reset();
+    QDir().mkpath(QFileInfo(journalPath).absolutePath());
+    fLock = std::make_unique<QLockFile>(journalPath + QStringLiteral(".lock"));
+    fLock->tryLock(0);
 }
 
 // The writer's news reaches the operator one pass after the write; a failed write is
@@ -125,6 +132,7 @@ void TJournalKeeper::StartAgainAfterLoss()
 {
     fLog.Send(QStringLiteral("Journal vanished, writing it again: ") + fWriter->Path());
     fWriter->Restart();
+    TakeLock(fWriter->Path()); // the old one went with the folder
     fQueuedRows = 0;
     fQueuedHead.reset();
     fSavedQueued = fSavedRows == 0;

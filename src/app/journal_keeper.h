@@ -45,6 +45,7 @@ class TJournalKeeper
 
   private:
     void Start();
+    void TakeLock(const QString& journalPath);
     void ShowWriterState();
     void StartAgainAfterLoss();
     QByteArray NewRecords(int gridRows);
