@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -66,9 +67,12 @@ void TTestDrive::Begin()
         fWindow.Edit2000COMPort->setText(fOptions.DmmPort);
         fWindow.Button2000Test->click();
     }
-    Print(QStringLiteral("validated SourceMeter %1 MultiMeter %2")
-              .arg(fWindow.CheckBoxSMUValidated->isChecked())
-              .arg(fWindow.CheckBox2000Validated->isChecked()));
+    const bool smu = fWindow.CheckBoxSMUValidated->isChecked();
+    const bool dmm = fWindow.CheckBox2000Validated->isChecked();
+    Print(QStringLiteral("validated SourceMeter %1 MultiMeter %2").arg(smu).arg(dmm));
+    if (!smu || !dmm)
+        Print(QStringLiteral("validation memo: ") +
+              fWindow.MemoConfLog->toPlainText().replace(u'\n', QStringLiteral(" / ")));
     if (fOptions.State) {
         fWindow.ControlCycle().ButtonOf(*fOptions.State)->click();
         Print(QStringLiteral("state ") + ProgramStateName(fWindow.State().ProgramState));
