@@ -6,6 +6,7 @@
 #include "app/experiment_saver.h"
 #include "app/journal_keeper.h"
 #include "app/main_window.h"
+#include "app/numeric_edits.h"
 #include "app/window_caption.h"
 #include "records/journal_recovery.h"
 #include "records/windows_1252.h"
@@ -113,16 +114,22 @@ TEST_F(JournalKeeperTest, RowsReachTheJournalAsTheyEnterTheGridWithTheBytesSaveW
         AddDataPoint();
     const QString firstSave = Save();
     fWindow->MemoNotes->setPlainText("Example values\nExample notes\nAfter the save");
+    // A number typed into an edit: its text changes first, its value when it is taken.
+    fWindow->RtDoubleEditDataPointLength->setText("12");
     AddDataPoint();
+    emit fWindow->RtDoubleEditDataPointLength->editingFinished();
+    fWindow->Journal().Sync(); // the next pass
     contents = ReadBack();
     ASSERT_EQ(int(contents.Rows.size()), Rows());
     EXPECT_EQ(contents.SavedRows, Rows() - 1);
     EXPECT_EQ(contents.SavedFile, firstSave);
     EXPECT_EQ(contents.UnsavedDataPoints(), 1);
     EXPECT_EQ(contents.Head.Notes, "Example values\nExample notes\nAfter the save");
+    EXPECT_EQ(contents.Head.VariableValues[27], "12") << "the data point length row";
     EXPECT_TRUE(contents.Problems.isEmpty());
     const QList<QByteArray> firstFile = CrLfFileLines(firstSave);
-    EXPECT_EQ(Encoded(contents.DataLines()).mid(0, Rows() - 1), firstFile.mid(DataSectionStart))
+    EXPECT_EQ(Encoded(contents.DataLines()).mid(0, Rows() - 1).join('\n'),
+              firstFile.mid(DataSectionStart).join('\n'))
         << "the journal's rows are the DATA lines that save wrote";
 
     // Written again from the journal, the file is what a save now writes, to the byte.
@@ -138,7 +145,7 @@ TEST_F(JournalKeeperTest, RowsReachTheJournalAsTheyEnterTheGridWithTheBytesSaveW
     ASSERT_TRUE(actual[4].startsWith("Saved "));
     actual.removeAt(4); // the minute of saving
     expected.removeAt(4);
-    EXPECT_EQ(actual, expected);
+    EXPECT_EQ(actual.join('\n'), expected.join('\n'));
 }
 
 TEST_F(JournalKeeperTest, FailingJournalNamesTheCauseInTheCaptionAndLosesNothing)

@@ -4,13 +4,16 @@
 #include "app/data_grid.h"
 #include "app/experiment_saver.h"
 #include "app/main_window.h"
+#include "app/numeric_edits.h"
 #include "app/window_caption.h"
 #include "records/journal_writer.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QLockFile>
+#include <QPlainTextEdit>
 
 namespace oxtiva
 {
@@ -48,6 +51,21 @@ QString JournalFailedCaption(const QString& cause)
 TJournalKeeper::TJournalKeeper(TfrmOxtiva& window) : fWindow(window)
 {
     fLog.SetDestination(fWindow.LogDestination());
+    WatchHeadEdits();
+}
+
+// Every value a data file's head holds comes from an edit of the "Experiment data" page. A
+// typed number changes its text before its value is taken, so values are watched too.
+void TJournalKeeper::WatchHeadEdits()
+{
+    QWidget* page = fWindow.TabSheetExperimentSetup;
+    const auto changed = [this] { fHeadMayHaveChanged = true; };
+    for (QLineEdit* edit : page->findChildren<QLineEdit*>())
+        QObject::connect(edit, &QLineEdit::textChanged, &fHeadEditWatch, changed);
+    for (TRtDoubleEdit* edit : page->findChildren<TRtDoubleEdit*>())
+        QObject::connect(edit, &TRtDoubleEdit::valueChanged, &fHeadEditWatch, changed);
+    for (QPlainTextEdit* memo : page->findChildren<QPlainTextEdit*>())
+        QObject::connect(memo, &QPlainTextEdit::textChanged, &fHeadEditWatch, changed);
 }
 
 TJournalKeeper::~TJournalKeeper()
@@ -113,7 +131,8 @@ void TJournalKeeper::ShowWriterState()
     }
     QString problem = status.Error;
     if (problem.isEmpty() && status.BusyMs > StuckWriteMs)
-        problem = QStringLiteral("the disk has not answered for %1 s").arg(status.BusyMs / 1000);
+        problem =
+            QStringLiteral("the disk has not answered for more than %1 s").arg(StuckWriteMs / 1000);
     if (problem == fShownProblem) return;
     fShownProblem = problem;
     if (problem.isEmpty()) {
@@ -135,6 +154,7 @@ void TJournalKeeper::StartAgainAfterLoss()
     TakeLock(fWriter->Path()); // the old one went with the folder
     fQueuedRows = 0;
     fQueuedHead.reset();
+    fHeadMayHaveChanged = true;
     fSavedQueued = fSavedRows == 0;
 }
 
@@ -142,11 +162,14 @@ QByteArray TJournalKeeper::NewRecords(int gridRows)
 {
     QByteArray out;
     if (fQueuedRows == 0) out = JournalFirstLineBytes();
-    // Compared on every pass: a note typed after the last row is in the next start's file.
-    TJournalHead head = JournalHeadOf(fWindow.Saver().Content());
-    if (head != fQueuedHead) {
-        out += JournalHeadLine(head);
-        fQueuedHead = std::move(head);
+    // A note typed after the last row is in the next start's file too.
+    if (fHeadMayHaveChanged) {
+        fHeadMayHaveChanged = false;
+        TJournalHead head = JournalHeadOf(fWindow.Saver().Content());
+        if (head != fQueuedHead) {
+            out += JournalHeadLine(head);
+            fQueuedHead = std::move(head);
+        }
     }
     AppendRows(out, gridRows);
     fQueuedRows = gridRows;
@@ -180,6 +203,7 @@ void TJournalKeeper::NoteSaved(int gridRows, const QString& dataFile)
     fSavedRows = gridRows;
     fSavedFile = dataFile;
     fSavedQueued = false;
+    fHeadMayHaveChanged = true; // whatever the save read is what the journal holds
 }
 
 void TJournalKeeper::CloseSession()

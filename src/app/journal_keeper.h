@@ -3,6 +3,7 @@
 #include "records/journal_format.h"
 #include "records/logging.h"
 
+#include <QObject>
 #include <QString>
 
 #include <memory>
@@ -48,6 +49,7 @@ class TJournalKeeper
     void TakeLock(const QString& journalPath);
     void ShowWriterState();
     void StartAgainAfterLoss();
+    void WatchHeadEdits();
     QByteArray NewRecords(int gridRows);
     void AppendRows(QByteArray& out, int gridRows) const;
 
@@ -56,6 +58,10 @@ class TJournalKeeper
     std::unique_ptr<QLockFile> fLock;
     int fQueuedRows = 0;
     std::optional<TJournalHead> fQueuedHead;
+    // Reading the head formats 31 numbers; it is read again only after one of its edits
+    // changed or a save, not on every pass.
+    bool fHeadMayHaveChanged = true;
+    QObject fHeadEditWatch;
     int fSavedRows = 0;
     QString fSavedFile;
     bool fSavedQueued = true;
