@@ -54,8 +54,8 @@ class TJournalKeeper
     void AppendRows(QByteArray& out, int gridRows) const;
 
     TfrmOxtiva& fWindow;
+    std::unique_ptr<QLockFile> fLock; // released after the writer has stopped
     std::unique_ptr<TJournalWriter> fWriter;
-    std::unique_ptr<QLockFile> fLock;
     int fQueuedRows = 0;
     std::optional<TJournalHead> fQueuedHead;
     // Reading the head formats 31 numbers; it is read again only after one of its edits
