@@ -84,17 +84,37 @@ bool NeedsQuotes(QStringView cell)
     return cell.contains(u'"') || cell.contains(u';');
 }
 
+// Where a DATA line goes: as text (the journal keeps it so) or straight into the file's
+// Windows-1252 bytes (a save of a month's grid makes no string per row).
+struct TTextSink {
+    QString& Out;
+    void Put(QChar c) { Out.append(c); }
+};
+struct TFileSink {
+    QByteArray& Out;
+    void Put(QChar c) { Out.append(Windows1252Byte(c)); }
+};
+
 // One field of a DATA line; blanks are dropped everywhere in the line, quotes included.
-void AppendField(QString& out, QStringView cell)
+template <class Sink> void AppendField(Sink& sink, QStringView cell)
 {
     const bool quoted = NeedsQuotes(cell);
-    if (quoted) out.append(u'"');
+    if (quoted) sink.Put(u'"');
     for (const QChar c : cell) {
         if (c == u' ') continue;
-        if (c == u'"') out.append(u'"');
-        out.append(c);
+        if (c == u'"') sink.Put(u'"');
+        sink.Put(c);
     }
-    if (quoted) out.append(u'"');
+    if (quoted) sink.Put(u'"');
+}
+
+template <class Sink>
+void AppendFields(Sink& sink, int columnCount, const std::function<QString(int column)>& cell)
+{
+    for (int col = 0; col < columnCount; ++col) {
+        if (col > 0) sink.Put(u';');
+        AppendField(sink, cell(col));
+    }
 }
 
 void AppendEncodedLine(QByteArray& out, QStringView line)
@@ -160,10 +180,8 @@ const char* DataFileVariableTail(int index)
 
 void AppendDataLine(QString& out, int columnCount, const std::function<QString(int column)>& cell)
 {
-    for (int col = 0; col < columnCount; ++col) {
-        if (col > 0) out.append(u';');
-        AppendField(out, cell(col));
-    }
+    TTextSink sink{out};
+    AppendFields(sink, columnCount, cell);
 }
 
 QString DataLine(int columnCount, const std::function<QString(int column)>& cell)
@@ -177,12 +195,11 @@ QByteArray BuildDataFile(const TDataFileContent& content)
 {
     // A data row is about 130 bytes.
     QByteArray out = BuildHead(content, qsizetype(content.RowCount) * 160);
-    QString line;
+    TFileSink sink{out};
     for (int row = 0; row < content.RowCount; ++row) {
-        line.clear(); // keeps its capacity: one allocation for the whole section
-        AppendDataLine(line, content.ColumnCount,
-                       [&content, row](int col) { return content.Cell(col, row); });
-        AppendEncodedLine(out, line);
+        AppendFields(sink, content.ColumnCount,
+                     [&content, row](int col) { return content.Cell(col, row); });
+        out.append(Eol);
     }
     return out;
 }
