@@ -2,6 +2,7 @@
 
 #include "app/column_table.h"
 #include "app/data_grid.h"
+#include "app/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
 #include "app/step_program_progress.h"
@@ -156,6 +157,7 @@ void TControlCycle::WriteStateRow()
     grid.SetCell(ColumnOf(TProperty::Mode).ColID, row,
                  FormatFloat(ColumnOf(TProperty::Mode).Format,
                              static_cast<int>(fWindow.State().ProgramState)));
+    fWindow.Journal().Sync();
 }
 
 void TControlCycle::Timer1Timer()
@@ -210,6 +212,7 @@ void TControlCycle::ActivePass()
     ShowPidDebugLines();
     HandStateToThreads();
     fWindow.ReplotGraph();
+    fWindow.Journal().Sync(); // the pass's rows are on the disk before the next pass
 }
 
 // A line whose number cannot be read leaves the set point as it was, for the program to

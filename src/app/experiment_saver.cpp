@@ -2,6 +2,7 @@
 
 #include "app/data_grid.h"
 #include "app/experiment_graph.h"
+#include "app/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
 #include "app/window_caption.h"
@@ -102,6 +103,7 @@ std::optional<TExperimentSaver::TFailure> TExperimentSaver::WriteFiles()
     const QString csvPath = day.filePath(counted + QStringLiteral(".csv"));
     if (!WriteDataFile(csvPath, Content(), error)) return TFailure{csvPath, error};
     fLastSavedPath = csvPath;
+    fWindow.Journal().NoteSaved(fWindow.StringGridData->RowCount(), csvPath);
     const QString pngPath = day.filePath(counted + QStringLiteral(".png"));
     if (!fWindow.RtGraph2D1->ExportPng(pngPath, error)) return TFailure{pngPath, error};
     return std::nullopt;

@@ -34,6 +34,8 @@ class TExperimentSaver
     void SetProgramFolder(const QString& folder) { fProgramFolder = folder; }
     // The ".csv" file of the last successful save, empty before one.
     const QString& LastSavedPath() const { return fLastSavedPath; }
+    // What a save would write now; the journal records its head lines from here.
+    TDataFileContent Content() const;
 
   private:
     // Why a save failed: the folder or file it could not write, and the system's reason.
@@ -43,7 +45,6 @@ class TExperimentSaver
     };
 
     std::optional<TFailure> WriteFiles();
-    TDataFileContent Content() const;
     void ReportFailure(const TFailure& failure);
 
     TfrmOxtiva& fWindow;

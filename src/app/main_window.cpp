@@ -8,6 +8,7 @@
 #include "app/experiment_saver.h"
 #include "app/instrument_alarm_monitor.h"
 #include "app/instrument_validation.h"
+#include "app/journal_keeper.h"
 #include "app/numeric_edits.h"
 #include "app/sample_calculations_panel.h"
 #include "app/status_bar.h"
@@ -73,6 +74,7 @@ void TfrmOxtiva::BindWindowHelpers()
 {
     fSampleCalculations = std::make_unique<TSampleCalculationsPanel>(*this);
     fSaver = std::make_unique<TExperimentSaver>(*this, fProgramFolder);
+    fJournal = std::make_unique<TJournalKeeper>(*this);
     fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);
     fStepProgramEditor = std::make_unique<TStepProgramEditor>(*this);
     fStepProgramProgress = std::make_unique<TStepProgramProgress>(*this);

@@ -32,6 +32,7 @@ class TThread2000;
 class TThread2401;
 class TExperimentGraph;
 class TExperimentSaver;
+class TJournalKeeper;
 class TGlyphStatusPane;
 class TRtDoubleEdit;
 class TRtIntegerEdit;
@@ -232,6 +233,13 @@ private:
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;
     std::unique_ptr<TStepProgramEditor> fStepProgramEditor;
     std::unique_ptr<TStepProgramProgress> fStepProgramProgress;
+
+    // Every grid row on the disk between saves, for the next start to recover.
+public:
+    TJournalKeeper& Journal() { return *fJournal; }
+
+private:
+    std::unique_ptr<TJournalKeeper> fJournal;
 };
 
 } // namespace oxtiva
