@@ -80,24 +80,29 @@ TOxygenPointResult TOxygenBalance::Add(const TOxygenPointInput& point)
 {
     const TOxygenBalanceConstants& c = fConstants;
     TOxygenPointResult r;
+    r.TimeS = (point.StartS + point.EndS) / 2;
     r.GasMol = GasAmount(point.pO2, point.CellK, c.ColdEndK, c.HotVolumeL, c.GradientVolumeL);
+    const double ownSpan = point.EndS - point.StartS;
+    double span = ownSpan / 2; // the first point: from its middle on
     if (!fStarted) {
         fStarted = true;
         fFirstGasMol = r.GasMol;
     } else {
-        const double ownSpan = point.EndS - point.StartS;
         r.AfterGap = point.StartS - fLastEndS > BalanceGapToleranceS;
         fGaps += r.AfterGap;
         // Contiguous: from the previous end, so the reading interval left out between
         // points carries this point's mean current too.
-        const double span = r.AfterGap ? ownSpan : point.EndS - std::min(fLastEndS, point.StartS);
-        fChargeC += ownSpan > 0 ? point.ChargeC * span / ownSpan : point.ChargeC;
-        fLeakMol += LeakFlow(c.LeakAlpha, c.FlushpO2, point.pO2) * span;
+        span = r.AfterGap ? ownSpan : point.EndS - std::min(fLastEndS, point.StartS);
     }
+    const double current = ownSpan > 0 ? point.ChargeC / ownSpan : 0;
+    const double leak = LeakFlow(c.LeakAlpha, c.FlushpO2, point.pO2);
+    fChargeToEndC += ownSpan > 0 ? current * span : point.ChargeC;
+    fLeakToEndMol += leak * span;
     fLastEndS = point.EndS;
-    r.ChargeC = fChargeC;
-    r.LeakMol = fLeakMol;
-    r.ReleasedMol = (r.GasMol - fFirstGasMol) + PumpedAmount(fChargeC) - fLeakMol;
+    // The integrals stop at the middle of the point, the time its means stand for.
+    r.ChargeC = fChargeToEndC - current * ownSpan / 2;
+    r.LeakMol = fLeakToEndMol - leak * ownSpan / 2;
+    r.ReleasedMol = (r.GasMol - fFirstGasMol) + PumpedAmount(r.ChargeC) - r.LeakMol;
     r.b = OxygenContent(c.b0, c.n0, r.ReleasedMol);
     r.Delta = c.bs - r.b;
     return r;

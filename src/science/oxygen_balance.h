@@ -74,6 +74,7 @@ struct TOxygenPointInput {
 };
 
 struct TOxygenPointResult {
+    double TimeS = 0;      // the middle of the point, which the balance describes
     bool AfterGap = false; // a stretch before this point was not integrated
     double ChargeC = 0;    // pumped since the first point
     double GasMol = 0;
@@ -84,11 +85,13 @@ struct TOxygenPointResult {
 };
 
 // The running balance: a handful of sums, so each point costs the same whatever the
-// length of the run. The first point is the reference: its gas amount is the start,
-// and the integrals run from its end. Each later point adds its mean current and leak
-// over the stretch from the previous point's end to its own end, which also covers the
-// reading interval the averagers leave out between points. After a gap only the point's
-// own span is added; the gas term needs no integral and stays exact across it.
+// length of the run. A point's means of pO2 and temperature stand for the middle of its
+// span, so the balance is taken there: the pump and leak integrals run from the middle of
+// the first point, the reference, to the middle of the newest, and the gas term and the
+// integrals agree in time even while the pO2 moves. Each point adds its mean current and
+// leak over the stretch from the previous point's end, which also covers the reading
+// interval the averagers leave out between points. After a gap only the point's own span
+// is added; the gas term needs no integral and stays exact across it.
 class TOxygenBalance
 {
   public:
@@ -109,8 +112,8 @@ class TOxygenBalance
     TOxygenBalanceConstants fConstants;
     bool fStarted = false;
     double fFirstGasMol = 0;
-    double fChargeC = 0;
-    double fLeakMol = 0;
+    double fChargeToEndC = 0; // both integrals up to the newest point's end
+    double fLeakToEndMol = 0;
     double fLastEndS = 0;
     int fGaps = 0;
 };
