@@ -1,8 +1,7 @@
 #include "records/data_file.h"
 
+#include "records/whole_file.h"
 #include "records/windows_1252.h"
-
-#include <QSaveFile>
 
 namespace oxtiva
 {
@@ -165,18 +164,7 @@ QByteArray BuildDataFile(const TDataFileContent& content)
 
 bool WriteDataFile(const QString& path, const TDataFileContent& content, QString& errorText)
 {
-    const QByteArray bytes = BuildDataFile(content);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        errorText = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        errorText = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return WriteWholeFile(path, BuildDataFile(content), errorText);
 }
 
 } // namespace oxtiva
