@@ -4,6 +4,7 @@
 #include "app/experiment_graph.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
 #include "app/window_caption.h"
 #include "records/date_time.h"
 #include "records/day_folder.h"
@@ -98,7 +99,9 @@ bool TExperimentSaver::WriteFiles()
     QString error;
     if (!WriteDataFile(csvPath, Content(), error)) return false;
     fLastSavedPath = csvPath;
-    return fWindow.RtGraph2D1->ExportPng(day.filePath(counted + QStringLiteral(".png")));
+    const bool oxygenWritten = fWindow.OxygenContent().WriteFile(csvPath); // "_oxygen.csv"
+    return fWindow.RtGraph2D1->ExportPng(day.filePath(counted + QStringLiteral(".png"))) &&
+           oxygenWritten;
 }
 
 void TExperimentSaver::ReportFailure()

@@ -11,6 +11,7 @@
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
 #include "app/sample_calculations_panel.h"
 #include "app/status_bar.h"
 #include "app/step_program_editor.h"
@@ -70,6 +71,7 @@ TfrmOxtiva::~TfrmOxtiva() { FormDestroy(); }
 void TfrmOxtiva::BindWindowHelpers()
 {
     fSampleCalculations = std::make_unique<TSampleCalculationsPanel>(*this);
+    fOxygenContent = new TOxygenContent(*this); // after the sample results it reads
     fSaver = std::make_unique<TExperimentSaver>(*this, fProgramFolder);
     fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);
     fStepProgramEditor = std::make_unique<TStepProgramEditor>(*this);

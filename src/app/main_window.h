@@ -31,6 +31,8 @@ class TThread2000;
 class TThread2401;
 class TExperimentGraph;
 class TExperimentSaver;
+class TOxygenContent;
+class TOxygenContentPage;
 class TGlyphStatusPane;
 class TRtDoubleEdit;
 class TRtIntegerEdit;
@@ -195,6 +197,14 @@ public:
     // The control cycle's clock, 250 ms.
     QTimer* Timer1 = nullptr;
 
+    // The live oxygen balance: its page "Oxygen content" after "Debug", and the leak
+    // constant with its estimate on "Experiment data" (group "Cell constants").
+    TOxygenContent& OxygenContent() { return *fOxygenContent; }
+    TOxygenContentPage* TabSheetOxygenContent = nullptr;
+    TRtDoubleEdit* RtDoubleEditLeakAlpha = nullptr;
+    QPushButton* ButtonEstimateLeakAlpha = nullptr;
+    QLabel* LabelLeakAlphaEstimate = nullptr;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -221,6 +231,7 @@ private:
     std::unique_ptr<TExperimentSaver> fSaver;
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;
     std::unique_ptr<TStepProgramEditor> fStepProgramEditor;
+    TOxygenContent* fOxygenContent = nullptr; // child QObject of the window
 };
 
 } // namespace oxtiva
