@@ -52,6 +52,9 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
     } else if (name == "--sample-capacity") {
         if (!ToDouble(value, number) || !(number > 0)) return false;
         o.sampleCapacityMol = number;
+    } else if (name == "--sample-time-constant") {
+        if (!ToDouble(value, number) || !(number > 0)) return false;
+        o.sampleTimeConstantS = number;
     } else if (name == "--leak-alpha") {
         if (!ToDouble(value, number) || number < 0) return false;
         o.leakAlpha = number;
@@ -71,7 +74,8 @@ bool IsValueOption(std::string_view name)
     for (std::string_view known : {"--smu-link", "--dmm-link", "--fault-smu", "--fault-dmm",
                                    "--time-scale", "--noise", "--leak", "--latency-ms", "--seed"})
         if (name == known) return true;
-    return name == "--sample-capacity" || name == "--leak-alpha";
+    return name == "--sample-capacity" || name == "--sample-time-constant" ||
+           name == "--leak-alpha";
 }
 
 } // namespace
@@ -134,6 +138,9 @@ Options:
                        (flush pO2^(1/4) - cell pO2^(1/4)) (default 0)
   --sample-capacity X  O2 the sample gives off per e-fold fall of pO2, mol (default 1e-5;
                        a reducible oxide has far more than the 0.012 L of gas holds)
+  --sample-time-constant S
+                       model seconds in which the sample follows a change of pO2 by
+                       1 - 1/e (default 30)
   --latency-ms N       delay every reply by N ms (default 0: reply at once)
   --model-wire-time    also delay every reply by the time the command and the reply
                        take on the wire at 10 bits per byte (SMU 57600, DMM 19200 baud)

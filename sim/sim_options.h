@@ -23,6 +23,7 @@ struct TSimOptions {
     // The oxygen balance's cell: a reducible sample gives off far more oxygen per e-fold
     // of pO2 than the gas holds; a quarter-power leak is the one the program assumes.
     double sampleCapacityMol = TCellParameters{}.sampleCapacityMol;
+    double sampleTimeConstantS = TCellParameters{}.sampleTimeConstantS;
     double leakAlpha = TCellParameters{}.leakAlphaMolPerSAtmQuarter;
     std::string faultSmu = "none";
     std::string faultDmm = "none";

@@ -13,6 +13,7 @@ TCellParameters CellParameters(const TSimOptions& options)
     TCellParameters parameters;
     parameters.leakMolPerSAtm = options.leakMolPerSAtm;
     parameters.sampleCapacityMol = options.sampleCapacityMol;
+    parameters.sampleTimeConstantS = options.sampleTimeConstantS;
     parameters.leakAlphaMolPerSAtmQuarter = options.leakAlpha;
     return parameters;
 }
