@@ -54,11 +54,21 @@ QLineEdit* ReadOnlyValue(const char* aName)
     return edit;
 }
 
-void Rescale(QCustomPlot* aPlot, double aMinimumXSpan)
+// The range widened by the given shares of its size below and above, so that no point
+// sits on the frame.
+QCPRange Padded(const QCPRange& aRange, double aBelow, double aAbove)
+{
+    return {aRange.lower - aBelow * aRange.size(), aRange.upper + aAbove * aRange.size()};
+}
+
+// aLabelRoom: the share of the width kept right of the last point for its label.
+void Rescale(QCustomPlot* aPlot, double aMinimumXSpan, double aLabelRoom)
 {
     aPlot->rescaleAxes();
-    aPlot->xAxis->setRange(AtLeastSpan(aPlot->xAxis->range(), aMinimumXSpan));
-    aPlot->yAxis->setRange(AtLeastSpan(aPlot->yAxis->range(), MinimumContentSpan));
+    aPlot->xAxis->setRange(
+        Padded(AtLeastSpan(aPlot->xAxis->range(), aMinimumXSpan), 0.03, 0.03 + aLabelRoom));
+    aPlot->yAxis->setRange(
+        Padded(AtLeastSpan(aPlot->yAxis->range(), MinimumContentSpan), 0.08, 0.08));
     aPlot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -219,8 +229,8 @@ void TOxygenContentPage::Replot()
 {
     if (!isVisible()) return;
     fStale = false;
-    Rescale(RtGraphOxygenContent, 1);
-    Rescale(RtGraphIsotherm, MinimumLogpO2Span);
+    Rescale(RtGraphOxygenContent, 1, 0);
+    Rescale(RtGraphIsotherm, MinimumLogpO2Span, 0.12);
 }
 
 void TOxygenContentPage::showEvent(QShowEvent* event)
