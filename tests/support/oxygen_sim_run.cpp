@@ -3,6 +3,7 @@
 #include "app/experiment_graph.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
 #include "records/date_time.h"
 #include "support/wait_for.h"
 
@@ -93,7 +94,7 @@ void TOxygenSimRun::Choose(QRadioButton* button)
     button->click();
 }
 
-void TOxygenSimRun::EnterStepProgram(const std::vector<double>& minusLogpO2)
+bool TOxygenSimRun::RunStepProgram(const std::vector<double>& minusLogpO2, int timeoutMs)
 {
     TfrmOxtiva& w = *fWindow;
     while (w.ListBoxStepProgram->count() > int(minusLogpO2.size()))
@@ -103,6 +104,26 @@ void TOxygenSimRun::EnterStepProgram(const std::vector<double>& minusLogpO2)
         w.RtDoubleEditEditpO2->setValue(minusLogpO2[i]);
         w.ButtonProgramPumpVoltage->click();
     }
+    Choose(w.RadioButtonPIDStep);
+    return WaitSampling([&] { return w.State().ProgramState == TProgramState::ZeroCurrent; },
+                        timeoutMs);
+}
+
+std::vector<TOxygenSimRun::TStepChange> TOxygenSimRun::StepChanges(std::size_t fromIndex) const
+{
+    const TOxygenHistory& history = fWindow->OxygenContent().History();
+    std::vector<TStepChange> changes;
+    double programBefore = history.At(fromIndex).Result.b;
+    double sampleBefore = TrueContentAt(history.At(fromIndex).Result.TimeS);
+    for (const TIsothermPoint& point : history.Isotherm()) {
+        const TOxygenRecord& end = history.At(point.Index);
+        const double sample = TrueContentAt(end.Result.TimeS);
+        changes.push_back(
+            {point.Step, end.Input.pO2, end.Result.b - programBefore, sample - sampleBefore});
+        programBefore = end.Result.b;
+        sampleBefore = sample;
+    }
+    return changes;
 }
 
 void TOxygenSimRun::TakeTruth()

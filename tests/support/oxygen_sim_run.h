@@ -47,12 +47,22 @@ class TOxygenSimRun
     TCellSim& Sim() { return *fSim; }
     // The window's state changes are confirmed with Yes.
     void Choose(QRadioButton* button);
-    void EnterStepProgram(const std::vector<double>& minusLogpO2);
+    // Runs a PID step program through the given -log10(pO2) to its end; false on timeout.
+    bool RunStepProgram(const std::vector<double>& minusLogpO2, int timeoutMs);
     // Waits with the event loop running, taking the simulator's truth on the way.
     bool WaitSampling(const std::function<bool()>& condition, int timeoutMs);
     // b of the simulated 1 g sample at a time of the balance (seconds from the start of
     // the experiment), from the truth taken around it.
     double TrueContentAt(double timeS) const;
+    // The change of b over each completed step, the program's and the simulated sample's,
+    // the first step from the balance's point of the given index.
+    struct TStepChange {
+        int Step;
+        double pO2; // at the step's end
+        double Program;
+        double Sample;
+    };
+    std::vector<TStepChange> StepChanges(std::size_t fromIndex) const;
     // Dialogs nobody expected, joined; empty when there were none.
     QString UnexpectedDialogs() const;
 
