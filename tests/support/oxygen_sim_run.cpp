@@ -44,7 +44,7 @@ TCellSimOptions SimOptions(const TOxygenSimRunOptions& o)
 } // namespace
 
 TOxygenSimRun::TOxygenSimRun(const TOxygenSimRunOptions& options)
-    : fOptions(options), fSim(std::make_unique<TCellSim>(SimOptions(options)))
+    : fSim(std::make_unique<TCellSim>(SimOptions(options)))
 {
     fWindow = std::make_unique<TfrmOxtiva>(nullptr, fProgramFolder.path());
     TfrmOxtiva& w = *fWindow;

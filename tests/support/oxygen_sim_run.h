@@ -77,7 +77,6 @@ class TOxygenSimRun
     };
     void TakeTruth();
 
-    TOxygenSimRunOptions fOptions;
     QTemporaryDir fProgramFolder;
     TMessageBoxAnswerer fAnswerer;
     std::unique_ptr<TCellSim> fSim;
