@@ -80,6 +80,8 @@ std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
     if (verb == "state" && rest.find_first_not_of(' ') == std::string::npos)
         return simulator.StateLine();
     if (verb == "set") return AnswerSet(rest, simulator);
+    if (verb == "oxygen" && rest.find_first_not_of(' ') == std::string::npos)
+        return simulator.OxygenLine();
     if (verb == "last") {
         TInstrumentLink* link = simulator.Link(NextWord(rest));
         if (link && rest.empty()) return link->Log().Last();

@@ -67,8 +67,8 @@ TEST_F(ExperimentSaverTest, WritesNumberedCsvAndPngPairsIntoTheDayFolder)
     EXPECT_GE(fWindow.State().LastSaveTime, before);
     ASSERT_TRUE(fSaver.Save());
     const QStringList files = DayFolder().entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0001.csv",
-                                  "Ceria_0001.png"}));
+    EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0000_oxygen.csv",
+                                  "Ceria_0001.csv", "Ceria_0001.png", "Ceria_0001_oxygen.csv"}));
     EXPECT_EQ(fSaver.LastSavedPath(), DayFolder().filePath("Ceria_0001.csv"));
 
     const auto lines = Lines("Ceria_0000.csv");
@@ -212,6 +212,32 @@ INSTANTIATE_TEST_SUITE_P(
         TSaveFailureCase{"Picture", "{day}/Ceria_0000.png", true, "{day}/Ceria_0000.png",
                          "Filename refers to a directory"}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// The oxygen balance is a file of its own beside the data file: it leaves the data file as
+// it was (row 30 still carries the data point length, not alpha), and a failure to write it
+// is a failed save that harms neither the data file nor its picture.
+TEST_F(ExperimentSaverTest, OxygenBalanceFileFailsAloneAndLeavesTheDataFileAsItWas)
+{
+    fWindow.EditSampleName->setText("Ceria");
+    fWindow.RtDoubleEditDataPointLength->setValue(12);
+    fWindow.RtDoubleEditLeakAlpha->setValue(2.5e-9);
+    ASSERT_TRUE(DayFolder().mkpath("Ceria_0000_oxygen.csv")); // a folder blocks the file
+    fWindow.setWindowTitle("Oxtiva");
+
+    EXPECT_FALSE(fSaver.Save());
+    EXPECT_EQ(fWindow.windowTitle(), SaveFailedCaption + ": Filename refers to a directory");
+    EXPECT_TRUE(DayFolder().exists("Ceria_0000.png"));
+    const auto lines = Lines("Ceria_0000.csv");
+    ASSERT_EQ(lines.size(), 50);
+    EXPECT_EQ(lines[38], "12;Alpha     ;       ;^0.25 leakage constant");
+
+    ASSERT_TRUE(fSaver.Save()) << "the next save goes to the next counter";
+    const auto oxygen = Lines("Ceria_0001_oxygen.csv");
+    ASSERT_GT(oxygen.size(), 10);
+    EXPECT_EQ(oxygen[5], "Data file Ceria_0001.csv");
+    EXPECT_TRUE(oxygen.contains("2.5E-9;mol/(s\xB7"
+                                "atm^\xBC);alpha;Leakage constant"));
+}
 
 TEST_F(ExperimentSaverTest, ManualSaveButtonOfTheWindowSaves)
 {

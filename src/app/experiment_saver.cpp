@@ -5,10 +5,12 @@
 #include "app/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
 #include "app/window_caption.h"
 #include "records/date_time.h"
 #include "records/day_folder.h"
 #include "records/number_format.h"
+#include "records/oxygen_file.h"
 #include "records/safe_file_name.h"
 
 #include <QDir>
@@ -104,9 +106,15 @@ std::optional<TExperimentSaver::TFailure> TExperimentSaver::WriteFiles()
     if (!WriteDataFile(csvPath, Content(), error)) return TFailure{csvPath, error};
     fLastSavedPath = csvPath;
     fWindow.Journal().NoteSaved(fWindow.StringGridData->RowCount(), csvPath);
+    // The balance file and the picture are written even when the other fails; the first
+    // failure is the one reported.
+    std::optional<TFailure> failure;
+    const QString oxygenPath = day.filePath(OxygenFileName(counted + QStringLiteral(".csv")));
+    if (!fWindow.OxygenContent().WriteFile(csvPath, error)) failure = TFailure{oxygenPath, error};
     const QString pngPath = day.filePath(counted + QStringLiteral(".png"));
-    if (!fWindow.RtGraph2D1->ExportPng(pngPath, error)) return TFailure{pngPath, error};
-    return std::nullopt;
+    if (!fWindow.RtGraph2D1->ExportPng(pngPath, error) && !failure)
+        failure = TFailure{pngPath, error};
+    return failure;
 }
 
 void TExperimentSaver::ReportFailure(const TFailure& failure)

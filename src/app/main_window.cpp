@@ -10,6 +10,7 @@
 #include "app/instrument_validation.h"
 #include "app/journal_keeper.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
 #include "app/sample_calculations_panel.h"
 #include "app/status_bar.h"
 #include "app/step_program_editor.h"
@@ -73,6 +74,7 @@ TfrmOxtiva::~TfrmOxtiva() { FormDestroy(); }
 void TfrmOxtiva::BindWindowHelpers()
 {
     fSampleCalculations = std::make_unique<TSampleCalculationsPanel>(*this);
+    fOxygenContent = new TOxygenContent(*this); // after the sample results it reads
     fSaver = std::make_unique<TExperimentSaver>(*this, fProgramFolder);
     fJournal = std::make_unique<TJournalKeeper>(*this);
     fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);

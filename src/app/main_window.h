@@ -33,6 +33,8 @@ class TThread2401;
 class TExperimentGraph;
 class TExperimentSaver;
 class TJournalKeeper;
+class TOxygenContent;
+class TOxygenContentPage;
 class TGlyphStatusPane;
 class TRtDoubleEdit;
 class TRtIntegerEdit;
@@ -204,6 +206,14 @@ public:
     // The control cycle's clock, 250 ms.
     QTimer* Timer1 = nullptr;
 
+    // The live oxygen balance: its page "Oxygen content" after "Debug", and the leak
+    // constant with its estimate on "Experiment data" (group "Cell constants").
+    TOxygenContent& OxygenContent() { return *fOxygenContent; }
+    TOxygenContentPage* TabSheetOxygenContent = nullptr;
+    TRtDoubleEdit* RtDoubleEditLeakAlpha = nullptr;
+    QPushButton* ButtonEstimateLeakAlpha = nullptr;
+    QLabel* LabelLeakAlphaEstimate = nullptr;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -233,6 +243,7 @@ private:
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;
     std::unique_ptr<TStepProgramEditor> fStepProgramEditor;
     std::unique_ptr<TStepProgramProgress> fStepProgramProgress;
+    TOxygenContent* fOxygenContent = nullptr; // child QObject of the window
 
     // Every grid row on the disk between saves, for the next start to recover.
 public:

@@ -4,6 +4,7 @@
 #include "app/experiment_graph.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content_page.h"
 #include "app/status_bar.h"
 #include "control/step_line.h"
 
@@ -174,6 +175,23 @@ QGroupBox* SampleGroup(TfrmOxtiva& w)
     return w.GroupBox7;
 }
 
+// The oxygen balance's leak through the electrolyte, with its estimate from a steady PID
+// point beside it and the estimate's answer below.
+void LeakAlphaRow(TfrmOxtiva& w, TFormRows& rows)
+{
+    w.RtDoubleEditLeakAlpha = rows.Add(DoubleEdit("RtDoubleEditLeakAlpha", 0, 0.0),
+                                       QStringLiteral("Leakage constant α, mol/(s·atm^¼)"));
+    const int row = rows.Grid()->rowCount() - 1;
+    w.ButtonEstimateLeakAlpha =
+        Named(new QPushButton(QStringLiteral("Estimate")), "ButtonEstimateLeakAlpha");
+    w.ButtonEstimateLeakAlpha->setToolTip(
+        QStringLiteral("From the last steady point under PID control"));
+    rows.Grid()->addWidget(w.ButtonEstimateLeakAlpha, row, 2);
+    w.LabelLeakAlphaEstimate = Named(new QLabel, "LabelLeakAlphaEstimate");
+    w.LabelLeakAlphaEstimate->setWordWrap(true);
+    rows.Grid()->addWidget(w.LabelLeakAlphaEstimate, row + 1, 0, 1, 3);
+}
+
 QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
 {
     w.GroupBox9 = Group("GroupBox9", QStringLiteral("Cell constants"));
@@ -195,6 +213,7 @@ QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
     w.RtDoubleEditFGpO2 =
         edit("RtDoubleEditFGpO2", 0.21, "Flush gas partial pressure of oxygen, FGpO2");
     w.RtDoubleEditCTO = edit("RtDoubleEditCTO", 0, "Cell temperature override, ºC");
+    LeakAlphaRow(w, rows);
     return w.GroupBox9;
 }
 
@@ -432,6 +451,8 @@ void BuildWindowLayout(TfrmOxtiva& w)
         Page(w, "TabSheetExperimentControl", QStringLiteral("Experiment Control"));
     w.TabSheetData = Page(w, "TabSheetData", QStringLiteral("Raw data"));
     w.TabSheetDebug = Page(w, "TabSheetDebug", QStringLiteral("Debug"));
+    w.TabSheetOxygenContent = Named(new TOxygenContentPage, "TabSheetOxygenContent");
+    w.PageControlMain->addTab(w.TabSheetOxygenContent, QStringLiteral("Oxygen content"));
     BuildConfigurationTab(w);
     BuildExperimentDataTab(w);
     BuildExperimentControlTab(w);

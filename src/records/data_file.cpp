@@ -1,9 +1,8 @@
 #include "records/data_file.h"
 
 #include "records/safe_file_name.h"
+#include "records/whole_file.h"
 #include "records/windows_1252.h"
-
-#include <QSaveFile>
 
 namespace oxtiva
 {
@@ -227,22 +226,7 @@ QByteArray BuildDataFile(const TDataFileContent& content, const QStringList& dat
 
 bool WriteDataFile(const QString& path, const TDataFileContent& content, QString& errorText)
 {
-    return WriteDataFileBytes(path, BuildDataFile(content), errorText);
-}
-
-bool WriteDataFileBytes(const QString& path, const QByteArray& bytes, QString& errorText)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        errorText = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        errorText = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return WriteWholeFile(path, BuildDataFile(content), errorText);
 }
 
 } // namespace oxtiva

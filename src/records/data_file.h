@@ -48,6 +48,5 @@ QByteArray BuildDataFile(const TDataFileContent& content, const QStringList& dat
 // only once complete, so a full disk or a crash never leaves a truncated data file.
 // On failure returns false with the reason in errorText.
 bool WriteDataFile(const QString& path, const TDataFileContent& content, QString& errorText);
-bool WriteDataFileBytes(const QString& path, const QByteArray& bytes, QString& errorText);
 
 } // namespace oxtiva

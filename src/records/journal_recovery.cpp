@@ -3,6 +3,7 @@
 #include "records/day_folder.h"
 #include "records/number_format.h"
 #include "records/safe_file_name.h"
+#include "records/whole_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,7 +49,7 @@ bool WriteRecoveredDataFile(const TJournalContents& contents, const QString& dat
         day.filePath(CountedStem(stem, FirstFreeCounter(day, stem)) + QStringLiteral(".csv"));
     const TDataFileContent head =
         DataFileContentOf(contents.Head, FormatDateTime(u"yyyy-mm-dd hh:mm", localNow));
-    if (!WriteDataFileBytes(target, BuildDataFile(head, contents.DataLines()), errorText))
+    if (!WriteWholeFile(target, BuildDataFile(head, contents.DataLines()), errorText))
         return false;
     path = target;
     return true;

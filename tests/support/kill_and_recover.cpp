@@ -78,8 +78,10 @@ QStringList DataFilesUnder(const QString& userdata)
 {
     QStringList files;
     QDirIterator it(userdata, {QStringLiteral("*.csv")}, QDir::Files, QDirIterator::Subdirectories);
+    // The oxygen balance beside each data file is not one.
     while (it.hasNext())
-        files << it.next();
+        if (const QString file = it.next(); !file.endsWith(QStringLiteral("_oxygen.csv")))
+            files << file;
     files.sort();
     return files;
 }
