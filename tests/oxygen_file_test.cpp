@@ -1,4 +1,4 @@
-#include "records/oxygen_file.h"
+#include "science/oxygen_file.h"
 #include "science/oxygen_history.h"
 
 #include <QByteArray>
@@ -14,6 +14,18 @@ TEST(OxygenFile, NameSitsBesideTheDataFile)
 {
     EXPECT_EQ(OxygenFileName("Ceria_0003.csv"), "Ceria_0003_oxygen.csv");
     EXPECT_EQ(OxygenFileName("_0000.csv"), "_0000_oxygen.csv");
+}
+
+// A pasted name keeps to one line here as in the data file: the sections are found by line.
+TEST(OxygenFile, SampleNameAndFormulaKeepToOneLine)
+{
+    const TOxygenHistory history;
+    const TOxygenFileContent content{"Ceria\r\nbatch 2", "CeO2\t", "2026-05-06 14:03",
+                                     "Ceria_0000.csv", &history};
+    const QList<QByteArray> lines = BuildOxygenFile(content).split('\n');
+    ASSERT_GT(lines.size(), 4);
+    EXPECT_EQ(lines[2], "Ceria  batch 2\r");
+    EXPECT_EQ(lines[3], "CeO2 \r");
 }
 
 // The whole file for two points, the second after a gap and completing step 1, with n0 = 0

@@ -10,8 +10,8 @@
 #include "records/date_time.h"
 #include "records/day_folder.h"
 #include "records/number_format.h"
-#include "records/oxygen_file.h"
 #include "records/safe_file_name.h"
+#include "science/oxygen_file.h"
 
 #include <QDir>
 #include <QLineEdit>

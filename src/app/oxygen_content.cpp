@@ -8,8 +8,8 @@
 #include "control/relative_change.h"
 #include "records/date_time.h"
 #include "records/number_format.h"
-#include "records/oxygen_file.h"
 #include "records/whole_file.h"
+#include "science/oxygen_file.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -55,14 +55,9 @@ void AppendLine(QByteArray& out, QStringView text)
     out.append(Eol);
 }
 
-// A pasted text may hold line breaks; written as they are, they would move every later
-// line, and the sections are found by line.
 void AppendOneLine(QByteArray& out, const QString& text)
 {
-    QString line = text;
-    for (QChar& c : line)
-        if (IsLineBreakOrControl(c)) c = u' ';
-    AppendWindows1252(out, line);
+    AppendWindows1252(out, OneLineText(text));
 }
 
 void AppendRawLine(QByteArray& out, const char* bytes)

@@ -58,6 +58,13 @@ bool IsLineBreakOrControl(QChar c)
            c == QChar::ParagraphSeparator;
 }
 
+QString OneLineText(QString text)
+{
+    for (QChar& c : text)
+        if (IsLineBreakOrControl(c)) c = u' ';
+    return text;
+}
+
 QString SafeFileName(const QString& name)
 {
     QString safe = name;

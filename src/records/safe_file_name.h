@@ -23,4 +23,8 @@ inline constexpr int MaxFileNameCharacters = 100;
 // that must stay on one line, be it a file name or a line of a file.
 bool IsLineBreakOrControl(QChar c);
 
+// The text with each line break and control character made a blank: a pasted name written
+// as it is would move every later line of a file whose sections are found by line.
+QString OneLineText(QString text);
+
 } // namespace oxtiva

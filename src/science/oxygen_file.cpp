@@ -1,6 +1,7 @@
-#include "records/oxygen_file.h"
+#include "science/oxygen_file.h"
 
 #include "records/number_format.h"
+#include "records/safe_file_name.h"
 #include "records/windows_1252.h"
 #include "science/oxygen_history.h"
 
@@ -34,8 +35,8 @@ void AppendHeader(QByteArray& out, const TOxygenFileContent& content)
 {
     AppendLine(out, u"** OXYGEN BALANCE ****************************************");
     AppendLine(out, {});
-    AppendLine(out, content.SampleName);
-    AppendLine(out, content.SampleFormula);
+    AppendLine(out, OneLineText(content.SampleName));
+    AppendLine(out, OneLineText(content.SampleFormula));
     AppendLine(out, QStringLiteral("Saved ") + content.SavedAt);
     AppendLine(out, QStringLiteral("Data file ") + content.DataFileName);
     AppendLine(out, {});
