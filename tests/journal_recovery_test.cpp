@@ -114,7 +114,7 @@ TEST_F(JournalRecoveryTest, RecoverWritesWhatSaveWouldHaveWrittenThenRemovesTheJ
     EXPECT_TRUE(question.contains("Unsaved: 3 data points\n")) << question.toStdString();
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
     EXPECT_TRUE(question.contains("Recorded: " + today)) << question.toStdString();
-    EXPECT_TRUE(question.contains("1 lines of the journal cannot be read"))
+    EXPECT_TRUE(question.contains("1 line of the journal cannot be read and is left out"))
         << question.toStdString();
     EXPECT_EQ(DataFiles(), (QStringList{"Ceria_0000.csv", "Ceria_0001.csv"}));
     const QString recovered = DayFolder().filePath("Ceria_0001.csv");

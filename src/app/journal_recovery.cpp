@@ -24,6 +24,12 @@ QString SampleOf(const TJournalContents& contents)
                : QStringLiteral("\"%1\"").arg(contents.Head.SampleName);
 }
 
+// "1 data point", "7 data points".
+QString Counted(int count, const QString& one, const QString& many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? one : many);
+}
+
 QString LocalMinute(const QDateTime& time)
 {
     return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
@@ -153,13 +159,17 @@ QString RecoveryQuestion(const TJournalContents& contents)
     text += QStringLiteral("Recorded: %1 to %2\n")
                 .arg(LocalMinute(contents.FirstRowTime()), LocalMinute(contents.LastRowTime()));
     const int points = contents.UnsavedDataPoints();
-    text += QStringLiteral("Unsaved: %1 data points").arg(points);
+    text += QStringLiteral("Unsaved: ") +
+            Counted(points, QStringLiteral("data point"), QStringLiteral("data points"));
     if (const int others = contents.UnsavedRows() - points; others > 0)
-        text += QStringLiteral(" and %1 state changes").arg(others);
+        text += QStringLiteral(" and ") +
+                Counted(others, QStringLiteral("state change"), QStringLiteral("state changes"));
     text += u'\n';
     if (!contents.Problems.isEmpty())
-        text += QStringLiteral("%1 lines of the journal cannot be read and are left out.\n")
-                    .arg(contents.Problems.size());
+        text += contents.Problems.size() == 1
+                    ? QStringLiteral("1 line of the journal cannot be read and is left out.\n")
+                    : QStringLiteral("%1 lines of the journal cannot be read and are left out.\n")
+                          .arg(contents.Problems.size());
     text += QStringLiteral("\nRecover writes the session's whole grid into a new data file, as a "
                            "save would have. Keep for later asks again at the next start. "
                            "Discard deletes the unsaved data.");
