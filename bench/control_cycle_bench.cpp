@@ -1,9 +1,12 @@
 // One control-cycle pass that takes a new data point (AddDataUpdates with both
 // relative-change computations, then Statusbar), with a short and with a month-long grid.
 // The pass must not grow with the experiment: the month-long run reports the ratio of the
-// two medians.
+// two medians. With journaling on, the pass also hands its row to the journal, and the
+// month-long pass reports its ratio to the same pass without; the cost of one data point's
+// journaling, flush to disk included, is timed apart.
 #include "app/data_grid.h"
 #include "app/experiment_saver.h"
+#include "app/journal_keeper.h"
 #include "app/main_window.h"
 #include "records/date_time.h"
 
@@ -23,13 +26,13 @@ namespace
 using oxtiva::TfrmOxtiva;
 
 struct Experiment {
-    QTemporaryDir folder;
-    TfrmOxtiva window;
+    QTemporaryDir folder; // on the disk the data files would go to
+    TfrmOxtiva window{nullptr, folder.path()};
     double duration = 0;
+    bool journaling = false;
 
     Experiment()
     {
-        window.Saver().SetProgramFolder(folder.path());
         auto& s = window.State();
         s.ProgramState = oxtiva::TProgramState::SetVoltage; // no step advance, no saves
         s.StartTime = oxtiva::NowDays();
@@ -45,6 +48,7 @@ struct Experiment {
         duration += 10;
         window.AddDataUpdates();
         window.Statusbar();
+        if (journaling) window.Journal().Sync();
     }
     void GrowTo(int rows)
     {
@@ -61,10 +65,15 @@ Experiment& Shared()
 
 std::map<int, double> Medians;
 
-void BM_PassWithNewDataPoint(benchmark::State& state)
+double Median(std::vector<double> values)
 {
-    Experiment& e = Shared();
-    e.GrowTo(static_cast<int>(state.range(0)));
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+// Median of the timed passes, in microseconds.
+double TimePasses(benchmark::State& state, Experiment& e)
+{
     // The first passes of a fresh window pay for lazy set-up (fonts, caches); untimed.
     for (int i = 0; i < 50; ++i)
         e.Pass();
@@ -75,8 +84,14 @@ void BM_PassWithNewDataPoint(benchmark::State& state)
         e.Pass();
         micros.push_back(timer.nsecsElapsed() / 1000.0);
     }
-    std::nth_element(micros.begin(), micros.begin() + micros.size() / 2, micros.end());
-    const double median = micros[micros.size() / 2];
+    return Median(std::move(micros));
+}
+
+void BM_PassWithNewDataPoint(benchmark::State& state)
+{
+    Experiment& e = Shared();
+    e.GrowTo(static_cast<int>(state.range(0)));
+    const double median = TimePasses(state, e);
     Medians[static_cast<int>(state.range(0))] = median;
     state.counters["median_us"] = median;
     if (state.range(0) == 200000 && Medians.count(1000))
@@ -87,6 +102,49 @@ BENCHMARK(BM_PassWithNewDataPoint)
     ->Arg(200000)
     ->Iterations(300)
     ->Unit(benchmark::kMicrosecond);
+
+// The same month-long pass with its row going to the journal. The journal's first write,
+// the whole grid, is made and flushed before the timing starts.
+void BM_PassWithNewDataPointJournaled(benchmark::State& state)
+{
+    Experiment& e = Shared();
+    e.GrowTo(static_cast<int>(state.range(0)));
+    e.journaling = true;
+    e.Pass();
+    if (!e.window.Journal().WaitUntilWritten(60000)) state.SkipWithError("journal not written");
+    const double median = TimePasses(state, e);
+    e.journaling = false;
+    state.counters["median_us"] = median;
+    if (Medians.count(state.range(0)))
+        state.counters["ratio_to_unjournaled"] = median / Medians[state.range(0)];
+}
+BENCHMARK(BM_PassWithNewDataPointJournaled)
+    ->Arg(200000)
+    ->Iterations(300)
+    ->Unit(benchmark::kMicrosecond);
+
+// One data point from the grid to the disk: its journal record made, written and flushed.
+void BM_JournalOneDataPoint(benchmark::State& state)
+{
+    Experiment e;
+    e.GrowTo(1000);
+    e.journaling = true;
+    e.Pass();
+    e.journaling = false;
+    if (!e.window.Journal().WaitUntilWritten(60000)) state.SkipWithError("journal not written");
+    std::vector<double> micros;
+    for (auto _ : state) {
+        e.Pass(); // the row enters the grid, untimed
+        QElapsedTimer timer;
+        timer.start();
+        e.window.Journal().Sync();
+        const bool written = e.window.Journal().WaitUntilWritten(60000);
+        micros.push_back(timer.nsecsElapsed() / 1000.0);
+        if (!written) state.SkipWithError("journal not written");
+    }
+    state.counters["median_us"] = Median(std::move(micros));
+}
+BENCHMARK(BM_JournalOneDataPoint)->Iterations(300)->Unit(benchmark::kMicrosecond);
 
 // Heap bytes added per data point (grid row, graph vectors and plot data) over a month.
 void BM_MemoryPerDataPoint(benchmark::State& state)

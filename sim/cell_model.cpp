@@ -97,13 +97,18 @@ void TCellModel::Step(double dt, const TPumpDrive& drive)
     auto sampleGiven = [&](double lnP) { // mol the sample gives the gas over the step
         return fP.sampleCapacityMol * relaxed * (fSampleLnPO2 - lnP);
     };
-    auto residual = [&](double lnP) {
+    auto current = [&](double lnP) {
+        return PumpOperatingPoint(drive, thermal * (std::log(flush) - lnP), resistance).current;
+    };
+    auto leak = [&](double lnP) {
         const double p = std::exp(lnP);
-        const double pumped =
-            PumpOperatingPoint(drive, thermal * (std::log(flush) - lnP), resistance).current /
-            (4 * Faraday);
-        const double inflow = -pumped + fP.leakMolPerSAtm * (flush - p);
-        return gas * (p - fPO2) - dt * inflow - sampleGiven(lnP);
+        return fP.leakMolPerSAtm * (flush - p) +
+               fP.leakAlphaMolPerSAtmQuarter *
+                   (std::sqrt(std::sqrt(flush)) - std::sqrt(std::sqrt(p)));
+    };
+    auto residual = [&](double lnP) {
+        const double inflow = -current(lnP) / (4 * Faraday) + leak(lnP);
+        return gas * (std::exp(lnP) - fPO2) - dt * inflow - sampleGiven(lnP);
     };
     double lo = LowestLnPO2;
     double hi = HighestLnPO2;
@@ -113,6 +118,9 @@ void TCellModel::Step(double dt, const TPumpDrive& drive)
     }
     const double lnP = 0.5 * (lo + hi);
     const double given = sampleGiven(lnP);
+    // The same end-of-step flows that balance the gas, so the terms add up exactly.
+    fPumpedChargeC += current(lnP) * dt;
+    fLeakedMol += leak(lnP) * dt;
     fOxideDelta += given;
     fSampleLnPO2 -= given / fP.sampleCapacityMol;
     fPO2 = std::exp(lnP);

@@ -27,6 +27,9 @@ struct TCellParameters {
     double sampleCapacityMol = 1e-5; // oxygen the sample gives off per e-fold of pO2
     double sampleTimeConstantS = 30;
     double leakMolPerSAtm = 1.2e-11; // towards the flush gas
+    // A second leak that follows the quarter-power law of oxygen permeating the
+    // electrolyte, mol/s per atm^(1/4) of difference in the fourth roots of the pressures.
+    double leakAlphaMolPerSAtmQuarter = 0;
     double startTempC = 800;
     double startColdC = 30;
     double startPO2Atm = 0.21;
@@ -59,6 +62,11 @@ class TCellModel
     double PO2() const { return fPO2; }
     double FlushPO2() const { return fP.flushPO2Atm; }
     double OxideDelta() const { return fOxideDelta; }
+    // The oxygen balance's true terms since the start: charge the pump passed (positive
+    // removing oxygen), O2 that leaked in, and O2 in the gas now.
+    double PumpedChargeC() const { return fPumpedChargeC; }
+    double LeakedMol() const { return fLeakedMol; }
+    double GasMol() const { return GasMolPerAtm() * fPO2; }
 
     void SetTempC(double tempC) { fTempC = tempC; }
     void SetColdC(double coldC) { fColdC = coldC; }
@@ -76,7 +84,9 @@ class TCellModel
     double fColdC;
     double fPO2;
     double fOxideDelta = 0; // mol given off by the sample
-    double fSampleLnPO2;    // ln of the pO2 the sample is in equilibrium with
+    double fPumpedChargeC = 0;
+    double fLeakedMol = 0;
+    double fSampleLnPO2; // ln of the pO2 the sample is in equilibrium with
 };
 
 } // namespace oxtiva::sim

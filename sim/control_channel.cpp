@@ -110,6 +110,8 @@ std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
     if (verb == "set") return AnswerSet(rest, simulator);
     if (verb == "late" || verb == "pause") return AnswerReplyTiming(verb, rest, simulator);
     if (verb == "history") return AnswerHistory(rest, simulator);
+    if (verb == "oxygen" && rest.find_first_not_of(' ') == std::string::npos)
+        return simulator.OxygenLine();
     if (verb == "last") {
         TInstrumentLink* link = simulator.Link(NextWord(rest));
         if (link && rest.empty()) return link->Log().Last();

@@ -62,6 +62,15 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
     } else if (name == "--leak") {
         if (!ToDouble(value, number) || number < 0) return false;
         o.leakMolPerSAtm = number;
+    } else if (name == "--sample-capacity") {
+        if (!ToDouble(value, number) || !(number > 0)) return false;
+        o.sampleCapacityMol = number;
+    } else if (name == "--sample-time-constant") {
+        if (!ToDouble(value, number) || !(number > 0)) return false;
+        o.sampleTimeConstantS = number;
+    } else if (name == "--leak-alpha") {
+        if (!ToDouble(value, number) || number < 0) return false;
+        o.leakAlpha = number;
     } else if (name == "--latency-ms") {
         if (!ToUnsigned(value, whole) || whole > 600000) return false;
         o.latencyMs = static_cast<int>(whole);
@@ -82,7 +91,8 @@ bool IsValueOption(std::string_view name)
           "--leak", "--latency-ms", "--seed", "--late-smu", "--late-dmm", "--pause-smu",
           "--pause-dmm", "--reply-log"})
         if (name == known) return true;
-    return false;
+    return name == "--sample-capacity" || name == "--sample-time-constant" ||
+           name == "--leak-alpha";
 }
 
 } // namespace
@@ -143,6 +153,13 @@ Options:
   --dmm-link PATH      symlink to create for the MultiMeter's serial line (required)
   --time-scale X       model seconds per wall-clock second (default 1; 0 freezes the model)
   --leak X             oxygen leaking in from the flush gas, mol/s per atm (default 1.2e-11)
+  --leak-alpha X       a second leak by the quarter-power law, mol/(s atm^(1/4)) times
+                       (flush pO2^(1/4) - cell pO2^(1/4)) (default 0)
+  --sample-capacity X  O2 the sample gives off per e-fold fall of pO2, mol (default 1e-5;
+                       a reducible oxide has far more than the 0.012 L of gas holds)
+  --sample-time-constant S
+                       model seconds in which the sample follows a change of pO2 by
+                       1 - 1/e (default 30)
   --latency-ms N       delay every reply by N ms (default 0: reply at once)
   --model-wire-time    also delay every reply by the time the command and the reply
                        take on the wire at 10 bits per byte (SMU 57600, DMM 19200 baud)
@@ -196,6 +213,11 @@ Control lines on stdin, each answered by one line on stdout:
                        pump_v_v source(curr|volt) level output oxide_delta, then
                        cold_c vprot_v iprot_a smu_unknown dmm_unknown.
                        oxide_delta is the oxygen the sample has given off (mol).
+  oxygen               the oxygen balance's true terms: time_s time_scale charge_c
+                       (pumped, positive removing oxygen) leaked_mol (in from the flush
+                       gas) gas_mol (in the cell now) oxide_delta (given off by the
+                       sample). At time scale X a program timing the pump current on the
+                       wall clock sees a cell whose amounts are these divided by X.
   set temp C           cell temperature, degrees C
   set po2 ATM          cell pO2; the oxide sample is put in equilibrium with it too
   set cold C           cold-end (thermistor) temperature, degrees C

@@ -21,6 +21,11 @@ struct TSimOptions {
     // Oxygen leaking in from the flush gas, mol/s per atm of difference; a larger leak
     // makes the pump hold a steady current at a set pO2, as a real cell does.
     double leakMolPerSAtm = TCellParameters{}.leakMolPerSAtm;
+    // The oxygen balance's cell: a reducible sample gives off far more oxygen per e-fold
+    // of pO2 than the gas holds; a quarter-power leak is the one the program assumes.
+    double sampleCapacityMol = TCellParameters{}.sampleCapacityMol;
+    double sampleTimeConstantS = TCellParameters{}.sampleTimeConstantS;
+    double leakAlpha = TCellParameters{}.leakAlphaMolPerSAtmQuarter;
     std::string faultSmu = "none";
     std::string faultDmm = "none";
     bool verbose = false;

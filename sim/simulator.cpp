@@ -12,6 +12,9 @@ TCellParameters CellParameters(const TSimOptions& options)
 {
     TCellParameters parameters;
     parameters.leakMolPerSAtm = options.leakMolPerSAtm;
+    parameters.sampleCapacityMol = options.sampleCapacityMol;
+    parameters.sampleTimeConstantS = options.sampleTimeConstantS;
+    parameters.leakAlphaMolPerSAtmQuarter = options.leakAlpha;
     return parameters;
 }
 
@@ -86,6 +89,18 @@ std::string TSimulator::StateLine()
                   drive.voltageSource ? drive.voltageLevel : drive.currentLevel,
                   drive.output ? 1 : 0, fCell.OxideDelta(), fCell.ColdC(), drive.voltageLimit,
                   drive.currentLimit, fSmuLink.UnknownCommands(), fDmmLink.UnknownCommands());
+    return text;
+}
+
+std::string TSimulator::OxygenLine()
+{
+    AdvanceModel();
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "time_s=%.17g time_scale=%.17g charge_c=%.17g leaked_mol=%.17g gas_mol=%.17g "
+                  "oxide_delta=%.17g",
+                  fCell.TimeS(), fOptions.timeScale, fCell.PumpedChargeC(), fCell.LeakedMol(),
+                  fCell.GasMol(), fCell.OxideDelta());
     return text;
 }
 

@@ -28,6 +28,7 @@ class TSimulator
     TInstrumentLink& Dmm() { return fDmmLink; }
 
     std::string StateLine();
+    std::string OxygenLine();
     TCellModel& Cell() { return fCell; }
 
   private:

@@ -297,6 +297,32 @@ INSTANTIATE_TEST_SUITE_P(
                       TPumpingCase{":SOUR:FUNC CURR;:SOUR:CURR:LEV -0.001000;:OUTPUT:STATE 1", +1},
                       TPumpingCase{":SOUR:FUNC VOLT;:SOUR:VOLT:LEV 0.900000;:OUTPUT:STATE 1", -1}));
 
+// The oxygen line's terms are the model's own flows: the gas changes by what the pump
+// removed, the leak let in and the sample gave off. A reducible sample gives off far more
+// than the gas changes by, and the quarter-power leak brings oxygen in towards low pO2.
+TEST(CellSim, ReportsTheTrueTermsOfTheOxygenBalance)
+{
+    TCellSim sim(Options(2e4, {"--sample-capacity", "1e-3", "--leak-alpha", "1e-9"}));
+    SetUpPumpAsTheProgramDoes(sim.SmuPort());
+    ASSERT_EQ(sim.Command("set po2 0.01"), "ok");
+    Send(sim.SmuPort(), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.001000;:OUTPUT:STATE 1");
+    auto before = sim.KeyValues("oxygen");
+    EXPECT_EQ(before["time_scale"], 2e4);
+    QThread::msleep(500);
+    Reply(sim.SmuPort(), ":READ?");
+    auto after = sim.KeyValues("oxygen");
+    auto change = [&](const char* key) { return after[key] - before[key]; };
+    const double seconds = change("time_s");
+    ASSERT_GT(seconds, 5000);
+    EXPECT_NEAR(change("charge_c") / seconds, 0.001, 1e-6);
+    EXPECT_GT(change("leaked_mol"), 0);
+    const double pumpedMol = change("charge_c") / (4 * 96485.0);
+    EXPECT_NEAR(change("gas_mol"), -pumpedMol + change("leaked_mol") + change("oxide_delta"),
+                1e-9 * pumpedMol);
+    EXPECT_GT(change("oxide_delta"), 10 * std::abs(change("gas_mol")));
+    EXPECT_TRUE(sim.Command("oxygen now").startsWith("error "));
+}
+
 TEST(CellSim, WithoutCurrentTheCellStaysWhereItIs)
 {
     TCellSim sim(Options(2e4));

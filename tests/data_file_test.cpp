@@ -175,6 +175,22 @@ INSTANTIATE_TEST_SUITE_P(Cells, DataField,
                                            FieldCase{" 0.210 000 ", "0.210000"},
                                            FieldCase{"", ""}));
 
+// A pasted name may carry line breaks; written raw they would shift every later line, and
+// evaluation scripts find the sections by line.
+TEST(DataFile, OneLineTextsStayOnTheirLine)
+{
+    Fixture f;
+    f.Content.SampleName = QString("Ceria\r\nbatch 2\tannealed\x0B") + QChar(0x2028) + "x";
+    f.Content.SampleFormula = "CeO2\n";
+    f.Content.VariableValues[11] = "HT PIS\r0317524";
+    const auto lines = CrLfLines(BuildDataFile(f.Ready()));
+    Fixture plain;
+    ASSERT_EQ(lines.size(), CrLfLines(BuildDataFile(plain.Ready())).size());
+    EXPECT_EQ(lines[2], "Ceria  batch 2 annealed  x");
+    EXPECT_EQ(lines[3], "CeO2 ");
+    EXPECT_EQ(lines[20], "HT PIS 0317524;         ;SID    ;Sensor ID");
+}
+
 TEST(DataFile, FailedWriteReportsAnErrorAndLeavesThePreviousFileWhole)
 {
     Fixture f;
@@ -221,6 +237,33 @@ TEST(SafeFileName, ReplacesEverythingThatCouldLeaveTheFolderOrBreakTheName)
         {"ºC µA", "ºC µA"}};
     for (const auto& [typed, safe] : table)
         EXPECT_EQ(SafeFileName(typed), safe) << typed.toStdString();
+}
+
+// A file name holds at most 255 bytes; the counter and extension must always fit after
+// the name, so the name is cut, at a whole character, to 100 characters or fewer bytes.
+TEST(SafeFileName, CutsALongNameSoThatCounterAndExtensionFit)
+{
+    const QString emoji = QString::fromUcs4(U"\U0001F600"); // four bytes, two UTF-16 units
+    const std::vector<std::pair<QString, QString>> table = {
+        {QString(100, u'a'), QString(100, u'a')},
+        {QString(300, u'a'), QString(100, u'a')},
+        {QString(300, u'é'), QString(100, u'é')},
+        {QString(99, u'a') + "b.c", QString(99, u'a') + "b"},
+        {QString(99, u'a') + " xyz", QString(99, u'a') + "_"}, // no trailing blank after the cut
+        {QString(99, u'a') + emoji + "z", QString(99, u'a') + emoji}};
+    for (const auto& [typed, safe] : table)
+        EXPECT_EQ(SafeFileName(typed), safe) << typed.toStdString();
+
+    QString emojis;
+    for (int i = 0; i < 100; ++i)
+        emojis += emoji;
+    const QString cut = SafeFileName(emojis);
+    EXPECT_FALSE(cut.isEmpty());
+    EXPECT_FALSE(cut.back().isHighSurrogate()) << "no half character";
+    const QByteArray longest = QFile::encodeName(CountedStem(cut, 999999999) + ".csv");
+    EXPECT_LE(longest.size(), 255);
+    EXPECT_GT(QFile::encodeName(CountedStem(cut + emoji, 999999999) + ".csv").size(), 255)
+        << "cut no further than needed";
 }
 
 TEST(DayFolder, IsNamedByTheDateAndCreatedWithTheDataFolder)

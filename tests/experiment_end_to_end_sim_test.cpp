@@ -7,6 +7,7 @@
 #include "app/experiment_saver.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "records/date_time.h"
 #include "records/number_format.h"
 #include "support/cell_sim.h"
 #include "support/crlf_lines.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -332,6 +334,107 @@ TEST_F(ExperimentEndToEndSimTest, RunsEveryProgramStateAndRecordsTheExperimentIn
                     .hasMatch())
         << first.last().toStdString();
     ExpectWholeDataFile(4);
+}
+
+// The same program watched the way the operator watches it: the progress label above the
+// list, the highlighted line, and the caption and the log once the program has ended.
+class StepProgramProgressSimTest : public ExperimentEndToEndSimTest
+{
+  protected:
+    std::vector<int> HighlightedLines() const
+    {
+        std::vector<int> lines;
+        const QListWidget& list = *window->ListBoxStepProgram;
+        for (int i = 0; i < list.count(); ++i)
+            if (list.item(i)->background().style() != Qt::NoBrush) lines.push_back(i);
+        return lines;
+    }
+
+    // Whether the newest grid row of the running PID step has a steady pO2 at its set point;
+    // false before the step has a row of its own.
+    bool NewestRowOfStepSettled() const
+    {
+        const int last = LastRow();
+        const QString step = QString::number(window->State().StepIndex + 1);
+        if (Cell(TProperty::Mode, last) != "15" || Cell(TProperty::Step, last) != step)
+            return false;
+        return Cell(TProperty::StablepO2, last) == "True" &&
+               Cell(TProperty::RangepO2, last) == "True";
+    }
+
+    // Called between passes of the control cycle while the program runs: the label, the
+    // highlight and the grid come from the same pass, so they must agree.
+    void CheckProgressWhileRunning()
+    {
+        const TSharedState& s = window->State();
+        if (HasFailure() || s.ProgramState != TProgramState::PIDStep) return;
+        const QString text = window->LabelStepProgress->text();
+        if (text.isEmpty()) return; // the first pass after the choice has not run yet
+        static const QRegularExpression pattern(
+            R"(^Step (\d) of 2 · (\d\d):(\d\d):(\d\d) in step · )"
+            R"((stable for \d\d:\d\d:\d\d|waiting for stability)$)");
+        const QRegularExpressionMatch match = pattern.match(text);
+        ASSERT_TRUE(match.hasMatch()) << text.toStdString();
+        const int step = match.captured(1).toInt();
+        EXPECT_EQ(step, s.StepIndex + 1);
+        EXPECT_FALSE(window->LabelStepProgress->isHidden());
+        EXPECT_EQ(HighlightedLines(), std::vector<int>{s.StepIndex});
+        const int shownSeconds = match.captured(2).toInt() * 3600 + match.captured(3).toInt() * 60 +
+                                 match.captured(4).toInt();
+        if (s.StepStartTime < chosenAt) {
+            EXPECT_EQ(shownSeconds, 0) << "the pump has not begun the first step yet";
+        } else {
+            const double inStep = (NowDays() - s.StepStartTime) * SecondsPerDay;
+            EXPECT_LE(shownSeconds, inStep + 1);
+            EXPECT_GE(shownSeconds, inStep - 2) << "the label lags more than a pass behind";
+        }
+        const bool stable = match.captured(5).startsWith("stable");
+        EXPECT_EQ(stable, NewestRowOfStepSettled()) << text.toStdString();
+        stepsSeen.insert(step);
+    }
+
+    TDateTime chosenAt = 0;
+    std::set<int> stepsSeen;
+};
+
+TEST_F(StepProgramProgressSimTest, LabelAndHighlightFollowTheProgramAndItsEndIsAnnounced)
+{
+    ASSERT_NO_FATAL_FAILURE(EnterStepProgram());
+    EXPECT_TRUE(window->LabelStepProgress->isHidden());
+    chosenAt = NowDays();
+    Choose(window->RadioButtonPIDStep);
+    ASSERT_EQ(window->State().ProgramState, TProgramState::PIDStep);
+
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            CheckProgressWhileRunning();
+            return window->State().ProgramState == TProgramState::ZeroCurrent;
+        },
+        StageTimeoutMs))
+        << "the program did not finish; grid rows: " << window->StringGridData->RowCount();
+    EXPECT_EQ(stepsSeen, (std::set<int>{1, 2}));
+    EXPECT_EQ(window->State().StepIndex, 2);
+
+    // The same pass that falls back clears the progress.
+    EXPECT_TRUE(window->LabelStepProgress->isHidden());
+    EXPECT_TRUE(window->LabelStepProgress->text().isEmpty());
+    EXPECT_TRUE(HighlightedLines().empty());
+    const QString caption = window->windowTitle();
+    const QRegularExpressionMatch ended =
+        QRegularExpression(R"(^Step program ended at (\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)$)")
+            .match(caption);
+    ASSERT_TRUE(ended.hasMatch()) << caption.toStdString();
+    const QDateTime when = QDateTime::fromString(ended.captured(1), "yyyy-MM-dd HH:mm:ss");
+    EXPECT_LE(std::abs(when.secsTo(QDateTime::currentDateTime())), 5);
+    window->LogDestination()->Flush();
+    QFile log(programFolder.filePath("Logs/Log.csl"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains(caption));
+
+    // Nothing runs any more, so nothing is highlighted on the next passes either.
+    oxtiva::testing::RunEventsFor(600);
+    EXPECT_TRUE(HighlightedLines().empty());
+    EXPECT_TRUE(window->LabelStepProgress->isHidden());
 }
 
 } // namespace

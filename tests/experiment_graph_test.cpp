@@ -157,12 +157,12 @@ TEST(ZoomUndoStack, KeepsTheTwentyNewestViews)
         stack.Push(view);
     }
     EXPECT_EQ(stack.Size(), 20u);
-    TGraphView view{};
+    TZoomStep step;
     for (int i = 24; i >= 5; --i) {
-        ASSERT_TRUE(stack.Pop(view));
-        EXPECT_DOUBLE_EQ(view[0].Lower, i);
+        ASSERT_TRUE(stack.Pop(step));
+        EXPECT_DOUBLE_EQ(step.View[0].Lower, i);
     }
-    EXPECT_FALSE(stack.Pop(view));
+    EXPECT_FALSE(stack.Pop(step));
 }
 
 class GraphZoom : public ::testing::Test
@@ -211,6 +211,19 @@ TEST_F(GraphZoom, StepsBackOneViewPerClickBesideThePlotAndResetsOnDoubleClick)
     EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, 590); // automatic again, over all 60 points
 }
 
+TEST_F(GraphZoom, SteppingBackToTheFirstViewFollowsNewPointsAgain)
+{
+    g.ZoomTo(Inner());
+    g.ZoomTo(Inner());
+    const QPoint beside(2, 2);
+    QTest::mouseClick(&g, Qt::LeftButton, Qt::NoModifier, beside);
+    EXPECT_TRUE(g.Zoomed()) << "one step back is still the first zoom";
+    QTest::mouseClick(&g, Qt::LeftButton, Qt::NoModifier, beside);
+    EXPECT_FALSE(g.Zoomed());
+    AddPoints(g, 60);
+    EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, 590);
+}
+
 TEST_F(GraphZoom, KeepsAtMostTwentyStepsOfUndo)
 {
     for (int i = 0; i < 30; ++i)
@@ -219,6 +232,7 @@ TEST_F(GraphZoom, KeepsAtMostTwentyStepsOfUndo)
     for (int i = 0; i < 25; ++i)
         g.StepBack();
     EXPECT_TRUE(g.RtUndoStack1.Empty());
+    EXPECT_TRUE(g.Zoomed()) << "the unzoomed view was the oldest and has been forgotten";
 }
 
 TEST_F(GraphZoom, ADragInsideThePlotZoomsToTheDraggedRectangle)
@@ -254,6 +268,8 @@ TEST_F(GraphZoom, AShiftDragPansWithoutChangingTheScale)
     EXPECT_EQ(g.RtUndoStack1.Size(), 1u);
     g.StepBack();
     EXPECT_DOUBLE_EQ(g.XAxisTime->range().lower, before.lower);
+    AddPoints(g, 60); // back at the view before the pan, the graph follows the data again
+    EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, 590);
 }
 
 TEST(GraphSettings, OpenOnARightClickAndChangeTheSeriesAndAxes)

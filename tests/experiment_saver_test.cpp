@@ -4,8 +4,11 @@
 #include "app/data_grid.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/window_caption.h"
 #include "records/date_time.h"
+#include "records/day_folder.h"
 #include "support/crlf_lines.h"
+#include "support/qstring_printer.h"
 
 #include <QDate>
 #include <QDir>
@@ -64,8 +67,8 @@ TEST_F(ExperimentSaverTest, WritesNumberedCsvAndPngPairsIntoTheDayFolder)
     EXPECT_GE(fWindow.State().LastSaveTime, before);
     ASSERT_TRUE(fSaver.Save());
     const QStringList files = DayFolder().entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0001.csv",
-                                  "Ceria_0001.png"}));
+    EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0000_oxygen.csv",
+                                  "Ceria_0001.csv", "Ceria_0001.png", "Ceria_0001_oxygen.csv"}));
     EXPECT_EQ(fSaver.LastSavedPath(), DayFolder().filePath("Ceria_0001.csv"));
 
     const auto lines = Lines("Ceria_0000.csv");
@@ -96,6 +99,26 @@ TEST_F(ExperimentSaverTest, TypedNameCannotWriteOutsideTheDayFolder)
     EXPECT_TRUE(DayFolder().exists("______escape_0000.csv"));
     EXPECT_TRUE(DayFolder().exists("______escape_0000.png"));
     EXPECT_FALSE(QFile::exists(fProgramFolder.filePath("escape_0000.csv")));
+}
+
+TEST_F(ExperimentSaverTest, ALongOrMultiLineNameIsCutOrMendedInTheFileNameOnly)
+{
+    const QString longName = QString(250, u'x') + QStringLiteral("END");
+    fWindow.EditSampleName->setText(longName);
+    ASSERT_TRUE(fSaver.Save());
+    const QString stem = QString(100, u'x') + QStringLiteral("_0000");
+    EXPECT_TRUE(DayFolder().exists(stem + ".csv"));
+    EXPECT_TRUE(DayFolder().exists(stem + ".png"));
+    EXPECT_EQ(Lines(stem + ".csv")[2], longName.toLatin1()) << "the header keeps it whole";
+    ASSERT_TRUE(fSaver.Save());
+    EXPECT_TRUE(DayFolder().exists(QString(100, u'x') + "_0001.csv"));
+
+    fWindow.EditSampleName->setText("Ceria\nbatch 2");
+    ASSERT_TRUE(fSaver.Save());
+    const auto lines = Lines("Ceria_batch 2_0000.csv");
+    ASSERT_EQ(lines.size(), 50) << "as many lines as with any other name";
+    EXPECT_EQ(lines[2], "Ceria batch 2");
+    EXPECT_EQ(lines[46], "** DATA *************************************************");
 }
 
 TEST_F(ExperimentSaverTest, EmptyNameGivesUnderscoreFiles)
@@ -129,10 +152,91 @@ TEST_F(ExperimentSaverTest, FailureShowsTheCaptionAndTheExperimentGoesOn)
     EXPECT_FALSE(saved);
     EXPECT_EQ(fWindow.windowTitle(),
               "Autosave has failed, Check available space etc. and save data manually before "
-              "closing the program");
+              "closing the program: Not a directory");
     EXPECT_GE(fWindow.State().LastSaveTime, before)
         << "the autosave rule waits its interval instead of retrying on every pass";
     EXPECT_TRUE(fSaver.LastSavedPath().isEmpty());
+}
+
+struct TSaveFailureCase {
+    const char* Name;
+    const char* Blocked; // made a plain file, or a folder, where the save writes
+    bool Folder;
+    const char* Failed; // the path the log names
+    const char* Cause;
+};
+
+class SaveFailure : public ::testing::TestWithParam<TSaveFailureCase>
+{
+};
+
+// The operator has to act on a failed save, so the caption says what went wrong and the
+// log where; the cause comes from the system, whatever it is.
+TEST_P(SaveFailure, NamesTheCauseInTheCaptionAndThePathInTheLog)
+{
+    const TSaveFailureCase c = GetParam();
+    QTemporaryDir programFolder;
+    TfrmOxtiva window(nullptr, programFolder.path());
+    window.EditSampleName->setText("Ceria");
+    const auto path = [&](const char* pattern) {
+        const QString day = QStringLiteral("Userdata/") + DayFolderName(QDate::currentDate());
+        return programFolder.filePath(QString::fromLatin1(pattern).replace("{day}", day));
+    };
+    if (c.Folder) {
+        ASSERT_TRUE(QDir().mkpath(path(c.Blocked)));
+    } else {
+        ASSERT_TRUE(QDir(programFolder.filePath("Userdata")).removeRecursively());
+        QFile file(path(c.Blocked));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    EXPECT_FALSE(window.Saver().Save());
+    EXPECT_EQ(window.Caption().Notice(TCaptionNotice::SaveFailed),
+              SaveFailedCaption + ": " + c.Cause);
+    window.LogDestination()->Flush();
+    QFile log(window.LogDestination()->FilePath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString logged = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(logged.contains(
+        QStringLiteral("Save failed: %1: %2")
+            .arg(QDir::toNativeSeparators(path(c.Failed)), QString::fromLatin1(c.Cause))))
+        << logged.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SaveFailure,
+    ::testing::Values(
+        // A plain file where the data folder should be: no folder can be made below it,
+        // whatever rights the test runs with.
+        TSaveFailureCase{"DayFolder", "Userdata", false, "{day}", "Not a directory"},
+        TSaveFailureCase{"Picture", "{day}/Ceria_0000.png", true, "{day}/Ceria_0000.png",
+                         "Filename refers to a directory"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// The oxygen balance is a file of its own beside the data file: it leaves the data file as
+// it was (row 30 still carries the data point length, not alpha), and a failure to write it
+// is a failed save that harms neither the data file nor its picture.
+TEST_F(ExperimentSaverTest, OxygenBalanceFileFailsAloneAndLeavesTheDataFileAsItWas)
+{
+    fWindow.EditSampleName->setText("Ceria");
+    fWindow.RtDoubleEditDataPointLength->setValue(12);
+    fWindow.RtDoubleEditLeakAlpha->setValue(2.5e-9);
+    ASSERT_TRUE(DayFolder().mkpath("Ceria_0000_oxygen.csv")); // a folder blocks the file
+    fWindow.setWindowTitle("Oxtiva");
+
+    EXPECT_FALSE(fSaver.Save());
+    EXPECT_EQ(fWindow.windowTitle(), SaveFailedCaption + ": Filename refers to a directory");
+    EXPECT_TRUE(DayFolder().exists("Ceria_0000.png"));
+    const auto lines = Lines("Ceria_0000.csv");
+    ASSERT_EQ(lines.size(), 50);
+    EXPECT_EQ(lines[38], "12;Alpha     ;       ;^0.25 leakage constant");
+
+    ASSERT_TRUE(fSaver.Save()) << "the next save goes to the next counter";
+    const auto oxygen = Lines("Ceria_0001_oxygen.csv");
+    ASSERT_GT(oxygen.size(), 10);
+    EXPECT_EQ(oxygen[5], "Data file Ceria_0001.csv");
+    EXPECT_TRUE(oxygen.contains("2.5E-9;mol/(s\xB7"
+                                "atm^\xBC);alpha;Leakage constant"));
 }
 
 TEST_F(ExperimentSaverTest, ManualSaveButtonOfTheWindowSaves)

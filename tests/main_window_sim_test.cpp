@@ -3,6 +3,8 @@
 #include "app/data_grid.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/window_caption.h"
+#include "control/step_line.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
 #include "support/cell_sim.h"
@@ -306,7 +308,7 @@ TEST_F(MainWindowSimTest, ChoosingAStateBeforeValidationFallsBackToPaused)
     EXPECT_EQ(GridRows(), 2);
 }
 
-TEST_F(MainWindowSimTest, ConfirmedAndRefusedStateChangesWriteStateRows)
+TEST_F(MainWindowSimTest, ConfirmedStateChangesWriteStateRowsAndRefusedOnesChangeNothing)
 {
     StartSimulator();
     StartWindow();
@@ -320,17 +322,20 @@ TEST_F(MainWindowSimTest, ConfirmedAndRefusedStateChangesWriteStateRows)
                     .match(LastCell(TProperty::Time))
                     .hasMatch());
 
-    // No: the previous button comes back, and its re-selection writes a row of the same state.
+    // No: the previous button comes back and nothing else happens; a state row would end
+    // the relative-change run, and a reset would drop the PID's integral.
     window->State().PID.SetProcessVariable(-3);
+    const double zeroCurrentIntegral = window->State().PID.IntegralValue();
+    ASSERT_NE(zeroCurrentIntegral, 0);
     Choose(window->RadioButtonSetVoltage, QMessageBox::No);
     EXPECT_TRUE(window->RadioButtonModePassive->isChecked());
     EXPECT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
-    EXPECT_EQ(GridRows(), 4);
-    EXPECT_EQ(LastCell(TProperty::Mode), "2");
-    EXPECT_EQ(window->State().PID.IntegralValue(), 0) << "leaving ZeroCurrent resets the PID";
+    EXPECT_EQ(GridRows(), 3);
+    EXPECT_EQ(window->State().PID.IntegralValue(), zeroCurrentIntegral);
 
     Choose(window->RadioButtonPIDSet);
     ASSERT_EQ(window->State().ProgramState, TProgramState::PIDSet);
+    EXPECT_EQ(window->State().PID.IntegralValue(), 0) << "leaving ZeroCurrent resets the PID";
     window->State().PID.SetProcessVariable(-3);
     const double integral = window->State().PID.IntegralValue();
     ASSERT_NE(integral, 0);
@@ -341,16 +346,70 @@ TEST_F(MainWindowSimTest, ConfirmedAndRefusedStateChangesWriteStateRows)
     EXPECT_EQ(window->State().PID.IntegralValue(), integral)
         << "PIDSet to PIDStep keeps the integral";
     EXPECT_EQ(answerer.Answered(), 4);
+}
 
-    // Re-selecting the running step program from the keyboard asks nothing and keeps the step.
-    window->State().StepIndex = 3;
+TEST_F(MainWindowSimTest, ReselectingTheRunningStateChangesNothing)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    Choose(window->RadioButtonModePassive);
+    ASSERT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    window->State().PID.SetProcessVariable(-3);
+    const double integral = window->State().PID.IntegralValue();
+    ASSERT_NE(integral, 0);
     const int rows = GridRows();
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+
+    window->RadioButtonModePassive->click(); // by mouse
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    EXPECT_EQ(window->State().PID.IntegralValue(), integral);
+    EXPECT_EQ(GridRows(), rows);
+
+    Choose(window->RadioButtonPIDStep);
+    ASSERT_EQ(window->State().ProgramState, TProgramState::PIDStep);
+    window->State().StepIndex = 3;
+    const int stepRows = GridRows();
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier); // by keyboard
     QCoreApplication::sendEvent(window->RadioButtonPIDStep, &release);
-    EXPECT_EQ(answerer.Answered(), 4);
+    window->RadioButtonPIDStep->click();
     EXPECT_EQ(window->State().StepIndex, 3);
-    EXPECT_EQ(GridRows(), rows + 1);
-    EXPECT_EQ(LastCell(TProperty::Mode), "5");
+    EXPECT_EQ(GridRows(), stepRows);
+    EXPECT_EQ(answerer.Answered(), 2) << "no confirmation for the running state";
+}
+
+// The close waits for the threads with the window's events served, so the operator can
+// still click; nothing may take the program out of its exit state.
+TEST_F(MainWindowSimTest, NoClickDuringTheCloseLeavesTheExitState)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    Choose(window->RadioButtonModePassive);
+    ASSERT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    // A silent SourceMeter keeps its thread waiting for a reply while the multimeter's
+    // thread is already gone, which leaves that port free for a new validation.
+    ASSERT_EQ(sim->Command("fault smu silent"), "ok");
+    int modeClicks = 0;
+    bool revalidated = false;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (window->State().ProgramState != TProgramState::ToExit) return;
+        if (modeClicks++ == 0) answerer.Expect(QMessageBox::Yes); // were a confirmation to come
+        window->RadioButtonSetVoltage->click();
+        if (!window->Thread2000 && window->Thread2401 && !revalidated) {
+            revalidated = true;
+            window->Button2000Test->click();
+        }
+    });
+    clicker.start(20);
+    answerer.Expect(QMessageBox::Ok);
+    EXPECT_TRUE(window->close());
+    clicker.stop();
+    EXPECT_GT(modeClicks, 0) << "the close ended before a click could come";
+    EXPECT_TRUE(revalidated) << "the multimeter was never validated during the close";
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ToExit);
+    EXPECT_TRUE(window->Thread2000 == nullptr);
+    EXPECT_TRUE(window->Thread2401 == nullptr);
 }
 
 TEST_F(MainWindowSimTest, AStepProgramPastItsLastLineFallsBackToZeroCurrentWithoutAsking)
@@ -373,6 +432,68 @@ TEST_F(MainWindowSimTest, AStepProgramPastItsLastLineFallsBackToZeroCurrentWitho
     EXPECT_EQ(GridRows(), rows) << "no state row for the fall-back";
     EXPECT_EQ(answerer.Answered(), 1);
 }
+
+struct TUnreadableLineCase {
+    const char* Name;
+    bool Pps; // otherwise the PID step program
+    int StepIndex;
+    const char* Line;
+};
+
+class UnreadableStepLineTest : public MainWindowSimTest,
+                               public ::testing::WithParamInterface<TUnreadableLineCase>
+{
+};
+
+// A line the program cannot read ends it as its last line would, so the pump never runs
+// on a set point left over from another line or state; the operator learns which line.
+TEST_P(UnreadableStepLineTest, EndsTheProgramAtZeroCurrentWithAStateRowAndNamesTheLine)
+{
+    const TUnreadableLineCase c = GetParam();
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    Choose(window->RadioButtonPIDSet);
+    window->ControlCycle().Timer1Timer();
+    const double setpoint = window->State().PID.Setpoint(); // the log(pO2) of PIDSet
+    window->RtIntegerEditCurrentmA->setValue(100);
+    window->ListBoxStepProgram->item(c.StepIndex)->setText(QString::fromLatin1(c.Line));
+    Choose(c.Pps ? window->RadioButtonPPS : window->RadioButtonPIDStep);
+    window->State().StepIndex = c.StepIndex;
+    const int rows = GridRows();
+
+    window->ControlCycle().Timer1Timer();
+    EXPECT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    EXPECT_TRUE(window->RadioButtonModePassive->isChecked());
+    EXPECT_EQ(window->RtIntegerEditCurrentmA->value(), 0);
+    EXPECT_EQ(window->State().GSCurrent, 0);
+    EXPECT_EQ(window->Thread2401->ModeEx(), TMode::SetCurrent);
+    EXPECT_EQ(window->State().PID.Setpoint(), setpoint);
+    EXPECT_EQ(GridRows(), rows + 1);
+    EXPECT_EQ(LastCell(TProperty::Mode), "2");
+    const QString notice = window->Caption().Notice(TCaptionNotice::StepProgram);
+    EXPECT_TRUE(notice.startsWith(
+        QStringLiteral("Step program stopped: line %1 cannot be read").arg(c.StepIndex + 1)))
+        << notice.toStdString();
+    EXPECT_TRUE(notice.contains(QString::fromLatin1(c.Line))) << notice.toStdString();
+    EXPECT_TRUE(window->windowTitle().contains(notice));
+    EXPECT_EQ(answerer.Answered(), 2) << "no confirmation for the fall-back";
+
+    // The mended program starts afresh, without the old notice.
+    window->ListBoxStepProgram->item(c.StepIndex)->setText(StepLine(c.StepIndex + 1, -5, 100));
+    Choose(c.Pps ? window->RadioButtonPPS : window->RadioButtonPIDStep);
+    window->State().StepIndex = c.StepIndex;
+    window->ControlCycle().Timer1Timer();
+    EXPECT_FALSE(window->Caption().Holds(TCaptionNotice::StepProgram));
+    EXPECT_DOUBLE_EQ(window->State().PID.Setpoint(), c.Pps ? 0.1 : -5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UnreadableStepLineTest,
+    ::testing::Values(TUnreadableLineCase{"PidSetpoint", false, 2, "0003   -6x         227"},
+                      TUnreadableLineCase{"PpsMillivolts", true, 0, "0001   -4          4x5"},
+                      TUnreadableLineCase{"PpsShortLine", true, 1, "0002   -5"}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(MainWindowSimTest, StepProgramsLoadTheSetpointOfTheCurrentLine)
 {

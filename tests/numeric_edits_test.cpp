@@ -5,6 +5,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 using namespace oxtiva;
 
 namespace
@@ -148,6 +151,43 @@ INSTANTIATE_TEST_SUITE_P(Entries, TypedIntoTheCurrentEdit,
                                            TIntegerCase{"6", 2}, TIntegerCase{"-6", 2},
                                            TIntegerCase{"1.5", 2}, TIntegerCase{"x", 2},
                                            TIntegerCase{"99999999999", 2}));
+
+struct TLimitCase {
+    const char* Edit;
+    const char* Typed;
+    double Expected; // the value the edit holds afterwards
+};
+
+class TypedIntoAPumpLimit : public ::testing::TestWithParam<TLimitCase>
+{
+};
+
+// The pump limits are magnitudes: validation bounds the set-current and set-voltage edits
+// by minus and plus each, so a negative limit would give them reversed bounds.
+TEST_P(TypedIntoAPumpLimit, KeepsOnlyMagnitudesUpToTheInstrumentsRange)
+{
+    const TLimitCase c = GetParam();
+    TfrmOxtiva w;
+    auto& edit = *w.findChild<TRtDoubleEdit*>(QString::fromLatin1(c.Edit));
+    const double start = edit.value();
+    Type(edit, QString::fromLatin1(c.Typed));
+    EXPECT_DOUBLE_EQ(edit.value(), std::isnan(c.Expected) ? start : c.Expected)
+        << c.Edit << " typed " << c.Typed;
+}
+
+constexpr double Refused = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, TypedIntoAPumpLimit,
+    ::testing::Values(TLimitCase{"RtDoubleEditPumpCurrentLimit", "-0.001", Refused},
+                      TLimitCase{"RtDoubleEditPumpCurrentLimit", "-1E-9", Refused},
+                      TLimitCase{"RtDoubleEditPumpCurrentLimit", "0", 0},
+                      TLimitCase{"RtDoubleEditPumpCurrentLimit", "0.005", 0.005},
+                      TLimitCase{"RtDoubleEditPumpCurrentLimit", "0.0051", Refused},
+                      TLimitCase{"RtDoubleEditPumpVoltageLimit", "-0.9", Refused},
+                      TLimitCase{"RtDoubleEditPumpVoltageLimit", "0", 0},
+                      TLimitCase{"RtDoubleEditPumpVoltageLimit", "1.1", 1.1},
+                      TLimitCase{"RtDoubleEditPumpVoltageLimit", "1.2", Refused}));
 
 TEST(RtIntegerEdit, WidenedLimitsAcceptLargerEntriesAndNarrowedOnesClamp)
 {

@@ -46,15 +46,16 @@ struct TPageCase {
     const char* Caption;
 };
 
-TEST_F(WindowLayout, ShowsTheFivePagesInOrderWithTheConfigurationPageFirst)
+TEST_F(WindowLayout, ShowsTheSixPagesInOrderWithTheConfigurationPageFirst)
 {
     const TPageCase pages[] = {{"TabSheetInstruments", "Configuration"},
                                {"TabSheetExperimentSetup", "Experiment data"},
                                {"TabSheetExperimentControl", "Experiment Control"},
                                {"TabSheetData", "Raw data"},
-                               {"TabSheetDebug", "Debug"}};
-    ASSERT_EQ(w.PageControlMain->count(), 5);
-    for (int i = 0; i < 5; ++i) {
+                               {"TabSheetDebug", "Debug"},
+                               {"TabSheetOxygenContent", "Oxygen content"}};
+    ASSERT_EQ(w.PageControlMain->count(), 6);
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(w.PageControlMain->tabText(i), QString::fromUtf8(pages[i].Caption));
         EXPECT_EQ(w.PageControlMain->widget(i)->objectName(), QString::fromLatin1(pages[i].Name));
     }
@@ -135,13 +136,15 @@ TEST_F(WindowLayout, GivesEachRealEditItsLabelStartValueLimitsAndEnabledState)
         {"RtDoubleEditFGpO2", "Flush gas partial pressure of oxygen, FGpO2", 0.21, none, none, true,
          "GroupBox9"},
         {"RtDoubleEditCTO", "Cell temperature override, ºC", 0, none, none, true, "GroupBox9"},
+        {"RtDoubleEditLeakAlpha", "Leakage constant α, mol/(s·atm^¼)", 0, 0.0, none, true,
+         "GroupBox9"},
         {"RtDoubleEditPIDP", "Proportional", 0.002, none, none, true, "GroupBox10"},
         {"RtDoubleEditPIDI", "Integral", 0.001, none, none, true, "GroupBox10"},
         {"RtDoubleEditPIDD", "Derivate", 0, none, none, true, "GroupBox10"},
         {"RtDoubleEditRCDuration", "Duration, s", 100.0, none, none, true, "GroupBox11"},
         {"RtDoubleEditRCThreshold", "Threshold, %", 0.5, none, none, true, "GroupBox11"},
-        {"RtDoubleEditPumpCurrentLimit", "Current, A", 0.001, none, 0.005, true, "GroupBox13"},
-        {"RtDoubleEditPumpVoltageLimit", "Voltage, V", 0.9, none, 1.1, true, "GroupBox13"},
+        {"RtDoubleEditPumpCurrentLimit", "Current, A", 0.001, 0.0, 0.005, true, "GroupBox13"},
+        {"RtDoubleEditPumpVoltageLimit", "Voltage, V", 0.9, 0.0, 1.1, true, "GroupBox13"},
         {"RtDoubleEditDataPointLength", "", 10.0, 1.0, none, true, "Datapoint"},
         {"RtDoubleEditPISSP", "", -0.678, -16.0, -0.678, true, "GroupBox2"},
         {"RtDoubleEditEditpO2", "Setpoint", 0.678, 0.678, 16.0, true, "GroupBox12"},

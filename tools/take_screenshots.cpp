@@ -1,8 +1,18 @@
-// Takes pictures of the five pages of the main window while a three-step PID program runs
-// against the simulated cell, for the documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
+// Takes pictures of the five pages of the main window and of the running step program's
+// progress while a three-step PID program runs against the simulated cell, for the
+// documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
 #include "app/experiment_graph.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/window_caption.h"
+// Takes pictures of the five pages of the main window while a three-step PID program runs
+// against the simulated cell, and of the page "Oxygen content" after a run of its own, for
+// the documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
+#include "app/experiment_graph.h"
+#include "app/main_window.h"
+#include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
+#include "app/oxygen_content_page.h"
 #include "records/date_time.h"
 
 #include <QAbstractButton>
@@ -12,6 +22,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -49,6 +61,7 @@ constexpr double GraphSpanSeconds = 30;
 constexpr double IntoStepSeconds = 3;
 constexpr int LeadInTimeoutMs = 60000;
 constexpr int AdvanceTimeoutMs = 120000;
+constexpr int AlarmTimeoutMs = 90000;
 
 struct TStep {
     double minusLogpO2;
@@ -103,13 +116,12 @@ class TDialogAccepter : public QObject
 class TCellSimulator
 {
   public:
-    TCellSimulator()
+    explicit TCellSimulator(const QStringList& aOptions = SimulatorSpeed)
     {
         if (!fLinks.isValid()) throw std::runtime_error("no temporary folder for the links");
         fProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         fProcess.start(QStringLiteral(OXTIVA_CELLSIM_PATH),
-                       QStringList{"--smu-link", SmuPort(), "--dmm-link", DmmPort()} +
-                           SimulatorSpeed);
+                       QStringList{"--smu-link", SmuPort(), "--dmm-link", DmmPort()} + aOptions);
         if (!fProcess.waitForStarted(10000) || ReadLine(10000) != QLatin1String("ready"))
             throw std::runtime_error("the simulated cell did not become ready");
     }
@@ -126,6 +138,14 @@ class TCellSimulator
 
     QString SmuPort() const { return fLinks.filePath(QStringLiteral("smu")); }
     QString DmmPort() const { return fLinks.filePath(QStringLiteral("dmm")); }
+
+    // One line on the simulator's control channel, such as "fault smu silent".
+    void Command(const QString& aLine)
+    {
+        fProcess.write((aLine + QLatin1Char('\n')).toUtf8());
+        if (ReadLine(5000) != QLatin1String("ok"))
+            throw std::runtime_error("the simulated cell refused a control line");
+    }
 
   private:
     QString ReadLine(int aTimeoutMs)
@@ -198,6 +218,21 @@ void RunExperiment(TfrmOxtiva& aWindow)
         AdvanceTimeoutMs, "the step program never advanced");
 }
 
+// The SourceMeter falls silent mid-run; the picture shows the alarm in the status bar once
+// half a minute has passed without a good reading.
+void SaveInstrumentAlarm(TfrmOxtiva& aWindow, TCellSimulator& aSim, const QDir& aFolder)
+{
+    aWindow.PageControlMain->setCurrentWidget(aWindow.TabSheetExperimentControl);
+    aSim.Command(QStringLiteral("fault smu silent"));
+    WaitFor([&] { return aWindow.Caption().Holds(TCaptionNotice::InstrumentAlarm); },
+            AlarmTimeoutMs, "the instrument alarm did not come");
+    Settle(300);
+    const QString path = aFolder.filePath(QStringLiteral("window-instrument-alarm.png"));
+    if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+    aSim.Command(QStringLiteral("fault smu none"));
+}
+
 void SavePages(TfrmOxtiva& aWindow, const QDir& aFolder)
 {
     const std::pair<QWidget*, const char*> pages[] = {
@@ -216,6 +251,80 @@ void SavePages(TfrmOxtiva& aWindow, const QDir& aFolder)
     }
 }
 
+// The "Step program" group beside the program modes, while the program runs: the progress
+// label above the list and the running step's highlighted line.
+void SaveStepProgramPicture(TfrmOxtiva& aWindow, const QDir& aFolder)
+{
+    aWindow.PageControlMain->setCurrentWidget(aWindow.TabSheetExperimentControl);
+    Settle(300);
+    if (aWindow.LabelStepProgress->isHidden())
+        throw std::runtime_error("the step program ended before its picture");
+    const QString path = aFolder.filePath(QStringLiteral("step-program-progress.png"));
+    if (!aWindow.GroupBox12->parentWidget()->grab().save(path))
+        throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+}
+
+// The page "Oxygen content" after a three-decade PID step program over a reducible sample
+// with a leak through the electrolyte, alpha estimated from a steady PID point first. It
+// runs on a cell of its own: at time scale X the window gets the constants of the cell the
+// simulator is on the wall clock (its 0.012 L of gas and a 1 g sample, both divided by X).
+namespace oxygen
+{
+constexpr double TimeScale = 20000;
+const QStringList Cell{"--time-scale", QString::number(TimeScale), "--leak", "0",
+                       "--sample-capacity", "1e-4", "--leak-alpha", "1e-9"};
+constexpr double MinusLogpO2[] = {1, 2, 3};
+constexpr int StageTimeoutMs = 300000;
+} // namespace oxygen
+
+void RunOxygenExperiment(TfrmOxtiva& aWindow, const TCellSimulator& aSim)
+{
+    aWindow.RtDoubleEditPumpCurrentLimit->setValue(0.005);
+    aWindow.RtDoubleEditd->setValue(0);
+    aWindow.RtDoubleEditVHPS->setValue(0.012 / oxygen::TimeScale);
+    aWindow.RtDoubleEditVgp->setValue(0);
+    aWindow.RtDoubleEditmass0->setValue(1 / oxygen::TimeScale);
+    Validate(aWindow, aSim);
+    const TSharedState& state = aWindow.State();
+    aWindow.RadioButtonModePassive->click();
+    WaitFor([&] { return aWindow.OxygenContent().History().Size() >= 3; }, LeadInTimeoutMs,
+            "no data points came in at zero current");
+    aWindow.RtDoubleEditPISSP->setValue(-1);
+    aWindow.RadioButtonPIDSet->click();
+    WaitFor([&] { return aWindow.OxygenContent().LastSteadyPIDRow().has_value(); },
+            oxygen::StageTimeoutMs, "no steady point under PID control");
+    aWindow.ButtonEstimateLeakAlpha->click();
+    const int count = static_cast<int>(std::size(oxygen::MinusLogpO2));
+    while (aWindow.ListBoxStepProgram->count() > count)
+        aWindow.ButtonProgramDeleteStep->click();
+    for (int i = 0; i < count; ++i) {
+        aWindow.ListBoxStepProgram->setCurrentRow(i);
+        aWindow.RtDoubleEditEditpO2->setValue(oxygen::MinusLogpO2[i]);
+        aWindow.ButtonProgramPumpVoltage->click();
+    }
+    aWindow.RadioButtonPIDStep->click();
+    WaitFor([&] { return state.ProgramState == TProgramState::ZeroCurrent; },
+            oxygen::StageTimeoutMs, "the step program over the reducible sample did not end");
+}
+
+void SaveOxygenContentPage(const QDir& aFolder)
+{
+    QTemporaryDir programFolder;
+    if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
+    TCellSimulator sim(oxygen::Cell);
+    auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
+    window->resize(1400, 900);
+    window->show();
+    RunOxygenExperiment(*window, sim);
+    window->PageControlMain->setCurrentWidget(window->TabSheetOxygenContent);
+    Settle(300);
+    const QString path = aFolder.filePath(QStringLiteral("window-oxygen-content.png"));
+    if (!window->grab().save(path)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+    window->close();
+}
+
 void TakeScreenshots(const QString& aOutputFolder)
 {
     // Absolute now: the window makes its program folder the current directory.
@@ -232,8 +341,11 @@ void TakeScreenshots(const QString& aOutputFolder)
     window->show();
     Validate(*window, sim);
     RunExperiment(*window);
+    SaveStepProgramPicture(*window, folder);
     SavePages(*window, folder);
+    SaveInstrumentAlarm(*window, sim, folder);
     window->close(); // answered Ok; waits until both instrument threads have stopped
+    SaveOxygenContentPage(folder);
 }
 
 } // namespace

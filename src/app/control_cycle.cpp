@@ -2,8 +2,11 @@
 
 #include "app/column_table.h"
 #include "app/data_grid.h"
+#include "app/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/step_program_progress.h"
+#include "app/window_caption.h"
 #include "control/step_line.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
@@ -115,14 +118,19 @@ bool TControlCycle::Confirm(const QString& question)
 void TControlCycle::ChangeModeConfirm()
 {
     TSharedState& state = fWindow.State();
+    // Once the close is confirmed the threads are being stopped; no click may undo that.
+    if (state.ProgramState == TProgramState::ToExit) return;
     if (!fWindow.CheckBoxSMUValidated->isChecked() || !fWindow.CheckBox2000Validated->isChecked()) {
         SelectAsClick(fWindow.RadioButtonModeOff);
         return;
     }
     QRadioButton* selected = SelectedButton();
     const TProgramState chosen = StateOf(selected);
-    if (chosen != state.ProgramState &&
-        !Confirm(
+    // Choosing the running state again is no change: a state row would end the relative-
+    // change run (and hold up a step program's advance), and a reset would drop the PID's
+    // integral.
+    if (chosen == state.ProgramState) return;
+    if (!Confirm(
             QStringLiteral("Change program state? This will also reset current step to zero"))) {
         SelectAsClick(ButtonOf(state.ProgramState));
         return;
@@ -130,9 +138,13 @@ void TControlCycle::ChangeModeConfirm()
     if (state.ProgramState != TProgramState::PIDSet && state.ProgramState != TProgramState::PIDStep)
         state.PID.Reset();
     if ((chosen == TProgramState::PIDStep || chosen == TProgramState::PPS) &&
-        state.ProgramState != chosen)
+        state.ProgramState != chosen) {
         state.StepIndex = 0;
+        fWindow.StepProgramProgress().ProgramStarted();
+    }
     state.ProgramState = chosen;
+    // Choosing a program state is the operator's answer to an ended program.
+    fWindow.Caption().ClearNotice(TCaptionNotice::StepProgram);
     WriteStateRow();
 }
 
@@ -145,6 +157,7 @@ void TControlCycle::WriteStateRow()
     grid.SetCell(ColumnOf(TProperty::Mode).ColID, row,
                  FormatFloat(ColumnOf(TProperty::Mode).Format,
                              static_cast<int>(fWindow.State().ProgramState)));
+    fWindow.Journal().Sync();
 }
 
 void TControlCycle::Timer1Timer()
@@ -187,8 +200,11 @@ void TControlCycle::ActivePass()
         (NowDays() - state.LastSaveTime) * MinutesPerDay > AutosaveIntervalMinutes)
         fWindow.Save();
     if (state.ProgramState == TProgramState::PIDStep || state.ProgramState == TProgramState::PPS) {
-        if (!LoadStepSetpoint()) FallBackToZeroCurrent();
+        const TStepLoad load = LoadStepSetpoint();
+        if (load == TStepLoad::Ended) EndStepProgram();
+        if (load == TStepLoad::Unreadable) StopAtUnreadableLine();
     }
+    fWindow.StepProgramProgress().Update();
     if (state.ProgramState == TProgramState::PIDSet)
         state.PID.SetSetpoint(fWindow.RtDoubleEditPISSP->value());
     AutomaticGains();
@@ -196,23 +212,47 @@ void TControlCycle::ActivePass()
     ShowPidDebugLines();
     HandStateToThreads();
     fWindow.ReplotGraph();
+    fWindow.Journal().Sync(); // the pass's rows are on the disk before the next pass
 }
 
-// False once the program has run past its last line. A line whose number cannot be read
-// leaves the set point as it was.
-bool TControlCycle::LoadStepSetpoint()
+// A line whose number cannot be read leaves the set point as it was, for the program to
+// be stopped: the value left over may be another line's, or a log(pO2) that PPS would
+// source as volts.
+TControlCycle::TStepLoad TControlCycle::LoadStepSetpoint()
 {
     TSharedState& state = fWindow.State();
     const QListWidget& list = *fWindow.ListBoxStepProgram;
-    if (state.StepIndex > list.count() - 1) return false;
+    if (state.StepIndex > list.count() - 1) return TStepLoad::Ended;
     const QString line = list.item(state.StepIndex)->text();
     double value = 0;
     if (state.ProgramState == TProgramState::PIDStep) {
-        if (StepLineSetpoint(line, value)) state.PID.SetSetpoint(value);
-    } else if (StepLineMillivolts(line, value)) {
+        if (!StepLineSetpoint(line, value)) return TStepLoad::Unreadable;
+        state.PID.SetSetpoint(value);
+    } else {
+        if (!StepLineMillivolts(line, value)) return TStepLoad::Unreadable;
         state.PID.SetSetpoint(value / 1000.0);
     }
-    return true;
+    return TStepLoad::Loaded;
+}
+
+// Unlike the program's own end, this one is a fault: the state row marks in the data
+// where the program stopped, and the caption tells the operator which line to mend.
+void TControlCycle::StopAtUnreadableLine()
+{
+    const int index = fWindow.State().StepIndex;
+    const QString line = fWindow.ListBoxStepProgram->item(index)->text();
+    FallBackToZeroCurrent();
+    WriteStateRow();
+    fWindow.StepProgramProgress().ProgramStopped(
+        QStringLiteral("Step program stopped: line %1 cannot be read (\"%2\") at %3")
+            .arg(index + 1)
+            .arg(line, FormatDateTime(u"yyyy-mm-dd hh:mm:ss", QDateTime::currentDateTime())));
+}
+
+void TControlCycle::EndStepProgram()
+{
+    fWindow.StepProgramProgress().ProgramEnded();
+    FallBackToZeroCurrent();
 }
 
 // The end of a step program: zero current without asking, without a state row and

@@ -38,7 +38,10 @@ private:
     void RadioButtonModeOffClick();
     void ExitHandling();
     void ActivePass();
-    bool LoadStepSetpoint();
+    enum class TStepLoad { Loaded, Ended, Unreadable };
+    TStepLoad LoadStepSetpoint();
+    void EndStepProgram();
+    void StopAtUnreadableLine();
     void FallBackToZeroCurrent();
     void AutomaticGains();
     void CopyOperatorSettings();

@@ -6,6 +6,7 @@
 #include "app/form_log.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
 #include "control/linear_least_squares.h"
 #include "records/date_time.h"
 #include "records/number_format.h"
@@ -85,6 +86,7 @@ void TDataPointAssembly::AddDataUpdates()
     if (InStepProgram(fWindow.State().ProgramState)) WriteStep(row);
     JudgepO2Stability(row);
     JudgeCurrentStability(row);
+    fWindow.OxygenContent().AddDataPoint(); // before a step's save, which records it
     AdvanceStep(row);
     if (fWindow.CheckBoxScroll->isChecked()) fWindow.StringGridData->ScrollToRow(row);
     point.Ready = false;
@@ -186,6 +188,7 @@ void TDataPointAssembly::AdvanceStep(int row)
                          (s.ProgramState == TProgramState::PPS && stable);
     if (!advance) return;
     s.StepIndex += 1;
+    fWindow.OxygenContent().CompleteStep(s.StepIndex);
     fSaver.Save();
     s.StepStartTime = NowDays();
 }

@@ -2,6 +2,9 @@
 
 #include "app/graph_settings_dialog.h"
 
+#include <QImageWriter>
+#include <QSaveFile>
+
 #include <algorithm>
 #include <cmath>
 
@@ -230,6 +233,12 @@ void TExperimentGraph::DeleteFirstPoints(std::size_t aCount)
 
 bool TExperimentGraph::ExportPng(const QString& aPath, int aWidth, int aHeight)
 {
+    QString ignored;
+    return ExportPng(aPath, ignored, aWidth, aHeight);
+}
+
+bool TExperimentGraph::ExportPng(const QString& aPath, QString& aErrorText, int aWidth, int aHeight)
+{
     // A step advance saves in the pass that brought the point, before the cycle replots.
     ReplotNewPoints();
     // A hidden graph has no useful size of its own; the data file's picture needs one.
@@ -237,9 +246,27 @@ bool TExperimentGraph::ExportPng(const QString& aPath, int aWidth, int aHeight)
     const int height = aHeight > 0 ? aHeight : std::max(this->height(), 600);
     const QBrush kept = mBackgroundBrush;
     setBackground(Qt::white);
-    const bool saved = savePng(aPath, width, height, 1.0, -1);
+    const QImage picture = toPixmap(width, height, 1.0).toImage();
     setBackground(kept);
-    return saved;
+    // Written through a file of our own rather than savePng, which keeps the reason for a
+    // failure to itself; a complete picture replaces the old one or none does.
+    QSaveFile file(aPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        aErrorText = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(picture)) {
+        aErrorText =
+            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        aErrorText = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 void TExperimentGraph::ShowSettingsTool()
@@ -270,7 +297,7 @@ void TExperimentGraph::SetView(const TGraphView& aView)
 void TExperimentGraph::ZoomTo(const QRect& aPixelRect)
 {
     if (aPixelRect.width() < 3 || aPixelRect.height() < 3) return; // a click, not a drag
-    RtUndoStack1.Push(CurrentView());
+    RtUndoStack1.Push(CurrentView(), !fZoomed);
     fZoomed = true;
     axisRect()->zoom(QRectF(aPixelRect), Axes());
     replot();
@@ -278,10 +305,17 @@ void TExperimentGraph::ZoomTo(const QRect& aPixelRect)
 
 void TExperimentGraph::StepBack()
 {
-    TGraphView view;
-    if (!RtUndoStack1.Pop(view)) return;
-    SetView(view);
-    replot();
+    TZoomStep step;
+    if (!RtUndoStack1.Pop(step)) return;
+    SetView(step.View);
+    if (!step.Automatic) {
+        replot();
+        return;
+    }
+    // Back at the unzoomed view: the ranges follow the data again, points that came while
+    // zoomed included.
+    fZoomed = false;
+    Replot();
 }
 
 void TExperimentGraph::ResetZoom()
@@ -313,7 +347,7 @@ void TExperimentGraph::mouseReleaseEvent(QMouseEvent* event)
     const bool click = event->button() == Qt::LeftButton && !fPanning && !moved;
     QCustomPlot::mouseReleaseEvent(event);
     if (fPanning && CurrentView() != fViewAtPress) {
-        RtUndoStack1.Push(fViewAtPress);
+        RtUndoStack1.Push(fViewAtPress, !fZoomed);
         fZoomed = true;
     }
     if (click && BesidePlot(event->position())) StepBack();

@@ -51,15 +51,16 @@ class TExperimentGraph : public QCustomPlot
     // Removes the first aCount values of every data vector, then repaints once. Vectors
     // holding fewer values are emptied.
     void DeleteFirstPoints(std::size_t aCount);
-    // A picture of the graph on a white background.
+    // A picture of the graph on a white background; on failure aErrorText says why.
     bool ExportPng(const QString& aPath, int aWidth = 0, int aHeight = 0);
+    bool ExportPng(const QString& aPath, QString& aErrorText, int aWidth = 0, int aHeight = 0);
     // Shows the appearance dialog ("Set properties of: RtGraph2D1").
     void ShowSettingsTool();
 
     TGraphView CurrentView() const;
     void SetView(const TGraphView& aView);
     void ZoomTo(const QRect& aPixelRect); // pushes the current view first
-    void StepBack();                      // one view back; false-free when the stack is empty
+    void StepBack(); // one view back (the first one with automatic ranges); nothing when empty
     void ResetZoom();                     // automatic ranges again, stack cleared
     bool Zoomed() const { return fZoomed; }
 

@@ -2,17 +2,22 @@
 
 #include "app/data_grid.h"
 #include "app/experiment_graph.h"
+#include "app/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
 #include "app/window_caption.h"
 #include "records/date_time.h"
 #include "records/day_folder.h"
 #include "records/number_format.h"
 #include "records/safe_file_name.h"
+#include "science/oxygen_file.h"
 
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+
+#include <exception>
 
 namespace oxtiva
 {
@@ -65,6 +70,7 @@ std::array<TRtDoubleEdit*, DataFileVariableCount> VariableEdits(const TfrmOxtiva
 TExperimentSaver::TExperimentSaver(TfrmOxtiva& window, QString programFolder)
     : fWindow(window), fProgramFolder(std::move(programFolder))
 {
+    fLog.SetDestination(window.LogDestination());
 }
 
 TDataFileContent TExperimentSaver::Content() const
@@ -86,37 +92,52 @@ TDataFileContent TExperimentSaver::Content() const
     return content;
 }
 
-bool TExperimentSaver::WriteFiles()
+std::optional<TExperimentSaver::TFailure> TExperimentSaver::WriteFiles()
 {
     const QDir userdata(QDir(fProgramFolder).filePath(QStringLiteral("Userdata")));
-    const QString dayPath = EnsureDayFolder(userdata, ToLocalDateTime(NowDays()).date());
-    if (dayPath.isEmpty()) return false;
+    const QDate today = ToLocalDateTime(NowDays()).date();
+    QString error;
+    const QString dayPath = EnsureDayFolder(userdata, today, &error);
+    if (dayPath.isEmpty()) return TFailure{userdata.filePath(DayFolderName(today)), error};
     const QDir day(dayPath);
     const QString stem = SafeFileName(fWindow.EditSampleName->text());
     const QString counted = CountedStem(stem, FirstFreeCounter(day, stem));
     const QString csvPath = day.filePath(counted + QStringLiteral(".csv"));
-    QString error;
-    if (!WriteDataFile(csvPath, Content(), error)) return false;
+    if (!WriteDataFile(csvPath, Content(), error)) return TFailure{csvPath, error};
     fLastSavedPath = csvPath;
-    return fWindow.RtGraph2D1->ExportPng(day.filePath(counted + QStringLiteral(".png")));
+    fWindow.Journal().NoteSaved(fWindow.StringGridData->RowCount(), csvPath);
+    // The balance file and the picture are written even when the other fails; the first
+    // failure is the one reported.
+    std::optional<TFailure> failure;
+    const QString oxygenPath = day.filePath(OxygenFileName(counted + QStringLiteral(".csv")));
+    if (!fWindow.OxygenContent().WriteFile(csvPath, error)) failure = TFailure{oxygenPath, error};
+    const QString pngPath = day.filePath(counted + QStringLiteral(".png"));
+    if (!fWindow.RtGraph2D1->ExportPng(pngPath, error) && !failure)
+        failure = TFailure{pngPath, error};
+    return failure;
 }
 
-void TExperimentSaver::ReportFailure()
+void TExperimentSaver::ReportFailure(const TFailure& failure)
 {
-    fWindow.Caption().SetNotice(TCaptionNotice::SaveFailed, SaveFailedCaption);
+    fWindow.Caption().SetNotice(TCaptionNotice::SaveFailed,
+                                SaveFailedCaption + QStringLiteral(": ") + failure.Cause);
+    fLog.Send(QStringLiteral("Save failed: ") + QDir::toNativeSeparators(failure.Path) +
+              QStringLiteral(": ") + failure.Cause);
 }
 
 bool TExperimentSaver::Save()
 {
-    bool saved = false;
+    std::optional<TFailure> failure;
     try {
-        saved = WriteFiles();
+        failure = WriteFiles();
+    } catch (const std::exception& e) {
+        failure = TFailure{fProgramFolder, QString::fromLocal8Bit(e.what())};
     } catch (...) {
-        saved = false;
+        failure = TFailure{fProgramFolder, QStringLiteral("unexpected error")};
     }
-    if (!saved) ReportFailure();
+    if (failure) ReportFailure(*failure);
     fWindow.State().LastSaveTime = NowDays();
-    return saved;
+    return !failure;
 }
 
 } // namespace oxtiva

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "records/data_file.h"
+#include "records/logging.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace oxtiva
 {
@@ -31,15 +34,23 @@ class TExperimentSaver
     void SetProgramFolder(const QString& folder) { fProgramFolder = folder; }
     // The ".csv" file of the last successful save, empty before one.
     const QString& LastSavedPath() const { return fLastSavedPath; }
+    // What a save would write now; the journal records its head lines from here.
+    TDataFileContent Content() const;
 
   private:
-    bool WriteFiles();
-    TDataFileContent Content() const;
-    void ReportFailure();
+    // Why a save failed: the folder or file it could not write, and the system's reason.
+    struct TFailure {
+        QString Path;
+        QString Cause;
+    };
+
+    std::optional<TFailure> WriteFiles();
+    void ReportFailure(const TFailure& failure);
 
     TfrmOxtiva& fWindow;
     QString fProgramFolder;
     QString fLastSavedPath;
+    TLogger fLog{QStringLiteral("Form"), true}; // failures, on the window's log destination
 };
 
 inline const QString SaveFailedCaption = QStringLiteral(

@@ -178,6 +178,8 @@ void TInstrumentValidation::StartSmuThread()
 
 void TInstrumentValidation::EnterPausedWhenBothValidated()
 {
+    // A validation clicked while the close waits for the threads must not revive the program.
+    if (fWindow.State().ProgramState == TProgramState::ToExit) return;
     fWindow.State().ProgramState = TProgramState::Paused;
 }
 

@@ -1,21 +1,25 @@
 #include "app/main_window.h"
 
-#include "app/data_grid.h"
-#include "app/data_point_assembly.h"
-#include "app/experiment_saver.h"
-#include "app/experiment_graph.h"
 #include "app/column_table.h"
 #include "app/control_cycle.h"
+#include "app/data_grid.h"
+#include "app/data_point_assembly.h"
+#include "app/experiment_graph.h"
+#include "app/experiment_saver.h"
+#include "app/instrument_alarm_monitor.h"
 #include "app/instrument_validation.h"
-#include "instruments/hand_over_inputs.h"
-#include "instruments/thread2000.h"
-#include "instruments/thread2401.h"
+#include "app/journal_keeper.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
 #include "app/sample_calculations_panel.h"
 #include "app/status_bar.h"
 #include "app/step_program_editor.h"
+#include "app/step_program_progress.h"
 #include "app/window_caption.h"
 #include "app/window_layout.h"
+#include "instruments/hand_over_inputs.h"
+#include "instruments/thread2000.h"
+#include "instruments/thread2401.h"
 
 #include <QCoreApplication>
 #include <QListWidget>
@@ -70,11 +74,15 @@ TfrmOxtiva::~TfrmOxtiva() { FormDestroy(); }
 void TfrmOxtiva::BindWindowHelpers()
 {
     fSampleCalculations = std::make_unique<TSampleCalculationsPanel>(*this);
+    fOxygenContent = new TOxygenContent(*this); // after the sample results it reads
     fSaver = std::make_unique<TExperimentSaver>(*this, fProgramFolder);
+    fJournal = std::make_unique<TJournalKeeper>(*this);
     fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);
     fStepProgramEditor = std::make_unique<TStepProgramEditor>(*this);
+    fStepProgramProgress = std::make_unique<TStepProgramProgress>(*this);
     fControlCycle = new TControlCycle(*this);
     fValidation = new TInstrumentValidation(*this);
+    fInstrumentAlarm = std::make_unique<TInstrumentAlarmMonitor>(*this);
     connect(ButtonSaveTest, &QPushButton::clicked, this, [this] { fSaver->ButtonSaveTestClick(); });
     connect(ButtonDeleteData, &QPushButton::clicked, this, &TfrmOxtiva::ButtonDeleteDataClick);
     connect(RtGraph2D1, &QCustomPlot::mousePress, this, &TfrmOxtiva::RtGraph2D1MouseDown);
@@ -85,7 +93,7 @@ void TfrmOxtiva::FormatGrid() { oxtiva::FormatGrid(*StringGridData); }
 void TfrmOxtiva::Statusbar()
 {
     const int lastRow = StringGridData->RowCount() - 1;
-    GlyphStatus1->SetStatus(InstrumentStatus(fState.ProgramState));
+    GlyphStatus1->SetStatus(fInstrumentAlarm->Refresh());
     GlyphStatus2->SetStatus(TemperatureStatus(fState.CellTemperature));
     StatusPaneRC->setText(RelativeChangeStatus(
         fState.ProgramState, fState.RCDuration,

@@ -25,17 +25,22 @@ namespace oxtiva {
 class TControlCycle;
 class TDataPointAssembly;
 class THandOverInputs;
+class TInstrumentAlarmMonitor;
 class TInstrumentValidation;
 class TLogDestination;
 class TThread2000;
 class TThread2401;
 class TExperimentGraph;
 class TExperimentSaver;
+class TJournalKeeper;
+class TOxygenContent;
+class TOxygenContentPage;
 class TGlyphStatusPane;
 class TRtDoubleEdit;
 class TRtIntegerEdit;
 class TSampleCalculationsPanel;
 class TStepProgramEditor;
+class TStepProgramProgress;
 class TStringGrid;
 class TWindowCaption;
 
@@ -93,6 +98,8 @@ public:
     TExperimentSaver& Saver() { return *fSaver; }
     // The caption, where every notice the operator must see meets (see TWindowCaption).
     TWindowCaption& Caption() { return *fCaption; }
+    // The running step program's progress label and highlighted line.
+    TStepProgramProgress& StepProgramProgress() { return *fStepProgramProgress; }
 
     // Pages.
     QTabWidget* PageControlMain = nullptr;
@@ -173,6 +180,10 @@ public:
     TRtDoubleEdit* RtDoubleEditPPSmV = nullptr;
     QPushButton* ButtonProgramPumpVoltage = nullptr;
     QPushButton* ButtonProgramDeleteStep = nullptr;
+    // Step program files and the progress of the running program.
+    QLabel* LabelStepProgress = nullptr;
+    QPushButton* ButtonSaveSteps = nullptr;
+    QPushButton* ButtonLoadSteps = nullptr;
     TExperimentGraph* RtGraph2D1 = nullptr;
 
     // "Raw data".
@@ -194,6 +205,14 @@ public:
 
     // The control cycle's clock, 250 ms.
     QTimer* Timer1 = nullptr;
+
+    // The live oxygen balance: its page "Oxygen content" after "Debug", and the leak
+    // constant with its estimate on "Experiment data" (group "Cell constants").
+    TOxygenContent& OxygenContent() { return *fOxygenContent; }
+    TOxygenContentPage* TabSheetOxygenContent = nullptr;
+    TRtDoubleEdit* RtDoubleEditLeakAlpha = nullptr;
+    QPushButton* ButtonEstimateLeakAlpha = nullptr;
+    QLabel* LabelLeakAlphaEstimate = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -217,10 +236,21 @@ private:
     std::unique_ptr<TWindowCaption> fCaption;
     TControlCycle* fControlCycle = nullptr;
     TInstrumentValidation* fValidation = nullptr;
+    // Watches the instruments' readings for the status bar.
+    std::unique_ptr<TInstrumentAlarmMonitor> fInstrumentAlarm;
     std::unique_ptr<TSampleCalculationsPanel> fSampleCalculations;
     std::unique_ptr<TExperimentSaver> fSaver;
     std::unique_ptr<TDataPointAssembly> fDataPointAssembly;
     std::unique_ptr<TStepProgramEditor> fStepProgramEditor;
+    std::unique_ptr<TStepProgramProgress> fStepProgramProgress;
+    TOxygenContent* fOxygenContent = nullptr; // child QObject of the window
+
+    // Every grid row on the disk between saves, for the next start to recover.
+public:
+    TJournalKeeper& Journal() { return *fJournal; }
+
+private:
+    std::unique_ptr<TJournalKeeper> fJournal;
 };
 
 } // namespace oxtiva

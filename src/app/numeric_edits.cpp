@@ -3,7 +3,6 @@
 #include "records/number_format.h"
 
 #include <QFocusEvent>
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -21,151 +20,73 @@ bool ParseTypedDouble(const QString& aText, double& aValue)
     return true;
 }
 
-bool WithinLimits(double aValue, std::optional<double> aMinimum, std::optional<double> aMaximum)
+// ---- TNumericEdit ----
+
+TNumericEdit::TNumericEdit(QWidget* parent) : QLineEdit(parent)
 {
-    if (aMinimum && aValue < *aMinimum) return false;
-    if (aMaximum && aValue > *aMaximum) return false;
-    return true;
+    connect(this, &QLineEdit::editingFinished, this, &TNumericEdit::CommitText);
 }
 
-namespace
-{
-
-template <typename T>
-T ClampToLimits(T aValue, std::optional<T> aMinimum, std::optional<T> aMaximum)
-{
-    if (aMinimum) aValue = std::max(aValue, *aMinimum);
-    if (aMaximum) aValue = std::min(aValue, *aMaximum);
-    return aValue;
-}
-
-} // namespace
-
-// ---- TRtDoubleEdit ----
-
-TRtDoubleEdit::TRtDoubleEdit(QWidget* parent) : QLineEdit(parent)
-{
-    ShowValue();
-    connect(this, &QLineEdit::editingFinished, this, &TRtDoubleEdit::CommitText);
-}
-
-void TRtDoubleEdit::setValue(double aValue)
-{
-    if (!std::isfinite(aValue)) {
-        ShowValue();
-        return;
-    }
-    const double clamped = Clamped(aValue);
-    const bool changed = clamped != fValue;
-    fValue = clamped;
-    ShowValue();
-    if (changed) emit valueChanged(fValue);
-}
-
-void TRtDoubleEdit::setMinimum(std::optional<double> aMinimum)
-{
-    SetLimits(aMinimum, fMaximum);
-}
-
-void TRtDoubleEdit::setMaximum(std::optional<double> aMaximum)
-{
-    SetLimits(fMinimum, aMaximum);
-}
-
-void TRtDoubleEdit::SetLimits(std::optional<double> aMinimum, std::optional<double> aMaximum)
-{
-    fMinimum = aMinimum;
-    fMaximum = aMaximum;
-    setValue(fValue);
-}
-
-void TRtDoubleEdit::focusOutEvent(QFocusEvent* event)
+void TNumericEdit::focusOutEvent(QFocusEvent* event)
 {
     CommitText();
     QLineEdit::focusOutEvent(event);
 }
 
-void TRtDoubleEdit::CommitText()
+void TNumericEdit::CommitText()
 {
-    double typed = 0;
-    if (ParseTypedDouble(text(), typed) && WithinLimits(typed, fMinimum, fMaximum))
-        setValue(typed);
-    else
-        ShowValue();
+    if (!TakeTypedText(text())) ShowValue();
 }
 
-void TRtDoubleEdit::ShowValue()
+void TNumericEdit::ShowValue()
 {
-    const QString shown = FormatGeneral(fValue);
+    const QString shown = ValueText();
     if (text() != shown) setText(shown);
 }
 
-double TRtDoubleEdit::Clamped(double aValue) const
+// ---- TRtDoubleEdit ----
+
+TRtDoubleEdit::TRtDoubleEdit(QWidget* parent) : TLimitedNumericEdit<double>(parent)
 {
-    return ClampToLimits(aValue, fMinimum, fMaximum);
+    ShowValue();
+}
+
+std::optional<double> TRtDoubleEdit::ParseTyped(const QString& aText) const
+{
+    double typed = 0;
+    if (!ParseTypedDouble(aText, typed)) return std::nullopt;
+    return typed;
+}
+
+QString TRtDoubleEdit::Format(double aValue) const
+{
+    return FormatGeneral(aValue);
+}
+
+bool TRtDoubleEdit::Representable(double aValue) const
+{
+    return std::isfinite(aValue);
 }
 
 // ---- TRtIntegerEdit ----
 
-TRtIntegerEdit::TRtIntegerEdit(QWidget* parent) : QLineEdit(parent)
+TRtIntegerEdit::TRtIntegerEdit(QWidget* parent) : TLimitedNumericEdit<int>(parent)
 {
     ShowValue();
-    connect(this, &QLineEdit::editingFinished, this, &TRtIntegerEdit::CommitText);
 }
 
-void TRtIntegerEdit::setValue(int aValue)
-{
-    const int clamped = Clamped(aValue);
-    const bool changed = clamped != fValue;
-    fValue = clamped;
-    ShowValue();
-    if (changed) emit valueChanged(fValue);
-}
-
-void TRtIntegerEdit::setMinimum(std::optional<int> aMinimum)
-{
-    SetLimits(aMinimum, fMaximum);
-}
-
-void TRtIntegerEdit::setMaximum(std::optional<int> aMaximum)
-{
-    SetLimits(fMinimum, aMaximum);
-}
-
-void TRtIntegerEdit::SetLimits(std::optional<int> aMinimum, std::optional<int> aMaximum)
-{
-    fMinimum = aMinimum;
-    fMaximum = aMaximum;
-    setValue(fValue);
-}
-
-void TRtIntegerEdit::focusOutEvent(QFocusEvent* event)
-{
-    CommitText();
-    QLineEdit::focusOutEvent(event);
-}
-
-void TRtIntegerEdit::CommitText()
+std::optional<int> TRtIntegerEdit::ParseTyped(const QString& aText) const
 {
     bool ok = false;
-    const long long typed = text().trimmed().toLongLong(&ok);
-    const bool inRange =
-        ok && typed >= std::numeric_limits<int>::min() && typed <= std::numeric_limits<int>::max();
-    if (inRange && WithinLimits(double(typed), fMinimum, fMaximum))
-        setValue(int(typed));
-    else
-        ShowValue();
+    const long long typed = aText.trimmed().toLongLong(&ok);
+    if (!ok || typed < std::numeric_limits<int>::min() || typed > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(typed);
 }
 
-void TRtIntegerEdit::ShowValue()
+QString TRtIntegerEdit::Format(int aValue) const
 {
-    const QString shown = QString::number(fValue);
-    if (text() != shown) setText(shown);
-}
-
-int TRtIntegerEdit::Clamped(int aValue) const
-{
-    return ClampToLimits(aValue, fMinimum, fMaximum);
+    return QString::number(aValue);
 }
 
 } // namespace oxtiva

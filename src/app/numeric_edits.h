@@ -1,17 +1,110 @@
 #pragma once
 
 #include <QLineEdit>
+#include <algorithm>
 #include <optional>
 
 namespace oxtiva
 {
 
-// Numeric edits of the window. The text shows the value in the general number format;
-// a typed entry is taken on Return or when the edit loses focus, and an entry that is
-// not a number or lies outside the limits is refused: the edit shows its last good value
-// again. Code that sets a value outside the limits gets it clamped, so the value always
-// lies within the limits. Limits are absent ("no limit") until set.
-class TRtDoubleEdit : public QLineEdit
+// Reads an operator's number: the locale's decimal separator, or "." as instruments and
+// most operators write it. False for anything else, including trailing characters.
+bool ParseTypedDouble(const QString& aText, double& aValue);
+
+// True when aValue lies within the limits that are set.
+template <typename T>
+bool WithinLimits(T aValue, std::optional<T> aMinimum, std::optional<T> aMaximum)
+{
+    if (aMinimum && aValue < *aMinimum) return false;
+    if (aMaximum && aValue > *aMaximum) return false;
+    return true;
+}
+
+// What every numeric edit of the window does with typing: an entry is taken on Return or
+// when the edit loses focus, and one that is refused shows the last good value again, so
+// the text never shows a value that is not in force.
+class TNumericEdit : public QLineEdit
+{
+  public:
+    explicit TNumericEdit(QWidget* parent);
+
+  protected:
+    void focusOutEvent(QFocusEvent* event) override;
+    void ShowValue();
+
+    // Takes the typed text when it is a number within the limits; false refuses it.
+    virtual bool TakeTypedText(const QString& aText) = 0;
+    virtual QString ValueText() const = 0;
+
+  private:
+    void CommitText();
+};
+
+// A numeric edit holding a value of type T between optional limits ("no limit" until
+// set). Code that sets a value outside the limits gets it clamped, so the value always
+// lies within them; a typed value outside them is refused. moc knows no templates, so each
+// concrete edit declares its own valueChanged signal and emits it from NotifyValueChanged.
+template <typename T> class TLimitedNumericEdit : public TNumericEdit
+{
+  public:
+    T value() const { return fValue; }
+    void setValue(T aValue)
+    {
+        if (!Representable(aValue)) {
+            ShowValue();
+            return;
+        }
+        const T clamped = Clamped(aValue);
+        const bool changed = clamped != fValue;
+        fValue = clamped;
+        ShowValue();
+        if (changed) NotifyValueChanged(fValue);
+    }
+
+    std::optional<T> minimum() const { return fMinimum; }
+    std::optional<T> maximum() const { return fMaximum; }
+    void setMinimum(std::optional<T> aMinimum) { SetLimits(aMinimum, fMaximum); }
+    void setMaximum(std::optional<T> aMaximum) { SetLimits(fMinimum, aMaximum); }
+    void SetLimits(std::optional<T> aMinimum, std::optional<T> aMaximum)
+    {
+        fMinimum = aMinimum;
+        fMaximum = aMaximum;
+        setValue(fValue);
+    }
+
+  protected:
+    using TNumericEdit::TNumericEdit;
+
+    virtual void NotifyValueChanged(T aValue) = 0;
+    // A number the edit reads from the operator's text, or nothing.
+    virtual std::optional<T> ParseTyped(const QString& aText) const = 0;
+    virtual QString Format(T aValue) const = 0;
+    // A value that code may set at all; refused ones leave the edit as it was.
+    virtual bool Representable(T) const { return true; }
+
+  private:
+    bool TakeTypedText(const QString& aText) override
+    {
+        const std::optional<T> typed = ParseTyped(aText);
+        if (!typed || !WithinLimits(*typed, fMinimum, fMaximum)) return false;
+        setValue(*typed);
+        return true;
+    }
+    QString ValueText() const override { return Format(fValue); }
+    T Clamped(T aValue) const
+    {
+        if (fMinimum) aValue = std::max(aValue, *fMinimum);
+        if (fMaximum) aValue = std::min(aValue, *fMaximum);
+        return aValue;
+    }
+
+    T fValue{};
+    std::optional<T> fMinimum;
+    std::optional<T> fMaximum;
+};
+
+// Real-number edit; the text shows the value in the general number format.
+class TRtDoubleEdit : public TLimitedNumericEdit<double>
 {
     Q_OBJECT
     Q_PROPERTY(double value READ value WRITE setValue NOTIFY valueChanged USER true)
@@ -19,33 +112,18 @@ class TRtDoubleEdit : public QLineEdit
   public:
     explicit TRtDoubleEdit(QWidget* parent = nullptr);
 
-    double value() const { return fValue; }
-    void setValue(double aValue);
-
-    std::optional<double> minimum() const { return fMinimum; }
-    std::optional<double> maximum() const { return fMaximum; }
-    void setMinimum(std::optional<double> aMinimum);
-    void setMaximum(std::optional<double> aMaximum);
-    void SetLimits(std::optional<double> aMinimum, std::optional<double> aMaximum);
-
   signals:
     void valueChanged(double value);
 
   protected:
-    void focusOutEvent(QFocusEvent* event) override;
-
-  private:
-    void CommitText();
-    void ShowValue();
-    double Clamped(double aValue) const;
-
-    double fValue = 0;
-    std::optional<double> fMinimum;
-    std::optional<double> fMaximum;
+    void NotifyValueChanged(double aValue) override { emit valueChanged(aValue); }
+    std::optional<double> ParseTyped(const QString& aText) const override;
+    QString Format(double aValue) const override;
+    bool Representable(double aValue) const override;
 };
 
-// Whole-number edit; the same rules as TRtDoubleEdit, and a fractional entry is refused.
-class TRtIntegerEdit : public QLineEdit
+// Whole-number edit; a fractional entry is refused.
+class TRtIntegerEdit : public TLimitedNumericEdit<int>
 {
     Q_OBJECT
     Q_PROPERTY(int value READ value WRITE setValue NOTIFY valueChanged USER true)
@@ -53,36 +131,13 @@ class TRtIntegerEdit : public QLineEdit
   public:
     explicit TRtIntegerEdit(QWidget* parent = nullptr);
 
-    int value() const { return fValue; }
-    void setValue(int aValue);
-
-    std::optional<int> minimum() const { return fMinimum; }
-    std::optional<int> maximum() const { return fMaximum; }
-    void setMinimum(std::optional<int> aMinimum);
-    void setMaximum(std::optional<int> aMaximum);
-    void SetLimits(std::optional<int> aMinimum, std::optional<int> aMaximum);
-
   signals:
     void valueChanged(int value);
 
   protected:
-    void focusOutEvent(QFocusEvent* event) override;
-
-  private:
-    void CommitText();
-    void ShowValue();
-    int Clamped(int aValue) const;
-
-    int fValue = 0;
-    std::optional<int> fMinimum;
-    std::optional<int> fMaximum;
+    void NotifyValueChanged(int aValue) override { emit valueChanged(aValue); }
+    std::optional<int> ParseTyped(const QString& aText) const override;
+    QString Format(int aValue) const override;
 };
-
-// Reads an operator's number: the locale's decimal separator, or "." as instruments and
-// most operators write it. False for anything else, including trailing characters.
-bool ParseTypedDouble(const QString& aText, double& aValue);
-
-// True when aValue lies within the limits that are set.
-bool WithinLimits(double aValue, std::optional<double> aMinimum, std::optional<double> aMaximum);
 
 } // namespace oxtiva

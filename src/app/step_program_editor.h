@@ -1,5 +1,9 @@
 #pragma once
 
+#include "records/logging.h"
+
+#include <QString>
+
 namespace oxtiva
 {
 
@@ -7,7 +11,8 @@ class TfrmOxtiva;
 
 // The "Step program" group: the list ListBoxStepProgram is the program itself, one fixed-
 // column line per step, edited through the −log(pO2) and millivolt edits. Edits take
-// effect on the next control-cycle pass, also while the program runs.
+// effect on the next control-cycle pass, also while the program runs. Programs are kept
+// as ".steps" files, by default in "Userdata/Step programs".
 class TStepProgramEditor
 {
   public:
@@ -20,9 +25,22 @@ class TStepProgramEditor
     void ButtonProgramDeleteStepClick();
     // Loads the selected line into the two edits.
     void ListBoxStepProgramClick();
+    // "Save steps…": writes the list's lines to a file the operator chooses.
+    void ButtonSaveStepsClick();
+    // "Load steps…": replaces the list by a file's steps once every line of it reads back
+    // as a step; a running program asks first.
+    void ButtonLoadStepsClick();
 
   private:
+    QString ChooseFile(bool aSaving);
+    QString StartFolder(bool aSaving) const;
+    bool ConfirmReplace(const QString& aPath);
+    bool ConfirmLoadWhileRunning(int aLoadedCount);
+    void Warn(const QString& aText);
+
     TfrmOxtiva& fWindow;
+    TLogger fLog{QStringLiteral("Form"), true};
+    QString fLastFolder; // where the operator last saved or loaded a program
 };
 
 } // namespace oxtiva

@@ -4,6 +4,7 @@
 #include "app/experiment_graph.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content_page.h"
 #include "app/status_bar.h"
 #include "control/step_line.h"
 
@@ -174,6 +175,23 @@ QGroupBox* SampleGroup(TfrmOxtiva& w)
     return w.GroupBox7;
 }
 
+// The oxygen balance's leak through the electrolyte, with its estimate from a steady PID
+// point beside it and the estimate's answer below.
+void LeakAlphaRow(TfrmOxtiva& w, TFormRows& rows)
+{
+    w.RtDoubleEditLeakAlpha = rows.Add(DoubleEdit("RtDoubleEditLeakAlpha", 0, 0.0),
+                                       QStringLiteral("Leakage constant α, mol/(s·atm^¼)"));
+    const int row = rows.Grid()->rowCount() - 1;
+    w.ButtonEstimateLeakAlpha =
+        Named(new QPushButton(QStringLiteral("Estimate")), "ButtonEstimateLeakAlpha");
+    w.ButtonEstimateLeakAlpha->setToolTip(
+        QStringLiteral("From the last steady point under PID control"));
+    rows.Grid()->addWidget(w.ButtonEstimateLeakAlpha, row, 2);
+    w.LabelLeakAlphaEstimate = Named(new QLabel, "LabelLeakAlphaEstimate");
+    w.LabelLeakAlphaEstimate->setWordWrap(true);
+    rows.Grid()->addWidget(w.LabelLeakAlphaEstimate, row + 1, 0, 1, 3);
+}
+
 QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
 {
     w.GroupBox9 = Group("GroupBox9", QStringLiteral("Cell constants"));
@@ -195,6 +213,7 @@ QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
     w.RtDoubleEditFGpO2 =
         edit("RtDoubleEditFGpO2", 0.21, "Flush gas partial pressure of oxygen, FGpO2");
     w.RtDoubleEditCTO = edit("RtDoubleEditCTO", 0, "Cell temperature override, ºC");
+    LeakAlphaRow(w, rows);
     return w.GroupBox9;
 }
 
@@ -225,10 +244,13 @@ QGroupBox* PumpLimitsGroup(TfrmOxtiva& w)
 {
     w.GroupBox13 = Group("GroupBox13", QStringLiteral("Pump limits"));
     TFormRows rows(w.GroupBox13);
-    w.RtDoubleEditPumpCurrentLimit = rows.Add(
-        DoubleEdit("RtDoubleEditPumpCurrentLimit", 0.001, {}, 0.005), QStringLiteral("Current, A"));
+    // Magnitudes: validation bounds the set-current and set-voltage edits by minus and plus
+    // each, so a negative limit would reverse those bounds.
+    w.RtDoubleEditPumpCurrentLimit =
+        rows.Add(DoubleEdit("RtDoubleEditPumpCurrentLimit", 0.001, 0.0, 0.005),
+                 QStringLiteral("Current, A"));
     w.RtDoubleEditPumpVoltageLimit = rows.Add(
-        DoubleEdit("RtDoubleEditPumpVoltageLimit", 0.9, {}, 1.1), QStringLiteral("Voltage, V"));
+        DoubleEdit("RtDoubleEditPumpVoltageLimit", 0.9, 0.0, 1.1), QStringLiteral("Voltage, V"));
     return w.GroupBox13;
 }
 
@@ -304,6 +326,9 @@ QGroupBox* StepProgramGroup(TfrmOxtiva& w)
 {
     w.GroupBox12 = Group("GroupBox12", QStringLiteral("Step program"));
     auto* layout = new QVBoxLayout(w.GroupBox12);
+    w.LabelStepProgress = Named(new QLabel, "LabelStepProgress");
+    w.LabelStepProgress->hide(); // shown while a step program runs
+    layout->addWidget(w.LabelStepProgress);
     auto* heads = new QHBoxLayout;
     for (const char* head : {"Step", "PPID\nlog(pO2)", "or", "PPS\nmV"})
         heads->addWidget(new QLabel(QString::fromLatin1(head)));
@@ -334,6 +359,12 @@ QGroupBox* StepProgramGroup(TfrmOxtiva& w)
         Named(new QPushButton(QStringLiteral("Delete last step")), "ButtonProgramDeleteStep");
     layout->addWidget(w.ButtonProgramPumpVoltage);
     layout->addWidget(w.ButtonProgramDeleteStep);
+    auto* files = new QHBoxLayout;
+    w.ButtonSaveSteps = Named(new QPushButton(QStringLiteral("Save steps…")), "ButtonSaveSteps");
+    w.ButtonLoadSteps = Named(new QPushButton(QStringLiteral("Load steps…")), "ButtonLoadSteps");
+    files->addWidget(w.ButtonSaveSteps);
+    files->addWidget(w.ButtonLoadSteps);
+    layout->addLayout(files);
     return w.GroupBox12;
 }
 
@@ -420,6 +451,8 @@ void BuildWindowLayout(TfrmOxtiva& w)
         Page(w, "TabSheetExperimentControl", QStringLiteral("Experiment Control"));
     w.TabSheetData = Page(w, "TabSheetData", QStringLiteral("Raw data"));
     w.TabSheetDebug = Page(w, "TabSheetDebug", QStringLiteral("Debug"));
+    w.TabSheetOxygenContent = Named(new TOxygenContentPage, "TabSheetOxygenContent");
+    w.PageControlMain->addTab(w.TabSheetOxygenContent, QStringLiteral("Oxygen content"));
     BuildConfigurationTab(w);
     BuildExperimentDataTab(w);
     BuildExperimentControlTab(w);

@@ -2,6 +2,7 @@
 
 #include "app/control_cycle.h"
 #include "app/instrument_validation.h"
+#include "app/journal_keeper.h"
 #include "app/window_caption.h"
 #include "app/numeric_edits.h"
 #include "instruments/thread2000.h"
@@ -123,6 +124,7 @@ bool TfrmOxtiva::FormCloseQuery()
 void TfrmOxtiva::FormClose()
 {
     fState.ProgramState = TProgramState::ToExit;
+    fJournal->CloseSession(); // no row enters the grid from now on
     fCaption->SetClosing(QStringLiteral("Waiting for communication threads to close"));
     QElapsedTimer elapsed;
     elapsed.start();

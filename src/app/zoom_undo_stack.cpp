@@ -3,16 +3,16 @@
 namespace oxtiva
 {
 
-void TZoomUndoStack::Push(const TGraphView& aView)
+void TZoomUndoStack::Push(const TGraphView& aView, bool aAutomatic)
 {
     if (fViews.size() == Capacity) fViews.pop_front();
-    fViews.push_back(aView);
+    fViews.push_back({aView, aAutomatic});
 }
 
-bool TZoomUndoStack::Pop(TGraphView& aView)
+bool TZoomUndoStack::Pop(TZoomStep& aStep)
 {
     if (fViews.empty()) return false;
-    aView = fViews.back();
+    aStep = fViews.back();
     fViews.pop_back();
     return true;
 }

@@ -13,6 +13,10 @@ struct TDataPointRec {
     double Temp = 0;           // mean cell temperature, degrees Celsius
     double Duration = 0;       // seconds from StepStartTime to the newest current sample
     bool Ready = false;        // a new point waits for the control cycle
+    // The pump current averager's own span and integral, for the oxygen balance.
+    double Charge = 0;    // C passed over the span, positive removing oxygen
+    double StartTime = 0; // days, NowDays() clock: the reading that opened the point
+    double EndTime = 0;   // days: the newest current sample
 };
 
 } // namespace oxtiva

@@ -39,6 +39,11 @@ struct TSharedState {
 
     TPID PID;
     TDataPointRec DataPoint;
+
+    // When each instrument last gave a reading its hand-over took (NowDays() clock, 0
+    // before the first): an instrument that falls silent raises the instrument alarm.
+    TDateTime LastGoodReading2401 = 0;
+    TDateTime LastGoodReading2000 = 0;
 };
 
 inline const QString DefaultSensorID = QStringLiteral("HT PIS 0317524");

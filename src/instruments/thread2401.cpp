@@ -219,6 +219,7 @@ void TThread2401::ChooseSourceLevels()
 // next one weighs.
 void TThread2401::IntegrateReading()
 {
+    fState.LastGoodReading2401 = NowDays();
     if (!fState.SyncI)
         fState.SyncI = std::make_unique<TDataSynchronizer>(fResponseTime, QStringLiteral("I"));
     else
@@ -247,6 +248,9 @@ void TThread2401::PublishDataPoint()
     point.Temp = fState.SyncT->Sum() / fState.SyncT->DurationS();
     point.Duration = (fState.SyncI->TimeMax() - fState.StepStartTime) * SecondsPerDay;
     point.Mode = static_cast<int>(fModeIntegrator) + 10;
+    point.Charge = fState.SyncI->Sum();
+    point.StartTime = fState.SyncI->TimeMin();
+    point.EndTime = fState.SyncI->TimeMax();
     // Without a pO2 mean the point keeps the last one and the averager runs on.
     if (fState.SyncpO2 && fState.SyncpO2->DurationS() > 0) {
         point.CellpO2 = fState.SyncpO2->Sum() / fState.SyncpO2->DurationS();

@@ -1,8 +1,8 @@
 #include "records/data_file.h"
 
+#include "records/safe_file_name.h"
+#include "records/whole_file.h"
 #include "records/windows_1252.h"
-
-#include <QSaveFile>
 
 namespace oxtiva
 {
@@ -55,6 +55,11 @@ void AppendLine(QByteArray& out, QStringView text)
     out.append(Eol);
 }
 
+void AppendOneLine(QByteArray& out, const QString& text)
+{
+    AppendWindows1252(out, OneLineText(text));
+}
+
 void AppendRawLine(QByteArray& out, const char* bytes)
 {
     out.append(bytes);
@@ -84,25 +89,42 @@ bool NeedsQuotes(QStringView cell)
     return cell.contains(u'"') || cell.contains(u';');
 }
 
+// Where a DATA line goes: as text (the journal keeps it so) or straight into the file's
+// Windows-1252 bytes (a save of a month's grid makes no string per row).
+struct TTextSink {
+    QString& Out;
+    void Put(QChar c) { Out.append(c); }
+};
+struct TFileSink {
+    QByteArray& Out;
+    void Put(QChar c) { Out.append(Windows1252Byte(c)); }
+};
+
 // One field of a DATA line; blanks are dropped everywhere in the line, quotes included.
-void AppendField(QByteArray& out, QStringView cell)
+template <class Sink> void AppendField(Sink& sink, QStringView cell)
 {
     const bool quoted = NeedsQuotes(cell);
-    if (quoted) out.append('"');
+    if (quoted) sink.Put(u'"');
     for (const QChar c : cell) {
         if (c == u' ') continue;
-        if (c == u'"') out.append('"');
-        out.append(Windows1252Byte(c));
+        if (c == u'"') sink.Put(u'"');
+        sink.Put(c);
     }
-    if (quoted) out.append('"');
+    if (quoted) sink.Put(u'"');
 }
 
-void AppendDataRow(QByteArray& out, const TDataFileContent& content, int row)
+template <class Sink>
+void AppendFields(Sink& sink, int columnCount, const std::function<QString(int column)>& cell)
 {
-    for (int col = 0; col < content.ColumnCount; ++col) {
-        if (col > 0) out.append(';');
-        AppendField(out, content.Cell(col, row));
+    for (int col = 0; col < columnCount; ++col) {
+        if (col > 0) sink.Put(u';');
+        AppendField(sink, cell(col));
     }
+}
+
+void AppendEncodedLine(QByteArray& out, QStringView line)
+{
+    AppendWindows1252(out, line);
     out.append(Eol);
 }
 
@@ -110,8 +132,10 @@ void AppendHeader(QByteArray& out, const TDataFileContent& content)
 {
     AppendRawLine(out, "** HEADER  **********************************************");
     AppendRawLine(out, "");
-    AppendLine(out, content.SampleName);
-    AppendLine(out, content.SampleFormula);
+    AppendOneLine(out, content.SampleName);
+    out.append(Eol);
+    AppendOneLine(out, content.SampleFormula);
+    out.append(Eol);
     AppendLine(out, QString(QStringLiteral("Saved ") + content.SavedAt));
     AppendRawLine(out, "");
 }
@@ -122,7 +146,7 @@ void AppendVariables(QByteArray& out, const TDataFileContent& content)
     AppendRawLine(out, "");
     AppendRawLine(out, "Value    ;Unit   ;Abbreviation   ;Field name");
     for (int i = 0; i < DataFileVariableCount; ++i) {
-        AppendWindows1252(out, content.VariableValues[i]);
+        AppendOneLine(out, content.VariableValues[i]);
         AppendRawLine(out, VariableTails[i]);
     }
     AppendRawLine(out, "");
@@ -136,12 +160,22 @@ void AppendNotesSection(QByteArray& out, const TDataFileContent& content)
     AppendRawLine(out, "");
 }
 
-void AppendDataSection(QByteArray& out, const TDataFileContent& content)
+void AppendDataSectionTitle(QByteArray& out)
 {
     AppendRawLine(out, "** DATA *************************************************");
     AppendRawLine(out, "");
-    for (int row = 0; row < content.RowCount; ++row)
-        AppendDataRow(out, content, row);
+}
+
+QByteArray BuildHead(const TDataFileContent& content, qsizetype dataBytes)
+{
+    QByteArray out;
+    // Reserving avoids regrowing a multi-megabyte buffer row by row.
+    out.reserve(4096 + dataBytes + content.Notes.size());
+    AppendHeader(out, content);
+    AppendVariables(out, content);
+    AppendNotesSection(out, content);
+    AppendDataSectionTitle(out);
+    return out;
 }
 
 } // namespace
@@ -151,32 +185,43 @@ const char* DataFileVariableTail(int index)
     return VariableTails.at(static_cast<std::size_t>(index));
 }
 
+void AppendDataLine(QString& out, int columnCount, const std::function<QString(int column)>& cell)
+{
+    TTextSink sink{out};
+    AppendFields(sink, columnCount, cell);
+}
+
+QString DataLine(int columnCount, const std::function<QString(int column)>& cell)
+{
+    QString line;
+    AppendDataLine(line, columnCount, cell);
+    return line;
+}
+
 QByteArray BuildDataFile(const TDataFileContent& content)
 {
-    QByteArray out;
-    // A data row is about 130 bytes; reserving avoids regrowing a multi-megabyte buffer.
-    out.reserve(4096 + qsizetype(content.RowCount) * 160 + content.Notes.size());
-    AppendHeader(out, content);
-    AppendVariables(out, content);
-    AppendNotesSection(out, content);
-    AppendDataSection(out, content);
+    // A data row is about 130 bytes.
+    QByteArray out = BuildHead(content, qsizetype(content.RowCount) * 160);
+    TFileSink sink{out};
+    for (int row = 0; row < content.RowCount; ++row) {
+        AppendFields(sink, content.ColumnCount,
+                     [&content, row](int col) { return content.Cell(col, row); });
+        out.append(Eol);
+    }
+    return out;
+}
+
+QByteArray BuildDataFile(const TDataFileContent& content, const QStringList& dataLines)
+{
+    QByteArray out = BuildHead(content, dataLines.size() * 160);
+    for (const QString& line : dataLines)
+        AppendEncodedLine(out, line);
     return out;
 }
 
 bool WriteDataFile(const QString& path, const TDataFileContent& content, QString& errorText)
 {
-    const QByteArray bytes = BuildDataFile(content);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        errorText = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        errorText = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return WriteWholeFile(path, BuildDataFile(content), errorText);
 }
 
 } // namespace oxtiva

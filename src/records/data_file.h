@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -30,8 +31,18 @@ struct TDataFileContent {
 // The fixed text that follows the value of VARIABLES row index (0-based).
 const char* DataFileVariableTail(int index);
 
+// The text of one DATA line before it is encoded: the cells joined by ";", a cell that
+// holds a double quote or a semicolon quoted (inner quotes doubled), every blank removed.
+// Save and the journal both take their lines from here, so a file written again from
+// the journal holds the bytes Save would have written.
+QString DataLine(int columnCount, const std::function<QString(int column)>& cell);
+void AppendDataLine(QString& out, int columnCount, const std::function<QString(int column)>& cell);
+
 // The whole file: CR LF line ends, Windows-1252 bytes, no byte-order mark.
 QByteArray BuildDataFile(const TDataFileContent& content);
+
+// The same file from DATA lines made earlier by DataLine; content's rows are not read.
+QByteArray BuildDataFile(const TDataFileContent& content, const QStringList& dataLines);
 
 // Writes the file through a temporary file in the same folder that replaces the target
 // only once complete, so a full disk or a crash never leaves a truncated data file.

@@ -1,6 +1,10 @@
 #include "records/day_folder.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
 
 namespace oxtiva
 {
@@ -10,11 +14,17 @@ QString DayFolderName(QDate localDate)
     return localDate.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
-QString EnsureDayFolder(const QDir& dataFolder, QDate localDate)
+QString EnsureDayFolder(const QDir& dataFolder, QDate localDate, QString* errorText)
 {
     const QString path = dataFolder.filePath(DayFolderName(localDate));
-    if (!QDir().mkpath(path) || !QFileInfo(path).isDir()) return {};
-    return path;
+    // Unlike QDir::mkpath, this tells why a folder could not be made.
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(path).toStdString(), error);
+    if (!error && !QFileInfo(path).isDir())
+        error = std::make_error_code(std::errc::not_a_directory);
+    if (!error) return path;
+    if (errorText) *errorText = QString::fromLocal8Bit(error.message());
+    return {};
 }
 
 int FirstFreeCounter(const QDir& folder, const QString& stem)

@@ -11,8 +11,9 @@ namespace oxtiva
 QString DayFolderName(QDate localDate);
 
 // Creates the day folder (and the data folder above it when it has gone missing) and
-// returns its path; an empty result means it could not be created.
-QString EnsureDayFolder(const QDir& dataFolder, QDate localDate);
+// returns its path; an empty result means it could not be created, and errorText, when
+// given, then says why in the system's words.
+QString EnsureDayFolder(const QDir& dataFolder, QDate localDate, QString* errorText = nullptr);
 
 // The smallest counter from 0 whose "<stem>_<counter>.csv" does not exist yet in folder;
 // files are never overwritten, so a day's folder keeps every snapshot of a run.

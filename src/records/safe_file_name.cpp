@@ -1,15 +1,23 @@
 #include "records/safe_file_name.h"
 
+#include <QFile>
+
 namespace oxtiva
 {
 
 namespace
 {
 
+// Linux, like most file systems, takes 255 bytes per name, counted in the encoding that
+// file names are written in.
+constexpr qsizetype FileNameBytes = 255;
+// What follows the name: "_", a counter that may grow to ten digits, ".csv" or ".png".
+constexpr qsizetype SuffixBytes = 1 + 10 + 4;
+
 bool IsForbidden(QChar c)
 {
     static const QString forbidden = QStringLiteral("/\\<>:\"|?*");
-    return c.unicode() < 0x20 || c.unicode() == 0x7F || forbidden.contains(c);
+    return IsLineBreakOrControl(c) || forbidden.contains(c);
 }
 
 void ReplaceDotRuns(QString& name)
@@ -28,7 +36,34 @@ void ReplaceTrailingDotsAndBlanks(QString& name)
         name[i] = u'_';
 }
 
+// The longest start of the name, never splitting a character made of two UTF-16 units,
+// that keeps to the character and byte limits.
+void CutToFit(QString& name)
+{
+    qsizetype end = 0;
+    for (int characters = 0; end < name.size() && characters < MaxFileNameCharacters;
+         ++characters) {
+        const qsizetype next = end + (name[end].isHighSurrogate() ? 2 : 1);
+        if (QFile::encodeName(name.left(next)).size() > FileNameBytes - SuffixBytes) break;
+        end = next;
+    }
+    name.truncate(end);
+}
+
 } // namespace
+
+bool IsLineBreakOrControl(QChar c)
+{
+    return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+           c == QChar::ParagraphSeparator;
+}
+
+QString OneLineText(QString text)
+{
+    for (QChar& c : text)
+        if (IsLineBreakOrControl(c)) c = u' ';
+    return text;
+}
 
 QString SafeFileName(const QString& name)
 {
@@ -37,6 +72,7 @@ QString SafeFileName(const QString& name)
         if (IsForbidden(c)) c = u'_';
     }
     ReplaceDotRuns(safe);
+    CutToFit(safe);
     ReplaceTrailingDotsAndBlanks(safe);
     return safe;
 }

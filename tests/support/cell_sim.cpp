@@ -97,8 +97,13 @@ QString TCellSim::Command(const QString& line)
 
 std::map<QString, double> TCellSim::State()
 {
+    return KeyValues(QStringLiteral("state"));
+}
+
+std::map<QString, double> TCellSim::KeyValues(const QString& controlLine)
+{
     std::map<QString, double> state;
-    const QString line = Command(QStringLiteral("state"));
+    const QString line = Command(controlLine);
     for (const QString& pair : line.split(u' ', Qt::SkipEmptyParts)) {
         const qsizetype eq = pair.indexOf(u'=');
         if (eq <= 0) continue;

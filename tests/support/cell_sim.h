@@ -39,6 +39,8 @@ class TCellSim
 
     // The `state` line as numbers; `source` becomes 0 for "curr" and 1 for "volt".
     std::map<QString, double> State();
+    // Any control line answered with key=value pairs, such as "oxygen", as numbers.
+    std::map<QString, double> KeyValues(const QString& line);
 
   private:
     QString ReadLine(int timeoutMs);

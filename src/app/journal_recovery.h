@@ -1,0 +1,27 @@
+#pragma once
+
+#include "records/journal_format.h"
+
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+namespace oxtiva
+{
+
+class TLogDestination;
+
+// At start-up: every journal in the data folder that holds rows no saved data file has is
+// offered to the operator (recover, keep for later, discard); a journal whose rows are all
+// saved goes without a word. Journals another running copy of the program is writing are
+// left alone.
+void OfferUnsavedJournals(QWidget* parent, const QString& dataFolder,
+                          std::shared_ptr<TLogDestination> log);
+
+// The texts of the questions, for a journal's contents.
+QString RecoveryQuestion(const TJournalContents& contents);
+QString DiscardQuestion(const TJournalContents& contents);
+
+} // namespace oxtiva

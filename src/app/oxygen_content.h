@@ -1,0 +1,54 @@
+#pragma once
+
+#include "science/oxygen_history.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+namespace oxtiva
+{
+
+class TfrmOxtiva;
+
+// The live oxygen balance of the window: each data point goes into the balance as it
+// becomes a grid row, a completed step adds its point to the isotherm, and every save
+// writes the balance beside the data file. When the operator changes a constant the
+// balance reads (alpha, the gas volumes, the cold end, the flush gas, b0, n0, bs) the
+// whole run is replayed with it, so the page and the files always show one set of
+// constants.
+class TOxygenContent : public QObject
+{
+    Q_OBJECT
+
+  public:
+    explicit TOxygenContent(TfrmOxtiva& aWindow);
+
+    // The ready data point, once its grid row is complete. Points before the first pO2
+    // reading cannot start the balance and are left out.
+    void AddDataPoint();
+    // The newest point completed step aStep (from 1) of a step program.
+    void CompleteStep(int aStep);
+    // "<stem>_oxygen.csv" beside the data file just saved; false with the reason in aError
+    // when it could not be written.
+    bool WriteFile(const QString& aDataFilePath, QString& aError);
+
+    const TOxygenHistory& History() const { return fHistory; }
+
+    // The grid row of the last steady point under PID control: pO2 and current stable
+    // (and in range in a PID step program); nothing when there is none.
+    std::optional<int> LastSteadyPIDRow() const;
+    // "Estimate" beside the alpha edit: sets alpha from LastSteadyPIDRow, or says why not.
+    void ButtonEstimateLeakAlphaClick();
+
+  private:
+    TOxygenBalanceConstants ConstantsFromEdits() const;
+    void ConstantsChanged();
+    void ShowCurrent();
+
+    TfrmOxtiva& fWindow;
+    TOxygenHistory fHistory;
+};
+
+} // namespace oxtiva

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+
+class QCPGraph;
+class QCustomPlot;
+class QLabel;
+class QLineEdit;
+class QTableWidget;
+
+namespace oxtiva
+{
+
+class TOxygenHistory;
+struct TOxygenRecord;
+
+// The page "Oxygen content": the sample's oxygen content b against time and its isotherm,
+// b against log10(pO2) with one point per completed step, a table of those points, and
+// the current b, delta and alpha. A point after a stretch that no data point covers
+// breaks the b line and carries a red cross. The plots repaint only while the page is
+// shown; a point that comes while it is hidden costs no drawing.
+class TOxygenContentPage : public QWidget
+{
+    Q_OBJECT
+
+  public:
+    explicit TOxygenContentPage(QWidget* parent = nullptr);
+
+    void AppendPoint(const TOxygenRecord& aRecord);
+    void AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord);
+    // Everything anew, after the constants changed and the run was replayed.
+    void ShowHistory(const TOxygenHistory& aHistory);
+    void ShowCurrent(const TOxygenHistory& aHistory, double aAlpha);
+    // Rescales and repaints both plots if the page is shown; otherwise when it is.
+    void Replot();
+
+    QCustomPlot* RtGraphOxygenContent = nullptr;
+    QCPGraph* RtLineSeriesOxygenContent = nullptr;
+    QCPGraph* RtPointSeriesOxygenGaps = nullptr;
+    QCustomPlot* RtGraphIsotherm = nullptr;
+    QCPGraph* RtPointSeriesIsotherm = nullptr;
+    QTableWidget* StringGridIsotherm = nullptr;
+    QLineEdit* EditOxygenContentb = nullptr;
+    QLineEdit* EditOxygenContentDelta = nullptr;
+    QLineEdit* EditOxygenContentAlpha = nullptr;
+    QLabel* LabelOxygenGaps = nullptr;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    QWidget* BuildValues();
+    void BuildContentPlot();
+    void BuildIsothermPlot();
+    void ClearAll();
+
+    bool fStale = false;
+};
+
+} // namespace oxtiva

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "control/modes.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace oxtiva
+{
+
+// The progress of a running step program as the operator reads it above the list.
+
+inline bool IsStepProgramState(TProgramState aState)
+{
+    return aState == TProgramState::PIDStep || aState == TProgramState::PPS;
+}
+
+// A duration as "hh:mm:ss"; the hours go on past 99 for a step that lasts days. Parts of
+// a second are dropped and a negative duration (a clock set back) shows as zero.
+QString ElapsedText(double aSeconds);
+
+// "Step 2 of 5 · 00:12:30 in step · stable for 00:01:10", or "· waiting for stability"
+// in place of the last part when the step has not settled.
+QString StepProgressText(int aStepIndex, int aStepCount, double aSecondsInStep,
+                         std::optional<double> aSecondsStable);
+
+// One data row of the running step: its "Duration, s" and whether it had settled.
+struct TStepRow {
+    double Time = 0;
+    bool Settled = false;
+};
+
+// How long the step has been settled without a break, from the newest rows of the step
+// (oldest first): from the end of the last unsettled point, or the start of the step when
+// every row settled, to the end of the newest point. A settled point counts as settled
+// over its whole length. None when the newest row has not settled or there is no row.
+std::optional<double> SecondsSettled(const std::vector<TStepRow>& aRows);
+
+} // namespace oxtiva

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "records/data_file.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <vector>
+
+namespace oxtiva
+{
+
+// The journal keeps a session's grid rows on the disk between saves, so that a crash or a
+// power cut loses no data point. It is UTF-8 text, one record a line, fields separated by
+// tabs (a backslash, tab, CR or LF inside a field is written \\, \t, \r, \n):
+//
+//   Oxtiva journal 1
+//   head  <sample name> <formula> <31 variable values> <notes>   (again after each change)
+//   row   <grid row> <UTC time> point|other <DATA line as Save writes it>
+//   saved <rows> <data file>        (the first <rows> grid rows are in that file)
+//
+// It is only ever appended to; a crash can cut the last line, which a reader ignores.
+
+inline constexpr char JournalFirstLine[] = "Oxtiva journal 1";
+inline constexpr char JournalSuffix[] = ".journal";
+
+// What a data file holds besides its rows and the time it was saved.
+struct TJournalHead {
+    QString SampleName;
+    QString SampleFormula;
+    std::array<QString, DataFileVariableCount> VariableValues;
+    QString Notes;
+    friend bool operator==(const TJournalHead&, const TJournalHead&) = default;
+};
+
+TJournalHead JournalHeadOf(const TDataFileContent& content);
+// A data file's content with this head, saved at savedAt; its rows are given apart.
+TDataFileContent DataFileContentOf(const TJournalHead& head, const QString& savedAt);
+
+struct TJournalRow {
+    QDateTime Time;         // when the row entered the grid, UTC
+    bool DataPoint = false; // false for the caption row, the empty row and state rows
+    QString Line;           // the DATA line text (DataLine), before its encoding
+};
+
+// Each record as one line, ended by LF.
+QByteArray JournalFirstLineBytes();
+QByteArray JournalHeadLine(const TJournalHead& head);
+QByteArray JournalRowLine(int gridRow, const TJournalRow& row);
+QByteArray JournalSavedLine(int rowCount, const QString& dataFile);
+
+// The first two grid rows (captions, the empty row) are in every data file; a run's own
+// rows start after them.
+inline constexpr int FixedGridRows = 2;
+
+struct TJournalContents {
+    bool IsJournal = false; // the first line names the format
+    bool HasHead = false;
+    TJournalHead Head;
+    std::vector<TJournalRow> Rows; // grid rows from 0, in order
+    int SavedRows = 0;             // the most rows any save wrote
+    QString SavedFile;             // the file of that save
+    bool CutLastLine = false;
+    QStringList Problems; // "line 7: ..." for every line that could not be read
+
+    int UnsavedRows() const;
+    int UnsavedDataPoints() const;
+    // The run's own rows: the first and the last time one entered the grid.
+    QDateTime FirstRowTime() const;
+    QDateTime LastRowTime() const;
+    QStringList DataLines() const;
+};
+
+TJournalContents ParseJournal(const QByteArray& bytes);
+
+} // namespace oxtiva

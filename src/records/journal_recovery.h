@@ -1,0 +1,24 @@
+#pragma once
+
+#include "records/journal_format.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace oxtiva
+{
+
+// Every journal file in the data folder, by name.
+QStringList JournalFilesIn(const QString& dataFolder);
+
+// Reads a journal; false with the cause when the file cannot be read or is no journal.
+bool ReadJournal(const QString& path, TJournalContents& contents, QString& errorText);
+
+// Writes the journal's rows as a data file, byte for byte as a save at localNow would have
+// written them: into that day's folder, named after the sample with the first free
+// counter. The path written, or false with the cause.
+bool WriteRecoveredDataFile(const TJournalContents& contents, const QString& dataFolder,
+                            const QDateTime& localNow, QString& path, QString& errorText);
+
+} // namespace oxtiva

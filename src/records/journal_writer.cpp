@@ -1,0 +1,182 @@
+#include "records/journal_writer.h"
+
+#include "records/durable_append_file.h"
+
+#include <QFile>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+namespace oxtiva
+{
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+// However the disk misbehaves, closing the program never waits longer than this for it.
+constexpr auto StopTimeout = std::chrono::seconds(5);
+} // namespace
+
+// Shared with the thread, which keeps it alive if the disk holds the thread beyond the
+// writer's own life.
+struct TJournalWriter::TShared {
+    explicit TShared(const QString& path) : File(path) {}
+
+    std::mutex Mutex;
+    std::condition_variable Wake;    // work queued, a retry, or the stop
+    std::condition_variable Settled; // a write ended, or the thread did
+
+    QByteArray Queue;
+    int QueuedRows = 0;
+    int DurableRows = 0;
+    QString Error;
+    bool Vanished = false;
+    bool RetryNow = false;
+    bool Stopping = false;
+    bool Stopped = false;
+    std::optional<Clock::time_point> BusySince;
+
+    TDurableAppendFile File; // the thread's alone while it runs
+
+    bool ReadyToWrite() const
+    {
+        return !Queue.isEmpty() && !Vanished && (Error.isEmpty() || RetryNow);
+    }
+
+    void WriteQueued(std::unique_lock<std::mutex>& lock)
+    {
+        const QByteArray bytes = Queue;
+        const int rows = QueuedRows;
+        RetryNow = false;
+        BusySince = Clock::now();
+        lock.unlock();
+        const bool vanished = File.Vanished();
+        QString error;
+        const bool written = !vanished && File.Append(bytes, error);
+        if (vanished) File.Restart();
+        lock.lock();
+        BusySince.reset();
+        if (vanished) {
+            Vanished = true;
+            Queue.clear();
+            DurableRows = 0;
+        } else if (written) {
+            Queue.remove(0, bytes.size());
+            DurableRows = rows;
+            Error.clear();
+        } else {
+            Error = error.isEmpty() ? QStringLiteral("unknown cause") : error;
+        }
+        Settled.notify_all();
+    }
+
+    void Run()
+    {
+        std::unique_lock lock(Mutex);
+        while (true) {
+            Wake.wait(lock, [this] { return Stopping || ReadyToWrite(); });
+            if (ReadyToWrite()) {
+                WriteQueued(lock);
+                continue;
+            }
+            break; // stopping, with nothing it can still write
+        }
+        Stopped = true;
+        Settled.notify_all();
+    }
+};
+
+TJournalWriter::TJournalWriter(const QString& path)
+    : fPath(path), fShared(std::make_shared<TShared>(path))
+{
+    fThread = std::thread([shared = fShared] { shared->Run(); });
+}
+
+TJournalWriter::~TJournalWriter()
+{
+    Stop();
+}
+
+void TJournalWriter::Stop()
+{
+    if (!fThread.joinable()) return;
+    std::unique_lock lock(fShared->Mutex);
+    fShared->Stopping = true;
+    fShared->RetryNow = true; // one last try at a failed write
+    fShared->Wake.notify_all();
+    const bool stopped =
+        fShared->Settled.wait_for(lock, StopTimeout, [this] { return fShared->Stopped; });
+    lock.unlock();
+    if (stopped)
+        fThread.join();
+    else
+        fThread.detach(); // a hung disk; the thread owns what it still uses
+}
+
+void TJournalWriter::Append(const QByteArray& records, int gridRows)
+{
+    std::lock_guard lock(fShared->Mutex);
+    if (fShared->Vanished) return; // everything is queued anew after Restart
+    fShared->Queue.append(records);
+    fShared->QueuedRows = gridRows;
+    fShared->RetryNow = true;
+    fShared->Wake.notify_one();
+}
+
+void TJournalWriter::Retry()
+{
+    std::lock_guard lock(fShared->Mutex);
+    fShared->RetryNow = true;
+    fShared->Wake.notify_one();
+}
+
+TJournalWriter::TStatus TJournalWriter::Status() const
+{
+    std::lock_guard lock(fShared->Mutex);
+    TStatus status;
+    status.DurableRows = fShared->DurableRows;
+    status.Error = fShared->Error;
+    status.Vanished = fShared->Vanished;
+    if (fShared->BusySince) {
+        status.BusyMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() -
+                                                                              *fShared->BusySince)
+                            .count();
+    }
+    return status;
+}
+
+bool TJournalWriter::WaitUntilWritten(int timeoutMs)
+{
+    std::unique_lock lock(fShared->Mutex);
+    fShared->RetryNow = true;
+    fShared->Wake.notify_one();
+    const auto settled = [this] {
+        return fShared->Queue.isEmpty() || fShared->Vanished ||
+               (!fShared->Error.isEmpty() && !fShared->RetryNow && !fShared->BusySince);
+    };
+    fShared->Settled.wait_for(lock, std::chrono::milliseconds(timeoutMs), settled);
+    return fShared->Queue.isEmpty() && !fShared->Vanished;
+}
+
+void TJournalWriter::Restart()
+{
+    std::lock_guard lock(fShared->Mutex);
+    fShared->Vanished = false;
+    fShared->Queue.clear();
+    fShared->QueuedRows = 0;
+    fShared->DurableRows = 0;
+}
+
+bool TJournalWriter::StopAndRemove(QString& errorText)
+{
+    Stop();
+    QFile file(fPath);
+    if (!file.exists() || file.remove()) return true;
+    errorText = file.errorString();
+    return false;
+}
+
+} // namespace oxtiva

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <thread>
+
+namespace oxtiva
+{
+
+// Appends a journal's records on a thread of its own, so the control cycle never waits for
+// the disk: a flush takes a fraction of a millisecond on a good day, and seconds or
+// forever on a busy, full or vanished disk. Records are written in the order they are
+// queued; a failed write keeps them queued until Retry, so none is lost or written twice.
+class TJournalWriter
+{
+  public:
+    explicit TJournalWriter(const QString& path);
+    // Tries once more to write what is still queued, waiting at most a few seconds.
+    ~TJournalWriter();
+    TJournalWriter(const TJournalWriter&) = delete;
+    TJournalWriter& operator=(const TJournalWriter&) = delete;
+
+    const QString& Path() const { return fPath; }
+
+    // Queues records that take the journal to gridRows grid rows.
+    void Append(const QByteArray& records, int gridRows);
+    // After a failed write: try the queued records again now.
+    void Retry();
+
+    struct TStatus {
+        int DurableRows = 0;   // grid rows on the disk
+        QString Error;         // cause of the last failed write; empty once one succeeds
+        bool Vanished = false; // the file disappeared: queue everything anew after Restart
+        qint64 BusyMs = 0;     // how long the write under way has lasted, 0 when idle
+    };
+    TStatus Status() const;
+
+    // Waits until everything queued is on the disk; false when a write failed or the time
+    // ran out first.
+    bool WaitUntilWritten(int timeoutMs);
+
+    // After Vanished: forgets what was written and queued; the next Append starts anew.
+    void Restart();
+
+    // Stops writing (waiting at most a few seconds) and removes the file.
+    bool StopAndRemove(QString& errorText);
+
+  private:
+    struct TShared;
+    void Stop();
+
+    QString fPath;
+    std::shared_ptr<TShared> fShared;
+    std::thread fThread;
+};
+
+} // namespace oxtiva

@@ -1,0 +1,136 @@
+#include "records/journal_format.h"
+
+#include <gtest/gtest.h>
+
+namespace oxtiva
+{
+namespace
+{
+
+const QDateTime T0 = QDateTime::fromString("2020-05-06T12:03:27.125Z", Qt::ISODateWithMs);
+
+TJournalHead TrickyHead()
+{
+    TJournalHead head;
+    head.SampleName = "Ce\\O2\tº"; // a backslash, a tab and a Windows-1252 letter
+    head.SampleFormula = "CeO2";
+    for (int i = 0; i < DataFileVariableCount; ++i)
+        head.VariableValues[i] = QString::number(i);
+    head.VariableValues[11] = "HT PIS 0317524";
+    head.Notes = "line one\r\nline two\n\\n is not a break\n"; // CR LF, LF, a literal \n
+    return head;
+}
+
+TJournalRow Row(int seconds, bool point, const char* line)
+{
+    return {T0.addSecs(seconds), point, QString::fromUtf8(line)};
+}
+
+// A session: captions, the empty row, a state row and two data points, saved after the
+// first point, the notes changed before the second.
+QByteArray Session()
+{
+    TJournalHead changed = TrickyHead();
+    changed.Notes += "added later";
+    return JournalFirstLineBytes() + JournalHeadLine(TrickyHead()) +
+           JournalRowLine(0, Row(0, false, "Duration,s;Mode;CellT,ºC")) +
+           JournalRowLine(1, Row(0, false, ";;")) +
+           JournalRowLine(2, Row(0, false, "2020-05-0614:03:27;2;")) +
+           JournalRowLine(3, Row(10, true, "10.00;12;845.30")) +
+           JournalSavedLine(4, "/data/2020-05-06/Ceria_0000.csv") + JournalHeadLine(changed) +
+           JournalRowLine(4, Row(20, true, "20.00;12;\"a;b\"\t"));
+}
+
+TEST(JournalFormat, ReadsBackWhatWasWritten)
+{
+    const TJournalContents contents = ParseJournal(Session());
+    ASSERT_TRUE(contents.IsJournal);
+    EXPECT_TRUE(contents.Problems.isEmpty()) << contents.Problems.join('\n').toStdString();
+    EXPECT_FALSE(contents.CutLastLine);
+    ASSERT_TRUE(contents.HasHead);
+    TJournalHead expected = TrickyHead();
+    expected.Notes += "added later";
+    EXPECT_EQ(contents.Head, expected) << "the latest head holds";
+    EXPECT_EQ(contents.DataLines(),
+              (QStringList{"Duration,s;Mode;CellT,ºC", ";;", "2020-05-0614:03:27;2;",
+                           "10.00;12;845.30", "20.00;12;\"a;b\"\t"}));
+    EXPECT_EQ(contents.Rows[3].Time, T0.addSecs(10));
+    EXPECT_TRUE(contents.Rows[4].DataPoint);
+    EXPECT_FALSE(contents.Rows[2].DataPoint);
+    EXPECT_EQ(contents.SavedRows, 4);
+    EXPECT_EQ(contents.SavedFile, "/data/2020-05-06/Ceria_0000.csv");
+    EXPECT_EQ(contents.UnsavedRows(), 1);
+    EXPECT_EQ(contents.UnsavedDataPoints(), 1);
+    EXPECT_EQ(contents.FirstRowTime(), T0);
+    EXPECT_EQ(contents.LastRowTime(), T0.addSecs(20));
+}
+
+// A crash can end the file anywhere inside its last record: whatever is there of it is
+// ignored and everything before it stays.
+TEST(JournalFormat, CutLastLineIsIgnoredWhereverTheCutFalls)
+{
+    const QByteArray whole = Session();
+    const qsizetype lastLineStart = whole.lastIndexOf('\n', whole.size() - 2) + 1;
+    for (qsizetype cut = lastLineStart + 1; cut < whole.size(); ++cut) {
+        const TJournalContents contents = ParseJournal(whole.left(cut));
+        EXPECT_TRUE(contents.CutLastLine) << cut;
+        EXPECT_TRUE(contents.Problems.isEmpty()) << cut;
+        EXPECT_EQ(contents.Rows.size(), 4u) << cut;
+        EXPECT_EQ(contents.UnsavedRows(), 0) << cut;
+    }
+    EXPECT_EQ(ParseJournal(whole.left(lastLineStart)).Rows.size(), 4u);
+}
+
+TEST(JournalFormat, UnreadableLinesAreReportedAndSkipped)
+{
+    QByteArray bytes =
+        JournalFirstLineBytes() + JournalHeadLine(TrickyHead()) +
+        JournalRowLine(0, Row(0, false, "captions")) + "garbage\n" +
+        JournalRowLine(1, Row(0, false, "")) + JournalRowLine(1, Row(0, false, "row 1 again")) +
+        "row\t2\tnot a time\tpoint\tx\n" + "head\ttoo few fields\n" + "saved\tmany\t/x.csv\n" +
+        "row\t2\t\\q\n" + JournalRowLine(2, Row(5, true, "5.00;12"));
+    const TJournalContents contents = ParseJournal(bytes);
+    ASSERT_TRUE(contents.IsJournal);
+    EXPECT_EQ(contents.DataLines(), (QStringList{"captions", "", "5.00;12"}));
+    EXPECT_EQ(contents.Head, TrickyHead());
+    EXPECT_EQ(contents.SavedRows, 0);
+    ASSERT_EQ(contents.Problems.size(), 6) << contents.Problems.join('\n').toStdString();
+    EXPECT_TRUE(contents.Problems[0].startsWith("line 4:"));
+    EXPECT_TRUE(contents.Problems[1].contains("grid row 1 where 2 was expected"));
+}
+
+TEST(JournalFormat, CountsOnlyTheRunsOwnUnsavedRows)
+{
+    struct Case {
+        int savedRows;
+        int unsavedRows;
+        int unsavedPoints;
+    };
+    // Rows: captions, empty, state, point, point, state, point.
+    QByteArray bytes = JournalFirstLineBytes();
+    const bool points[] = {false, false, false, true, true, false, true};
+    for (int r = 0; r < 7; ++r)
+        bytes += JournalRowLine(r, Row(r, points[r], "x"));
+    for (const Case c : {Case{0, 5, 3}, Case{3, 4, 3}, Case{5, 2, 1}, Case{7, 0, 0}}) {
+        QByteArray withSave = bytes;
+        if (c.savedRows > 0) withSave += JournalSavedLine(c.savedRows, "f.csv");
+        const TJournalContents contents = ParseJournal(withSave);
+        EXPECT_EQ(contents.UnsavedRows(), c.unsavedRows) << c.savedRows;
+        EXPECT_EQ(contents.UnsavedDataPoints(), c.unsavedPoints) << c.savedRows;
+    }
+    // An earlier, smaller save does not undo a later one.
+    const TJournalContents contents =
+        ParseJournal(bytes + JournalSavedLine(7, "b.csv") + JournalSavedLine(3, "a.csv"));
+    EXPECT_EQ(contents.SavedRows, 7);
+    EXPECT_EQ(contents.SavedFile, "b.csv");
+}
+
+TEST(JournalFormat, AnotherFileIsNoJournal)
+{
+    EXPECT_FALSE(ParseJournal("** HEADER  ****\r\n").IsJournal);
+    EXPECT_FALSE(ParseJournal("").IsJournal);
+    EXPECT_FALSE(ParseJournal("Oxtiva journal 2\n").IsJournal);
+}
+
+} // namespace
+} // namespace oxtiva

@@ -1,0 +1,191 @@
+// The start-up offer of unsaved data, answered as an operator would, for journals that a
+// real window session left behind in a real temporary folder.
+#include "app/data_grid.h"
+#include "app/experiment_saver.h"
+#include "app/journal_keeper.h"
+#include "app/journal_recovery.h"
+#include "app/main_window.h"
+#include "records/journal_recovery.h"
+#include "support/crlf_lines.h"
+#include "support/dialog_answerer.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace oxtiva
+{
+namespace
+{
+
+using testing::CrLfFileLines;
+using testing::CrLfLines;
+using testing::TMessageBoxAnswerer;
+
+// What a session that ended without a confirmed close leaves: a state row, data points,
+// perhaps a save, and the bytes a save at its end would have written.
+struct TLeftSession {
+    QString Journal;
+    QByteArray FileAtTheEnd;
+};
+
+class JournalRecoveryTest : public ::testing::Test
+{
+  protected:
+    ~JournalRecoveryTest() override
+    {
+        EXPECT_TRUE(fAnswerer.Unexpected().isEmpty())
+            << fAnswerer.Unexpected().join(" | ").toStdString();
+    }
+
+    TLeftSession RunSession(int pointsBeforeSave, int pointsAfterSave)
+    {
+        TfrmOxtiva window(nullptr, fFolder.path());
+        window.CheckBoxSMUValidated->setChecked(true);
+        window.CheckBox2000Validated->setChecked(true);
+        window.State().ProgramState = TProgramState::Paused;
+        fAnswerer.Expect(QMessageBox::Yes);
+        window.RadioButtonPIDSet->click();
+        double duration = 0;
+        auto addPoint = [&] {
+            duration += 10;
+            window.State().DataPoint = {0.1, 1e-4, 14, true, 1e-5, 845.3, duration, true};
+            window.AddDataUpdates();
+            window.Journal().Sync();
+        };
+        for (int i = 0; i < pointsBeforeSave; ++i)
+            addPoint();
+        if (pointsBeforeSave > 0) window.ButtonSaveTest->click();
+        for (int i = 0; i < pointsAfterSave; ++i)
+            addPoint();
+        window.Journal().Sync();
+        EXPECT_TRUE(window.Journal().WaitUntilWritten(5000));
+        fTextsBeforeOffer = int(fAnswerer.Texts().size());
+        return {window.Journal().Path(), BuildDataFile(window.Saver().Content())};
+    }
+
+    void Offer() { OfferUnsavedJournals(nullptr, Userdata(), nullptr); }
+    // What the boxes said since the session ended.
+    QStringList Texts() const { return fAnswerer.Texts().mid(fTextsBeforeOffer); }
+
+    QString Userdata() const { return fFolder.filePath("Userdata"); }
+    QDir DayFolder() const
+    {
+        return QDir(QDir(Userdata()).filePath(QDate::currentDate().toString("yyyy-MM-dd")));
+    }
+    QStringList DataFiles() const
+    {
+        // The oxygen balance beside each data file is not one.
+        QStringList files = DayFolder().entryList({"*.csv"}, QDir::Files, QDir::Name);
+        files.removeIf([](const QString& name) { return name.endsWith("_oxygen.csv"); });
+        return files;
+    }
+
+    TMessageBoxAnswerer fAnswerer;
+    QTemporaryDir fFolder;
+    int fTextsBeforeOffer = 0;
+};
+
+void AppendToFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(bytes);
+}
+
+TEST_F(JournalRecoveryTest, RecoverWritesWhatSaveWouldHaveWrittenThenRemovesTheJournal)
+{
+    const TLeftSession session = RunSession(2, 3);
+    // An unreadable line in the middle, and the last record cut by the crash.
+    AppendToFile(session.Journal, "garbage\nrow\t7\t2020-05-06T12:0");
+    fAnswerer.Expect(QMessageBox::Yes); // "Recover"
+    fAnswerer.Expect(QMessageBox::Ok);  // where it went
+    Offer();
+
+    ASSERT_EQ(Texts().size(), 2);
+    const QString question = Texts()[0];
+    EXPECT_TRUE(question.contains("Sample: \"Ceria\"")) << question.toStdString();
+    EXPECT_TRUE(question.contains("Unsaved: 3 data points\n")) << question.toStdString();
+    const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+    EXPECT_TRUE(question.contains("Recorded: " + today)) << question.toStdString();
+    EXPECT_TRUE(question.contains("1 line of the journal cannot be read and is left out"))
+        << question.toStdString();
+    EXPECT_EQ(DataFiles(), (QStringList{"Ceria_0000.csv", "Ceria_0001.csv"}));
+    const QString recovered = DayFolder().filePath("Ceria_0001.csv");
+    EXPECT_TRUE(Texts()[1].endsWith(QDir::toNativeSeparators(recovered)))
+        << Texts()[1].toStdString();
+
+    QList<QByteArray> expected = CrLfLines(session.FileAtTheEnd);
+    QList<QByteArray> actual = CrLfFileLines(recovered);
+    ASSERT_EQ(actual.size(), expected.size());
+    EXPECT_TRUE(actual[4].startsWith("Saved " + today.toLatin1()));
+    actual.removeAt(4);
+    expected.removeAt(4);
+    EXPECT_EQ(actual, expected);
+    EXPECT_FALSE(QFile::exists(session.Journal));
+    EXPECT_FALSE(QFile::exists(session.Journal + ".lock"));
+}
+
+TEST_F(JournalRecoveryTest, KeepForLaterAsksAgainAndDiscardAsksOnceMore)
+{
+    const TLeftSession session = RunSession(0, 2);
+    fAnswerer.Expect(QMessageBox::No); // "Keep for later"
+    Offer();
+    EXPECT_TRUE(QFile::exists(session.Journal));
+
+    fAnswerer.Expect(QMessageBox::Discard);
+    fAnswerer.Expect(QMessageBox::No); // not sure after all: back to the question
+    fAnswerer.Expect(QMessageBox::Discard);
+    fAnswerer.Expect(QMessageBox::Yes);
+    Offer();
+    ASSERT_EQ(Texts().size(), 5);
+    EXPECT_EQ(Texts()[0], Texts()[1]);
+    EXPECT_EQ(Texts()[2],
+              "Delete the unsaved data of \"Ceria\" (2 data points)? It cannot be recovered "
+              "afterwards.");
+    EXPECT_EQ(Texts()[3], Texts()[0]);
+    EXPECT_FALSE(QFile::exists(session.Journal));
+    EXPECT_TRUE(DataFiles().isEmpty());
+}
+
+TEST_F(JournalRecoveryTest, JournalWithEveryRowSavedGoesWithoutAQuestion)
+{
+    const TLeftSession session = RunSession(2, 0);
+    Offer();
+    EXPECT_TRUE(Texts().isEmpty());
+    EXPECT_FALSE(QFile::exists(session.Journal));
+    EXPECT_EQ(DataFiles(), QStringList{"Ceria_0000.csv"});
+}
+
+TEST_F(JournalRecoveryTest, JournalOfARunningProgramIsLeftAlone)
+{
+    const TLeftSession session = RunSession(0, 1);
+    QLockFile running(session.Journal + ".lock"); // held by this live process
+    ASSERT_TRUE(running.tryLock(0));
+    Offer();
+    EXPECT_TRUE(Texts().isEmpty());
+    EXPECT_TRUE(QFile::exists(session.Journal));
+}
+
+TEST_F(JournalRecoveryTest, FailedRecoveryKeepsTheJournalForTheNextStart)
+{
+    const TLeftSession session = RunSession(0, 1);
+    QFile blocker(DayFolder().path()); // a file where today's folder would go
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    fAnswerer.Expect(QMessageBox::Yes);
+    fAnswerer.Expect(QMessageBox::Ok);
+    Offer();
+    ASSERT_EQ(Texts().size(), 2);
+    EXPECT_TRUE(Texts()[1].startsWith("The data could not be written")) << Texts()[1].toStdString();
+    EXPECT_TRUE(QFile::exists(session.Journal));
+}
+
+} // namespace
+} // namespace oxtiva

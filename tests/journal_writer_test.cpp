@@ -1,0 +1,173 @@
+#include "records/durable_append_file.h"
+#include "records/journal_writer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace oxtiva
+{
+namespace
+{
+
+QByteArray Contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// A plain file where the folder should be: nothing can be created below it, whatever rights
+// the test runs with.
+class TFolderBlocker
+{
+  public:
+    explicit TFolderBlocker(const QString& folderPath) : fPath(folderPath)
+    {
+        QFile file(fPath);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ~TFolderBlocker() { Lift(); }
+    void Lift() { QFile::remove(fPath); }
+
+  private:
+    QString fPath;
+};
+
+// The process may write files up to a size, as a disk with that much room would let it; a
+// write across the limit is cut short there, and the next one fails with the cause.
+class TFileSizeLimit
+{
+  public:
+    explicit TFileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &fOld);
+        fOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = fOld;
+        limit.rlim_cur = bytes;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    ~TFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &fOld);
+        std::signal(SIGXFSZ, fOldHandler);
+    }
+
+  private:
+    rlimit fOld{};
+    void (*fOldHandler)(int) = nullptr;
+};
+
+TEST(DurableAppendFile, AWriteCutShortIsOverwrittenNotKept)
+{
+    QTemporaryDir dir;
+    TDurableAppendFile file(dir.filePath("Userdata/j.journal"));
+    QString error;
+    ASSERT_TRUE(file.Append("first line\n", error)) << error.toStdString();
+    {
+        TFileSizeLimit room(file.DurableLength() + 5);
+        EXPECT_FALSE(file.Append("second line that does not fit\n", error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(Contents(file.Path()), "first line\nsecon") << "the disk took part of it";
+    }
+    EXPECT_EQ(file.DurableLength(), 11);
+    ASSERT_TRUE(file.Append("second line that does not fit\n", error)) << error.toStdString();
+    EXPECT_EQ(Contents(file.Path()), "first line\nsecond line that does not fit\n");
+}
+
+TEST(DurableAppendFile, FolderThatCannotBeWrittenNamesTheCauseAndIsTriedAgain)
+{
+    QTemporaryDir dir;
+    TDurableAppendFile file(dir.filePath("Userdata/j.journal"));
+    QString error;
+    {
+        TFolderBlocker blocker(dir.filePath("Userdata"));
+        EXPECT_FALSE(file.Append("a\n", error));
+        EXPECT_TRUE(error.contains("Userdata")) << error.toStdString();
+    }
+    ASSERT_TRUE(file.Append("a\n", error)) << error.toStdString();
+    ASSERT_TRUE(file.Append("b\n", error));
+    EXPECT_EQ(Contents(file.Path()), "a\nb\n");
+}
+
+TEST(DurableAppendFile, FileRemovedWithItsFolderIsNoticed)
+{
+    QTemporaryDir dir;
+    TDurableAppendFile file(dir.filePath("Userdata/j.journal"));
+    QString error;
+    EXPECT_FALSE(file.Vanished()) << "nothing written yet";
+    ASSERT_TRUE(file.Append("a\n", error));
+    EXPECT_FALSE(file.Vanished());
+    ASSERT_TRUE(QDir(dir.filePath("Userdata")).removeRecursively());
+    EXPECT_TRUE(file.Vanished());
+    file.Restart();
+    ASSERT_TRUE(file.Append("a\nb\n", error)) << error.toStdString();
+    EXPECT_EQ(Contents(file.Path()), "a\nb\n");
+}
+
+TEST(JournalWriter, FailedWritesStayQueuedAndReachTheDiskOnceInOrder)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Userdata/j.journal");
+    TJournalWriter writer(path);
+    {
+        TFolderBlocker blocker(dir.filePath("Userdata"));
+        writer.Append("row 0\n", 1);
+        EXPECT_FALSE(writer.WaitUntilWritten(5000));
+        TJournalWriter::TStatus status = writer.Status();
+        EXPECT_FALSE(status.Error.isEmpty());
+        EXPECT_EQ(status.DurableRows, 0);
+        writer.Append("row 1\n", 2); // tried again with the new records
+        EXPECT_FALSE(writer.WaitUntilWritten(5000));
+        EXPECT_FALSE(QFile::exists(path));
+    }
+    writer.Retry();
+    ASSERT_TRUE(writer.WaitUntilWritten(5000)) << writer.Status().Error.toStdString();
+    EXPECT_TRUE(writer.Status().Error.isEmpty());
+    EXPECT_EQ(writer.Status().DurableRows, 2);
+    writer.Append("row 2\n", 3);
+    ASSERT_TRUE(writer.WaitUntilWritten(5000));
+    EXPECT_EQ(Contents(path), "row 0\nrow 1\nrow 2\n");
+}
+
+TEST(JournalWriter, VanishedFileWaitsForEverythingAnew)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Userdata/j.journal");
+    TJournalWriter writer(path);
+    writer.Append("row 0\n", 1);
+    ASSERT_TRUE(writer.WaitUntilWritten(5000));
+    ASSERT_TRUE(QDir(dir.filePath("Userdata")).removeRecursively());
+    writer.Append("row 1\n", 2);
+    EXPECT_FALSE(writer.WaitUntilWritten(5000));
+    EXPECT_TRUE(writer.Status().Vanished);
+    writer.Append("ignored until the restart\n", 3);
+    writer.Restart();
+    writer.Append("row 0\nrow 1\n", 2);
+    ASSERT_TRUE(writer.WaitUntilWritten(5000));
+    EXPECT_EQ(Contents(path), "row 0\nrow 1\n");
+    EXPECT_FALSE(writer.Status().Vanished);
+}
+
+TEST(JournalWriter, StoppingWritesWhatIsQueuedAndRemoveDeletesTheFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("j.journal");
+    {
+        TJournalWriter writer(path);
+        for (int i = 0; i < 100; ++i)
+            writer.Append(QByteArray::number(i) + '\n', i + 1);
+    }
+    EXPECT_TRUE(Contents(path).endsWith("\n98\n99\n"));
+    TJournalWriter writer(path + "2");
+    writer.Append("x\n", 1);
+    QString error;
+    EXPECT_TRUE(writer.StopAndRemove(error)) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(path + "2"));
+}
+
+} // namespace
+} // namespace oxtiva

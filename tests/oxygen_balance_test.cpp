@@ -1,0 +1,256 @@
+#include "science/oxygen_balance.h"
+#include "science/oxygen_history.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace oxtiva
+{
+namespace
+{
+
+constexpr double FourF = 4 * 96485.0;
+
+TEST(OxygenBalanceGas, HotAndGradientParts)
+{
+    struct TCase {
+        const char* what;
+        double pO2, cellK, coldK, hotL, gradientL;
+        double expectedMol;
+    };
+    const TCase cases[] = {
+        {"hot part only", 0.21, 1073.15, 303.15, 0.012, 0, 2.8617024527602318e-05},
+        {"hot and gradient", 0.21, 1073.15, 303.15, 0.012, 0.012, 7.903489218628927e-05},
+        {"low pO2, sample in the hot part", 1e-6, 1073.15, 303.15, 0.0118615, 0.005,
+         2.347341963204721e-10},
+        {"cold end hotter than the cell", 0.5, 900, 1200, 0, 0.01, 5.8431349032132315e-05},
+        {"no gradient part: an unusable cold end does not matter", 0.21, 1073.15, -5, 0.012, 0,
+         2.8617024527602318e-05},
+        {"cold end at the cell temperature", 0.21, 1073.15, 1073.15, 0, 0.012,
+         2.8617024527602318e-05},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_NEAR(GasAmount(c.pO2, c.cellK, c.coldK, c.hotL, c.gradientL) / c.expectedMol, 1,
+                    1e-12);
+    }
+    EXPECT_TRUE(std::isnan(GasAmount(0.21, 0, 303.15, 0.012, 0)));
+    EXPECT_TRUE(std::isnan(GasAmount(0.21, 1073.15, 0, 0.012, 0.01)));
+}
+
+// Tc - Tl and ln(Tc/Tl) both vanish as the cold end approaches the cell temperature; the
+// quotient must follow its series 1/Tc (1 + x/2 + x^2/3 + x^3/4), x = (Tc - Tl) / Tc, to the
+// last digits instead of dividing rounding noise by rounding noise.
+TEST(OxygenBalanceGas, GradientTermStaysExactAsTheColdEndReachesTheCell)
+{
+    const double cellK = 1073.15;
+    for (double difference : {1.0, 1e-2, 1e-4, 1e-6, 1e-8, 1e-10, 1e-12, -1e-9}) {
+        SCOPED_TRACE(difference);
+        const double coldK = cellK - difference;
+        const double x = (cellK - coldK) / cellK;
+        const double series = (1 + x / 2 + x * x / 3 + x * x * x / 4) / cellK;
+        EXPECT_NEAR(GradientInverseTemperature(cellK, coldK) * cellK, series * cellK,
+                    1e-14 + x * x * x * x);
+    }
+    EXPECT_DOUBLE_EQ(GradientInverseTemperature(cellK, cellK), 1 / cellK);
+}
+
+TEST(OxygenBalanceLeak, FlowsFromTheFlushGasIntoTheCellByTheQuarterPower)
+{
+    struct TCase {
+        double flush, cell, expected;
+    };
+    const TCase cases[] = {
+        {0.21, 0.01, 3.607194767544019e-09},  // into the cell
+        {0.01, 0.21, -3.607194767544019e-09}, // out of it
+        {0.21, 0.21, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.cell);
+        EXPECT_NEAR(LeakFlow(1e-8, c.flush, c.cell), c.expected, 1e-22);
+    }
+    EXPECT_EQ(LeakFlow(0, 0.21, 1e-10), 0);
+}
+
+TEST(OxygenBalanceLeak, EstimateFromASteadyPoint)
+{
+    struct TCase {
+        const char* what;
+        double current, flush, cell;
+        TLeakEstimate expected;
+    };
+    const TCase cases[] = {
+        {"pumping out against the leak in", 1e-3, 0.21, 1e-4, TLeakEstimate::Ok},
+        {"pumping in against the leak out", -2e-4, 0.01, 0.21, TLeakEstimate::Ok},
+        {"no current", 0, 0.21, 1e-4, TLeakEstimate::Ok},
+        {"cell at the flush gas", 1e-3, 0.21, 0.21, TLeakEstimate::NoDrivingForce},
+        {"cell a hair off the flush gas", 1e-6, 0.21, 0.2101, TLeakEstimate::NoDrivingForce},
+        {"no flush gas", 1e-3, 0, 1e-4, TLeakEstimate::NoDrivingForce},
+        {"current helps the leak", -1e-3, 0.21, 1e-4, TLeakEstimate::AgainstTheLeak},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        double alpha = -1;
+        ASSERT_EQ(EstimateLeakAlpha(c.current, c.flush, c.cell, alpha), c.expected);
+        if (c.expected != TLeakEstimate::Ok) {
+            EXPECT_EQ(alpha, -1) << "a refused estimate leaves alpha alone";
+            continue;
+        }
+        // The estimate's leak carries exactly what the current pumps.
+        EXPECT_NEAR(LeakFlow(alpha, c.flush, c.cell) * FourF, c.current, 1e-15);
+    }
+}
+
+TEST(OxygenBalanceContent, FollowsTheReleasedOxygen)
+{
+    // 1 g of CeO1.98: n0 = 5.82106e-3 mol. Giving off 1e-4 mol O2 lowers b by 2e-4 / n0.
+    const double n0 = 1 / 171.79;
+    EXPECT_NEAR(OxygenContent(1.98, n0, 1e-4), 1.98 - 2e-4 / n0, 1e-15);
+    EXPECT_NEAR(OxygenContent(1.98, n0, -1e-4), 1.98 + 2e-4 / n0, 1e-15);
+    EXPECT_TRUE(std::isnan(OxygenContent(1.98, 0, 1e-4)));
+}
+
+// Points of 10 s, one reading interval (50 ms) apart, at the given current and pO2.
+class OxygenBalanceRun : public ::testing::Test
+{
+  protected:
+    static constexpr double CellK = 1073.15;
+    static constexpr double n0 = 0.01;
+    TOxygenBalanceConstants Constants(double alpha = 0) const
+    {
+        TOxygenBalanceConstants c;
+        c.HotVolumeL = 0.012;
+        c.GradientVolumeL = 0.006;
+        c.ColdEndK = 303.15;
+        c.LeakAlpha = alpha;
+        c.FlushpO2 = 0.21;
+        c.b0 = 1.98;
+        c.n0 = n0;
+        c.bs = 2;
+        return c;
+    }
+    TOxygenPointResult Point(double current, double pO2, double gapS = 0.05)
+    {
+        const double start = fEnd + gapS;
+        fEnd = start + 10;
+        return fBalance.Add({start, fEnd, current * 10, CellK, pO2});
+    }
+    double Gas(double pO2) const { return GasAmount(pO2, CellK, 303.15, 0.012, 0.006); }
+
+    TOxygenBalance fBalance{Constants()};
+    double fEnd = 0;
+};
+
+TEST_F(OxygenBalanceRun, APositiveCurrentAtSteadyPO2IsOxygenTheSampleGaveOff)
+{
+    const TOxygenPointResult first = Point(1e-3, 1e-3);
+    EXPECT_EQ(first.ReleasedMol, 0) << "the first point is the reference";
+    EXPECT_EQ(first.b, 1.98);
+    EXPECT_EQ(first.Delta, 2 - 1.98);
+    TOxygenPointResult r;
+    for (int i = 0; i < 9; ++i)
+        r = Point(1e-3, 1e-3);
+    // Nine more points cover 9 x 10.05 s from the first point's end, the reading interval
+    // between points included.
+    const double charge = 1e-3 * 9 * 10.05;
+    EXPECT_NEAR(r.ChargeC, charge, 1e-15);
+    EXPECT_NEAR(r.ReleasedMol, charge / FourF, 1e-18);
+    EXPECT_LT(r.b, 1.98);
+    EXPECT_NEAR(r.b, 1.98 - 2 * charge / FourF / n0, 1e-14);
+    EXPECT_NEAR(r.Delta, 2 - r.b, 1e-15);
+    EXPECT_FALSE(r.AfterGap);
+    EXPECT_EQ(fBalance.Gaps(), 0);
+}
+
+TEST_F(OxygenBalanceRun, ANegativeCurrentFillsTheSampleUp)
+{
+    Point(-2e-4, 1e-3);
+    const TOxygenPointResult r = Point(-2e-4, 1e-3);
+    EXPECT_NEAR(r.ReleasedMol, -2e-4 * 10.05 / FourF, 1e-18);
+    EXPECT_GT(r.b, 1.98);
+}
+
+TEST_F(OxygenBalanceRun, WithoutCurrentTheGasGainIsWhatTheSampleGaveOff)
+{
+    Point(0, 1e-3);
+    Point(0, 5e-3);
+    const TOxygenPointResult r = Point(0, 2e-2);
+    EXPECT_NEAR(r.GasMol, Gas(2e-2), 1e-20);
+    EXPECT_NEAR(r.ReleasedMol, Gas(2e-2) - Gas(1e-3), 1e-20);
+    EXPECT_GT(r.ReleasedMol, 0);
+}
+
+TEST_F(OxygenBalanceRun, APumpHoldingThePO2AgainstTheLeakLeavesTheSampleAlone)
+{
+    const double alpha = 1e-8;
+    fBalance.Restart(Constants(alpha));
+    const double pO2 = 1e-4;
+    const double holding = LeakFlow(alpha, 0.21, pO2) * FourF; // A, out of the cell
+    TOxygenPointResult r;
+    for (int i = 0; i < 5; ++i)
+        r = Point(holding, pO2);
+    EXPECT_GT(r.LeakMol, 0) << "oxygen leaks in towards the low pO2";
+    EXPECT_NEAR(r.ReleasedMol, 0, 1e-20);
+    EXPECT_NEAR(r.b, 1.98, 1e-15);
+    // The same current without the leak in the balance reads as oxygen given off.
+    fBalance.Restart(Constants(0));
+    for (int i = 0; i < 5; ++i)
+        r = Point(holding, pO2);
+    EXPECT_GT(r.ReleasedMol, 1e-9);
+}
+
+TEST_F(OxygenBalanceRun, AStretchNoPointCoversIsLeftOutAndMarked)
+{
+    Point(1e-3, 1e-3);
+    Point(1e-3, 1e-3);
+    const TOxygenPointResult paused = Point(1e-3, 2e-3, 30); // 30 s paused
+    EXPECT_TRUE(paused.AfterGap);
+    EXPECT_EQ(fBalance.Gaps(), 1);
+    // The stretch before the first point after the pause is not integrated, its own
+    // span is; the gas term is a state and stays exact.
+    EXPECT_NEAR(paused.ChargeC, 1e-3 * (10.05 + 10), 1e-15);
+    EXPECT_NEAR(paused.GasMol, Gas(2e-3), 1e-20);
+    EXPECT_NEAR(paused.ReleasedMol, Gas(2e-3) - Gas(1e-3) + paused.ChargeC / FourF, 1e-18);
+    // Integration goes on from the next point as before.
+    const TOxygenPointResult next = Point(1e-3, 2e-3);
+    EXPECT_FALSE(next.AfterGap);
+    EXPECT_NEAR(next.ChargeC, 1e-3 * (10.05 + 10 + 10.05), 1e-15);
+    // A drop just within the tolerance is still one reading interval.
+    EXPECT_FALSE(Point(1e-3, 2e-3, 0.99 * BalanceGapToleranceS).AfterGap);
+    EXPECT_EQ(fBalance.Gaps(), 1);
+}
+
+TEST(OxygenHistory, ReplaysEveryPointWhenAConstantChanges)
+{
+    TOxygenBalanceConstants constants;
+    constants.HotVolumeL = 0.012;
+    constants.b0 = 1.98;
+    constants.n0 = 0.01;
+    TOxygenHistory history;
+    history.SetConstants(constants);
+    EXPECT_FALSE(history.MarkStepCompleted(1)) << "no point to mark yet";
+    const TOxygenPointInput points[] = {{0, 10, 1e-3, 1073.15, 1e-3},
+                                        {10.1, 20, 1e-3, 1073.15, 1e-3},
+                                        {40, 50, 2e-3, 1073.15, 5e-4}};
+    for (const TOxygenPointInput& p : points)
+        history.Add(p);
+    ASSERT_TRUE(history.MarkStepCompleted(1));
+    EXPECT_EQ(history.Gaps(), 1);
+
+    constants.LeakAlpha = 1e-8;
+    history.SetConstants(constants);
+    TOxygenBalance fresh(constants);
+    for (std::size_t i = 0; i < history.Size(); ++i) {
+        const TOxygenPointResult expected = fresh.Add(points[i]);
+        EXPECT_EQ(history.At(i).Result.b, expected.b) << i;
+        EXPECT_EQ(history.At(i).Result.AfterGap, expected.AfterGap) << i;
+    }
+    EXPECT_EQ(history.Gaps(), 1) << "replaying does not count a gap twice";
+    ASSERT_EQ(history.Isotherm().size(), 1u);
+    EXPECT_EQ(history.Isotherm()[0].Step, 1);
+    EXPECT_EQ(history.Isotherm()[0].Index, 2u);
+}
+
+} // namespace
+} // namespace oxtiva

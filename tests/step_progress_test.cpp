@@ -1,0 +1,61 @@
+#include "control/step_progress.h"
+#include "support/qstring_printer.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace oxtiva
+{
+namespace
+{
+
+TEST(StepProgress, ElapsedTimeShowsHoursMinutesAndSeconds)
+{
+    EXPECT_EQ(ElapsedText(0), "00:00:00");
+    EXPECT_EQ(ElapsedText(59.99), "00:00:59");
+    EXPECT_EQ(ElapsedText(12 * 60 + 30.5), "00:12:30");
+    EXPECT_EQ(ElapsedText(3600 + 70), "01:01:10");
+    // A step of a week still reads as hours.
+    EXPECT_EQ(ElapsedText(7 * 24 * 3600 + 5), "168:00:05");
+    EXPECT_EQ(ElapsedText(-3), "00:00:00");
+    EXPECT_EQ(ElapsedText(std::numeric_limits<double>::quiet_NaN()), "00:00:00");
+}
+
+TEST(StepProgress, LabelNamesTheStepItsTimeAndItsStability)
+{
+    EXPECT_EQ(StepProgressText(1, 5, 12 * 60 + 30, 70),
+              "Step 2 of 5 · 00:12:30 in step · stable for 00:01:10");
+    EXPECT_EQ(StepProgressText(1, 5, 12 * 60 + 30, std::nullopt),
+              "Step 2 of 5 · 00:12:30 in step · waiting for stability");
+    EXPECT_EQ(StepProgressText(0, 1, 0, 0), "Step 1 of 1 · 00:00:00 in step · stable for 00:00:00");
+}
+
+struct TSettledCase {
+    const char* Name;
+    std::vector<TStepRow> Rows; // oldest first
+    std::optional<double> Seconds;
+};
+
+class SettledTime : public ::testing::TestWithParam<TSettledCase>
+{
+};
+
+TEST_P(SettledTime, RunsFromTheEndOfTheLastUnsettledPointToTheNewestPoint)
+{
+    EXPECT_EQ(SecondsSettled(GetParam().Rows), GetParam().Seconds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SettledTime,
+    ::testing::Values(
+        TSettledCase{"NoRowsYet", {}, std::nullopt},
+        TSettledCase{"NewestUnsettled", {{10, true}, {20, true}, {30, false}}, std::nullopt},
+        TSettledCase{"FirstSettledPointCountsWhole", {{10, false}, {20, false}, {30, true}}, 10.0},
+        TSettledCase{"UnbrokenStretch", {{10, false}, {20, true}, {30, true}, {40, true}}, 30.0},
+        TSettledCase{"BreakStartsAgain", {{10, true}, {20, false}, {30, true}, {40, true}}, 20.0},
+        TSettledCase{"SettledSinceTheStart", {{10, true}, {20, true}}, 20.0}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
+} // namespace oxtiva
