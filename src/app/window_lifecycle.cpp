@@ -66,6 +66,8 @@ void TfrmOxtiva::FormCreate()
     CreateFolder(QStringLiteral("Logs"), QStringLiteral("Could not create 'Logs' folder"));
     fLogDestination->OpenLogFile(fProgramFolder + QStringLiteral("/Logs"), QStringLiteral("Log.csl"),
                                  1024, 20);
+    // Without it the lines about threads that would not end never reach the log file.
+    fShutdownLog.SetDestination(fLogDestination);
     Statusbar();
     SampleCalculations();
     PageControlMain->setCurrentIndex(0);
