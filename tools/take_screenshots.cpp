@@ -272,8 +272,14 @@ void SaveStepProgramPicture(TfrmOxtiva& aWindow, const QDir& aFolder)
 namespace oxygen
 {
 constexpr double TimeScale = 20000;
-const QStringList Cell{"--time-scale", QString::number(TimeScale), "--leak", "0",
-                       "--sample-capacity", "1e-4", "--leak-alpha", "1e-9"};
+const QStringList Cell{"--time-scale",
+                       QString::number(TimeScale),
+                       "--leak",
+                       "0",
+                       "--sample-capacity",
+                       "1e-4",
+                       "--leak-alpha",
+                       "1e-9"};
 constexpr double MinusLogpO2[] = {1, 2, 3};
 constexpr int StageTimeoutMs = 300000;
 } // namespace oxygen

@@ -60,8 +60,8 @@ class TExperimentGraph : public QCustomPlot
     TGraphView CurrentView() const;
     void SetView(const TGraphView& aView);
     void ZoomTo(const QRect& aPixelRect); // pushes the current view first
-    void StepBack(); // one view back (the first one with automatic ranges); nothing when empty
-    void ResetZoom();                     // automatic ranges again, stack cleared
+    void StepBack();  // one view back (the first one with automatic ranges); nothing when empty
+    void ResetZoom(); // automatic ranges again, stack cleared
     bool Zoomed() const { return fZoomed; }
 
     // Axis of index 0 (time) to 4 (cell temperature), in TGraphView order.

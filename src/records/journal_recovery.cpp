@@ -49,8 +49,7 @@ bool WriteRecoveredDataFile(const TJournalContents& contents, const QString& dat
         day.filePath(CountedStem(stem, FirstFreeCounter(day, stem)) + QStringLiteral(".csv"));
     const TDataFileContent head =
         DataFileContentOf(contents.Head, FormatDateTime(u"yyyy-mm-dd hh:mm", localNow));
-    if (!WriteWholeFile(target, BuildDataFile(head, contents.DataLines()), errorText))
-        return false;
+    if (!WriteWholeFile(target, BuildDataFile(head, contents.DataLines()), errorText)) return false;
     path = target;
     return true;
 }
