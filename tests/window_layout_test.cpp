@@ -2,6 +2,7 @@
 #include "app/numeric_edits.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -248,6 +249,23 @@ TEST_F(WindowLayout, StartsPausedWithNothingValidatedAndAnEmptyDebugMemo)
     EXPECT_TRUE(w.Memo1->toPlainText().isEmpty());
     EXPECT_EQ(w.PageControlMain->currentIndex(), 0);
     EXPECT_EQ(w.State().ProgramState, TProgramState::Uninitialized);
+}
+
+// At the size of an ordinary screen the notes keep room for a line of words, and the
+// groups beside them still show their values whole.
+TEST_F(WindowLayout, LeavesTheNotesRoomForALineOfWordsOnAnOrdinaryScreen)
+{
+    w.resize(1400, 900);
+    w.PageControlMain->setCurrentWidget(w.TabSheetExperimentSetup);
+    w.show();
+    QCoreApplication::processEvents();
+    const QFontMetrics& metrics = w.MemoNotes->fontMetrics();
+    EXPECT_GE(w.MemoNotes->viewport()->width(), 20 * metrics.horizontalAdvance(QLatin1Char('n')));
+    for (const QLineEdit* edit : w.TabSheetExperimentSetup->findChildren<QLineEdit*>()) {
+        if (!edit->isEnabled()) continue; // worked-out values may run long
+        const int textWidth = edit->fontMetrics().horizontalAdvance(edit->text());
+        EXPECT_GE(edit->width(), textWidth + 8) << edit->objectName().toStdString();
+    }
 }
 
 TEST_F(WindowLayout, FillsTheMemosWithTheirStartLines)

@@ -186,10 +186,11 @@ void LeakAlphaRow(TfrmOxtiva& w, TFormRows& rows)
         Named(new QPushButton(QStringLiteral("Estimate")), "ButtonEstimateLeakAlpha");
     w.ButtonEstimateLeakAlpha->setToolTip(
         QStringLiteral("From the last steady point under PID control"));
-    rows.Grid()->addWidget(w.ButtonEstimateLeakAlpha, row, 2);
+    // Under the edit rather than beside it, so the page's columns leave the notes room.
+    rows.Grid()->addWidget(w.ButtonEstimateLeakAlpha, row + 1, 1);
     w.LabelLeakAlphaEstimate = Named(new QLabel, "LabelLeakAlphaEstimate");
     w.LabelLeakAlphaEstimate->setWordWrap(true);
-    rows.Grid()->addWidget(w.LabelLeakAlphaEstimate, row + 1, 0, 1, 3);
+    rows.Grid()->addWidget(w.LabelLeakAlphaEstimate, row + 2, 0, 1, 3);
 }
 
 QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
@@ -270,6 +271,10 @@ QGroupBox* NotesGroup(TfrmOxtiva& w)
     w.MemoNotes =
         Memo("MemoNotes", {QStringLiteral("Example values"), QStringLiteral("Example notes")});
     w.MemoNotes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The groups beside it would otherwise take their full size and squeeze the notes to
+    // a word per line on an ordinary screen.
+    w.MemoNotes->setMinimumWidth(24 *
+                                 w.MemoNotes->fontMetrics().horizontalAdvance(QLatin1Char('n')));
     layout->addWidget(w.MemoNotes);
     return w.GroupBox8;
 }
