@@ -45,11 +45,11 @@ std::string AnswerReplyTiming(const std::string& verb, std::string rest, TSimula
     const std::string instrument = NextWord(rest);
     TInstrumentLink* link = simulator.Link(instrument);
     if (!link) return "error unknown instrument " + instrument;
-    std::string spec = NextWord(rest);
+    std::string delayText = NextWord(rest);
     const std::string probability = NextWord(rest);
-    if (!probability.empty()) spec += ':' + probability;
-    const auto delay = ParseDelaySpec(spec);
-    if (!delay || !rest.empty()) return "error bad " + verb + " " + spec;
+    if (!probability.empty()) delayText += ':' + probability;
+    const auto delay = ParseReplyDelay(delayText);
+    if (!delay || !rest.empty()) return "error bad " + verb + " " + delayText;
     TReplyTiming timing = link->ReplyTiming();
     (verb == "late" ? timing.lateMs : timing.pauseMs) = delay->ms;
     (verb == "late" ? timing.lateProbability : timing.pauseProbability) = delay->probability;

@@ -19,13 +19,13 @@ struct TReplyTiming {
     double pauseProbability = 0;
 };
 
-struct TDelaySpec {
+struct TReplyDelay {
     int ms = 0;
     double probability = 1;
 };
 
 // "MS" or "MS:PROBABILITY" (0 to 1; without it every reply); nothing when unusable.
-std::optional<TDelaySpec> ParseDelaySpec(const std::string& text);
+std::optional<TReplyDelay> ParseReplyDelay(const std::string& text);
 
 // Draws which replies a fault strikes, the same sequence for the same seed.
 class TFaultDraw

@@ -31,12 +31,12 @@ bool ApplyReplyTiming(TSimOptions& o, std::string_view name, const std::string& 
 {
     const bool known = name == "--late-smu" || name == "--late-dmm" || name == "--pause-smu" ||
                        name == "--pause-dmm";
-    const auto spec = ParseDelaySpec(value);
-    if (!known || !spec) return false;
+    const auto delay = ParseReplyDelay(value);
+    if (!known || !delay) return false;
     const bool late = name == "--late-smu" || name == "--late-dmm";
     TReplyTiming& timing = name.ends_with("smu") ? o.smuReplyTiming : o.dmmReplyTiming;
-    (late ? timing.lateMs : timing.pauseMs) = spec->ms;
-    (late ? timing.lateProbability : timing.pauseProbability) = spec->probability;
+    (late ? timing.lateMs : timing.pauseMs) = delay->ms;
+    (late ? timing.lateProbability : timing.pauseProbability) = delay->probability;
     return true;
 }
 
