@@ -273,7 +273,7 @@ QGroupBox* NotesGroup(TfrmOxtiva& w)
     w.MemoNotes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The groups beside it would otherwise take their full size and squeeze the notes to
     // a word per line on an ordinary screen.
-    w.MemoNotes->setMinimumWidth(24 *
+    w.MemoNotes->setMinimumWidth(16 *
                                  w.MemoNotes->fontMetrics().horizontalAdvance(QLatin1Char('n')));
     layout->addWidget(w.MemoNotes);
     return w.GroupBox8;
@@ -300,6 +300,14 @@ void BuildExperimentDataTab(TfrmOxtiva& w)
     layout->addLayout(right, 0, 2);
     layout->addWidget(NotesGroup(w), 0, 3);
     layout->setColumnStretch(3, 1);
+    // A window at its smallest (where it opens on most screens) squeezes the edits first;
+    // each keeps room for a value such as a sensor constant or a sensor's name.
+    for (QLineEdit* edit : w.TabSheetExperimentSetup->findChildren<QLineEdit*>()) {
+        const QString widest = qobject_cast<TRtDoubleEdit*>(edit)
+                                   ? QStringLiteral("-23.20793746")
+                                   : QStringLiteral("HT PIS 0317524");
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest) + 12);
+    }
 }
 
 QGroupBox* ProgramModeGroup(TfrmOxtiva& w)
