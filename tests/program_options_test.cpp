@@ -1,5 +1,8 @@
 #include "app/program_options.h"
 
+#include <QProcess>
+#include <QProcessEnvironment>
+
 #include <gtest/gtest.h>
 
 namespace oxtiva
@@ -52,6 +55,25 @@ TEST(ProgramOptions, UnusableValuesAreRefusedWithTheReason)
         EXPECT_FALSE(ParseProgramOptions(args, options, error)) << args.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());
     }
+}
+
+// On a terminal with no display at all (a remote shell on the lab computer), --help must
+// still list the switches rather than fail for want of a window system.
+TEST(ProgramOptions, HelpIsAnsweredWithoutADisplay)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(OXTIVA_PROGRAM_PATH), {QStringLiteral("--help")});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    const QString output = QString::fromLocal8Bit(program.readAllStandardOutput());
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0)
+        << QString::fromLocal8Bit(program.readAllStandardError()).toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("--program-folder"))) << output.toStdString();
 }
 
 } // namespace
