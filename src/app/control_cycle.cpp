@@ -137,8 +137,7 @@ void TControlCycle::ChangeModeConfirm()
     }
     if (state.ProgramState != TProgramState::PIDSet && state.ProgramState != TProgramState::PIDStep)
         state.PID.Reset();
-    if ((chosen == TProgramState::PIDStep || chosen == TProgramState::PPS) &&
-        state.ProgramState != chosen) {
+    if (IsStepProgramState(chosen) && state.ProgramState != chosen) {
         state.StepIndex = 0;
         fWindow.StepProgramProgress().ProgramStarted();
     }
@@ -199,7 +198,7 @@ void TControlCycle::ActivePass()
     if (timedSaveState &&
         (NowDays() - state.LastSaveTime) * MinutesPerDay > AutosaveIntervalMinutes)
         fWindow.Save();
-    if (state.ProgramState == TProgramState::PIDStep || state.ProgramState == TProgramState::PPS) {
+    if (IsStepProgramState(state.ProgramState)) {
         const TStepLoad load = LoadStepSetpoint();
         if (load == TStepLoad::Ended) EndStepProgram();
         if (load == TStepLoad::Unreadable) StopAtUnreadableLine();

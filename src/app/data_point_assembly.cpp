@@ -41,11 +41,6 @@ bool InPIDState(TProgramState s)
     return s == TProgramState::PIDSet || s == TProgramState::PIDStep;
 }
 
-bool InStepProgram(TProgramState s)
-{
-    return s == TProgramState::PIDStep || s == TProgramState::PPS;
-}
-
 } // namespace
 
 TDataPointAssembly::TDataPointAssembly(TfrmOxtiva& window, TExperimentSaver& saver)
@@ -83,7 +78,7 @@ void TDataPointAssembly::AddDataUpdates()
     WriteFlushSide(row);
     if (fWindow.State().ProgramState == TProgramState::ZeroCurrent) WritePumpSide(row, t);
     if (InPIDState(fWindow.State().ProgramState)) WriteRange(row);
-    if (InStepProgram(fWindow.State().ProgramState)) WriteStep(row);
+    if (IsStepProgramState(fWindow.State().ProgramState)) WriteStep(row);
     JudgepO2Stability(row);
     JudgeCurrentStability(row);
     fWindow.OxygenContent().AddDataPoint(); // before a step's save, which records it

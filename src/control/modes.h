@@ -24,4 +24,10 @@ enum class TMode : std::uint8_t { Uninitialized, Paused, SetCurrent, SetVoltage,
 // "Uninitialized", "Paused", "ZeroCurrent", ... as the status bar shows them.
 QString ProgramStateName(TProgramState state);
 
+// The states that run the step program line by line.
+inline bool IsStepProgramState(TProgramState state)
+{
+    return state == TProgramState::PIDStep || state == TProgramState::PPS;
+}
+
 } // namespace oxtiva

@@ -12,11 +12,6 @@ namespace oxtiva
 
 // The progress of a running step program as the operator reads it above the list.
 
-inline bool IsStepProgramState(TProgramState aState)
-{
-    return aState == TProgramState::PIDStep || aState == TProgramState::PPS;
-}
-
 // A duration as "hh:mm:ss"; the hours go on past 99 for a step that lasts days. Parts of
 // a second are dropped and a negative duration (a clock set back) shows as zero.
 QString ElapsedText(double aSeconds);
