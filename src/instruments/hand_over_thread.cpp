@@ -35,12 +35,11 @@ void THandOverThread::Abandon()
         QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 }
 
-void THandOverThread::PauseBeforeRetry(const std::atomic<bool>& stopRequest)
+void THandOverThread::SleepUnlessEnded(unsigned long ms, const std::atomic<bool>* stopRequest)
 {
-    constexpr unsigned long RetryPauseMS = 1000;
     constexpr unsigned long SliceMS = 50;
-    for (unsigned long slept = 0; slept < RetryPauseMS && !TearingDown() && !stopRequest.load();
-         slept += SliceMS)
+    for (unsigned long slept = 0;
+         slept < ms && !TearingDown() && !(stopRequest && stopRequest->load()); slept += SliceMS)
         msleep(SliceMS);
 }
 

@@ -29,9 +29,15 @@ class THandOverThread : public QThread
     // Derived destructors call it first, while the fields the worker uses still exist.
     void Abandon();
 
-    // The pause between attempts while the port cannot be opened (an adapter unplugged):
-    // one second, cut short by teardown or by the stop request.
-    void PauseBeforeRetry(const std::atomic<bool>& stopRequest);
+    // Sleeps for ms in short slices, so that teardown (and the stop request, where one is
+    // given) ends the sleep at once.
+    void SleepUnlessEnded(unsigned long ms, const std::atomic<bool>* stopRequest = nullptr);
+
+    // The pause between attempts while the port cannot be opened (an adapter unplugged).
+    void PauseBeforeRetry(const std::atomic<bool>& stopRequest)
+    {
+        SleepUnlessEnded(1000, &stopRequest);
+    }
 
   private:
     std::atomic<bool> fTearingDown{false};

@@ -67,8 +67,7 @@ void TThread2000::run()
         // Unlike the pause loop of old, this one also ends on a stop request, so closing
         // the program never has to wake the instrument for one more pass.
         while (fToPause && !fToStop && !TearingDown()) {
-            for (unsigned long slept = 0; slept < PauseMS && !TearingDown(); slept += 50)
-                QThread::msleep(50);
+            SleepUnlessEnded(PauseMS);
             RunHandOver(handOver);
         }
         if (fToStop || TearingDown()) break;

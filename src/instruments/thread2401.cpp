@@ -71,8 +71,7 @@ void TThread2401::IdleWhilePaused()
 {
     while (fModeIntegrator == TMode::Paused && !fToStop && !TearingDown()) {
         Thread2401Log().Send(QStringLiteral("Mode: Paused"));
-        for (unsigned long slept = 0; slept < IdleMS && !TearingDown(); slept += 50)
-            QThread::msleep(50);
+        SleepUnlessEnded(IdleMS);
         HandOver();
     }
 }
