@@ -51,8 +51,7 @@ std::string AnswerReplyTiming(const std::string& verb, std::string rest, TSimula
     const auto delay = ParseReplyDelay(delayText);
     if (!delay || !rest.empty()) return "error bad " + verb + " " + delayText;
     TReplyTiming timing = link->ReplyTiming();
-    (verb == "late" ? timing.lateMs : timing.pauseMs) = delay->ms;
-    (verb == "late" ? timing.lateProbability : timing.pauseProbability) = delay->probability;
+    SetReplyDelay(timing, verb == "late", *delay);
     link->SetReplyTiming(timing);
     return "ok";
 }

@@ -1,5 +1,7 @@
 #include "fault_mode.h"
 
+#include "scpi_command.h"
+
 #include <array>
 #include <utility>
 
@@ -54,7 +56,8 @@ std::optional<std::string> ShapeReply(TFault fault, const TReply& reply, bool is
     case TFault::Overflow:
         // In the instruments' own reading format, as a real one writes it.
         if (reading)
-            return std::string(isSourceMeter ? "+9.900000E+37,+9.900000E+37" : "+9.90000000E+37") +
+            return (isSourceMeter ? FormatSmuReading(OverflowValue, OverflowValue)
+                                  : FormatDmmReading(OverflowValue)) +
                    Terminator;
         break;
     case TFault::ThreeFields:

@@ -16,10 +16,16 @@ TInstrumentLink::TInstrumentLink(std::string linkPath, TInstrument& instrument, 
 bool TInstrumentLink::Open(std::string& error)
 {
     fSplitter.Clear();
+    DropPending();
+    return fEndpoint.Open(fLinkPath, error);
+}
+
+// Replies still on their way never reach anyone: the line they were due on is gone.
+void TInstrumentLink::DropPending()
+{
     for (const TPending& piece : fPending)
         Settle(piece, false);
     fPending.clear();
-    return fEndpoint.Open(fLinkPath, error);
 }
 
 void TInstrumentLink::Receive(TSimClock::time_point now, const std::function<void()>& beforeCommand)
@@ -131,9 +137,7 @@ bool TInstrumentLink::SetFault(TFault fault, std::string& error)
     }
     fFault = fault;
     if (fault == TFault::Vanish) {
-        for (const TPending& piece : fPending)
-            Settle(piece, false);
-        fPending.clear();
+        DropPending();
         fEndpoint.Close();
         return true;
     }

@@ -83,6 +83,7 @@ class TInstrumentLink
     void HandleLine(const std::string& line, TSimClock::time_point now);
     void Schedule(TPending reply, TSimClock::time_point now, std::size_t commandBytes);
     void Settle(const TPending& piece, bool delivered);
+    void DropPending();
     TSimClock::duration WireTime(std::size_t bytes) const;
 
     std::string fLinkPath;

@@ -11,9 +11,6 @@ namespace oxtiva::sim
 namespace
 {
 
-// The reading of an open input or of a range the value does not fit.
-constexpr const char* Overflow = "+9.90000000E+37";
-
 bool IsAcceptedSetting(const std::string& header)
 {
     static const std::set<std::string, std::less<>> accepted = {"SYST:BEEP:STAT",
@@ -106,7 +103,7 @@ TReply TMultiMeter::Reading()
     else if (fClosedChannel == 2 && volts)
         value = SensorVolts(fCell.TempC(), fCell.PO2()) + fNoise.Next(2e-6);
     else
-        return {Overflow, TReplyKind::Reading};
+        value = OverflowValue;
     return {FormatDmmReading(value), TReplyKind::Reading};
 }
 

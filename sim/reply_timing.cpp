@@ -26,4 +26,10 @@ std::optional<TReplyDelay> ParseReplyDelay(const std::string& text)
     return delay;
 }
 
+void SetReplyDelay(TReplyTiming& timing, bool late, const TReplyDelay& delay)
+{
+    (late ? timing.lateMs : timing.pauseMs) = delay.ms;
+    (late ? timing.lateProbability : timing.pauseProbability) = delay.probability;
+}
+
 } // namespace oxtiva::sim

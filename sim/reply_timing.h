@@ -27,6 +27,9 @@ struct TReplyDelay {
 // "MS" or "MS:PROBABILITY" (0 to 1; without it every reply); nothing when unusable.
 std::optional<TReplyDelay> ParseReplyDelay(const std::string& text);
 
+// Gives timing its late-reply fault (late) or its paused-reply fault.
+void SetReplyDelay(TReplyTiming& timing, bool late, const TReplyDelay& delay);
+
 // Draws which replies a fault strikes, the same sequence for the same seed.
 class TFaultDraw
 {

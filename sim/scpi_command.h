@@ -39,6 +39,9 @@ std::optional<bool> BooleanParameter(const std::string& parameter);
 std::optional<int> ChannelParameter(const std::string& parameter);
 
 // Reading formats of the two instruments.
+// What an instrument reads for an open input or a range the value does not fit.
+constexpr double OverflowValue = 9.9e37;
+
 std::string FormatDmmReading(double value);                 // "+1.23456789E+04"
 std::string FormatSmuReading(double volts, double amperes); // "+1.234567E-01,+5.678900E-04"
 

@@ -35,8 +35,7 @@ bool ApplyReplyTiming(TSimOptions& o, std::string_view name, const std::string& 
     if (!known || !delay) return false;
     const bool late = name == "--late-smu" || name == "--late-dmm";
     TReplyTiming& timing = name.ends_with("smu") ? o.smuReplyTiming : o.dmmReplyTiming;
-    (late ? timing.lateMs : timing.pauseMs) = delay->ms;
-    (late ? timing.lateProbability : timing.pauseProbability) = delay->probability;
+    SetReplyDelay(timing, late, *delay);
     return true;
 }
 
