@@ -26,17 +26,19 @@ QString StepLine(int aNumber, double aSetpoint, double aMillivolts)
 
 bool StepLineSetpoint(const QString& aLine, double& aValue)
 {
-    return ReadField(aLine, 7, 6, aValue);
+    return ReadField(aLine, SetpointColumn, SetpointWidth, aValue);
 }
 
 bool StepLineMillivolts(const QString& aLine, double& aValue)
 {
-    return ReadField(aLine, 19, 6, aValue);
+    return ReadField(aLine, MillivoltsColumn, MillivoltsWidth, aValue);
 }
 
 bool StepLineMillivoltsToEnd(const QString& aLine, double& aValue)
 {
-    return ReadField(aLine, 18, -1, aValue);
+    // A click reads from one character before the control cycle's column, a blank in a
+    // written line.
+    return ReadField(aLine, MillivoltsColumn - 1, -1, aValue);
 }
 
 QStringList DefaultStepProgram()

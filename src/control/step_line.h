@@ -11,6 +11,13 @@ namespace oxtiva
 // format cut or padded to 6, from 20 on the pump voltage in whole millivolts.
 QString StepLine(int aNumber, double aSetpoint, double aMillivolts);
 
+// Those columns, from 0: where each field starts and how many characters it has.
+inline constexpr qsizetype StepNumberWidth = 4;
+inline constexpr qsizetype SetpointColumn = 7;
+inline constexpr qsizetype SetpointWidth = 6;
+inline constexpr qsizetype MillivoltsColumn = 19;
+inline constexpr qsizetype MillivoltsWidth = 6;
+
 // The set point of a line (characters 8 to 13); false when they hold no number.
 bool StepLineSetpoint(const QString& aLine, double& aValue);
 

@@ -56,7 +56,7 @@ std::optional<QString> OutsideLimits(const QString& aProblem, double aValue, dou
 
 std::optional<QString> SetpointProblem(const QString& aLine, const TStepLimits& aLimits)
 {
-    const QString text = aLine.mid(7, 6).trimmed();
+    const QString text = aLine.mid(SetpointColumn, SetpointWidth).trimmed();
     if (text.isEmpty()) return QStringLiteral("no log(pO2) set point in characters 8 to 13");
     double setpoint = 0;
     if (!StepLineSetpoint(aLine, setpoint))
@@ -68,7 +68,7 @@ std::optional<QString> SetpointProblem(const QString& aLine, const TStepLimits& 
 
 std::optional<QString> MillivoltProblem(const QString& aLine, const TStepLimits& aLimits)
 {
-    const QString text = aLine.mid(19).trimmed();
+    const QString text = aLine.mid(MillivoltsColumn).trimmed();
     if (text.isEmpty()) return QStringLiteral("no millivolt column");
     double millivolts = 0;
     if (!StepLineMillivoltsToEnd(aLine, millivolts))
@@ -76,7 +76,7 @@ std::optional<QString> MillivoltProblem(const QString& aLine, const TStepLimits&
                                  text);
     // The control cycle reads characters 20 to 25 only; a longer number would run at a
     // different voltage than the list shows.
-    if (!IsBlank(QStringView(aLine).mid(25)))
+    if (!IsBlank(QStringView(aLine).mid(MillivoltsColumn + MillivoltsWidth)))
         return QStringLiteral("the millivolts '%1' are longer than 6 characters").arg(text);
     return OutsideLimits(QStringLiteral("the millivolts %1 lie outside %2 to %3"), millivolts,
                          aLimits.LowestMillivolts, aLimits.HighestMillivolts);
@@ -104,12 +104,14 @@ QString TStepFileProblem::Text() const
 std::optional<QString> StepLineProblem(const QString& aLine, const TStepLimits& aLimits)
 {
     if (IsBlank(aLine)) return QStringLiteral("empty line");
-    if (!FourDigits(QStringView(aLine).left(4)))
-        return QStringLiteral("the step number '%1' is not four digits").arg(aLine.left(4));
-    if (!AllSpaces(QStringView(aLine).mid(4, 3)))
+    if (!FourDigits(QStringView(aLine).left(StepNumberWidth)))
+        return QStringLiteral("the step number '%1' is not four digits")
+            .arg(aLine.left(StepNumberWidth));
+    if (!AllSpaces(QStringView(aLine).mid(StepNumberWidth, SetpointColumn - StepNumberWidth)))
         return QStringLiteral("characters 5 to 7 are not spaces");
     if (auto problem = SetpointProblem(aLine, aLimits)) return problem;
-    if (!AllSpaces(QStringView(aLine).mid(13, 6)))
+    if (!AllSpaces(QStringView(aLine).mid(SetpointColumn + SetpointWidth,
+                                          MillivoltsColumn - SetpointColumn - SetpointWidth)))
         return QStringLiteral(
             "characters 14 to 19 are not spaces (a set point takes at most 6 characters)");
     return MillivoltProblem(aLine, aLimits);
