@@ -10,6 +10,7 @@
 #include "records/number_format.h"
 #include "records/whole_file.h"
 #include "science/oxygen_file.h"
+#include "science/oxygen_sensor.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,15 +23,6 @@ namespace oxtiva
 
 namespace
 {
-
-constexpr double ZeroCelsiusK = 273.15;
-
-bool SameConstants(const TOxygenBalanceConstants& a, const TOxygenBalanceConstants& b)
-{
-    return a.HotVolumeL == b.HotVolumeL && a.GradientVolumeL == b.GradientVolumeL &&
-           a.ColdEndK == b.ColdEndK && a.LeakAlpha == b.LeakAlpha && a.FlushpO2 == b.FlushpO2 &&
-           a.b0 == b.b0 && a.n0 == b.n0 && a.bs == b.bs;
-}
 
 int ModeCode(TMode mode)
 {
@@ -73,7 +65,7 @@ TOxygenBalanceConstants TOxygenContent::ConstantsFromEdits() const
 void TOxygenContent::ConstantsChanged()
 {
     const TOxygenBalanceConstants constants = ConstantsFromEdits();
-    if (SameConstants(constants, fHistory.Constants())) return;
+    if (constants == fHistory.Constants()) return;
     fHistory.SetConstants(constants);
     fWindow.TabSheetOxygenContent->ShowHistory(fHistory);
     ShowCurrent();

@@ -3,6 +3,7 @@
 #include "app/experiment_graph.h"
 #include "records/number_format.h"
 #include "science/oxygen_history.h"
+#include "science/oxygen_sensor.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -22,7 +23,6 @@ namespace oxtiva
 namespace
 {
 
-constexpr double ZeroCelsiusK = 273.15;
 // A steady content is drawn as the steady line it is, not as its rounding magnified.
 constexpr double MinimumContentSpan = 1e-4; // mol/mol
 constexpr double MinimumLogpO2Span = 0.5;

@@ -61,6 +61,9 @@ struct TOxygenBalanceConstants {
     double b0 = 0;
     double n0 = 0; // mol of compound
     double bs = 0;
+
+    friend bool operator==(const TOxygenBalanceConstants&,
+                           const TOxygenBalanceConstants&) = default;
 };
 
 // One data point as the balance takes it: the span the pump current averager covered,

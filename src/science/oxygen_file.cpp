@@ -4,6 +4,7 @@
 #include "records/safe_file_name.h"
 #include "records/windows_1252.h"
 #include "science/oxygen_history.h"
+#include "science/oxygen_sensor.h"
 
 #include <cmath>
 
@@ -12,8 +13,6 @@ namespace oxtiva
 
 namespace
 {
-
-constexpr double ZeroCelsiusK = 273.15;
 
 void AppendLine(QByteArray& out, QStringView text)
 {

@@ -45,7 +45,7 @@ double SensorpO2(double cellTempC, double sensorVoltage, double ax, double bx)
 
 double CelsiusToKelvin(double tempC)
 {
-    return tempC + 273.15;
+    return tempC + ZeroCelsiusK;
 }
 
 double PumpCellSideExponent(double tempC, double pumpVoltage)

@@ -12,6 +12,9 @@ double SensorpO2(double cellTempC, double sensorVoltage, double ax, double bx);
 // temperature the electrolyte conducts too poorly for the open-circuit voltage to mean anything.
 inline constexpr double PumpCellMinimumKelvin = 775.0;
 
+// 0 °C in kelvin.
+inline constexpr double ZeroCelsiusK = 273.15;
+
 double CelsiusToKelvin(double tempC);
 
 // Exponent A of the cell-side equation, -V·4F/(R·Tk): what the window logs as "A     =".
