@@ -223,6 +223,7 @@ TEST_P(StepAdvance, FollowsTheStabilityAndRangeRulesOfTheState)
     FeedSettled(c.mode, 110);
     EXPECT_EQ(Cell(TProperty::RangepO2) == "True", c.rangeWritten);
     EXPECT_EQ(State().StepIndex, c.advances ? 1 : 0);
+    fWindow.Saver().WaitUntilSaved();
     const QDir day(
         fProgramFolder.filePath("Userdata/" + QDate::currentDate().toString("yyyy-MM-dd")));
     EXPECT_EQ(day.exists("Step_0000.csv"), c.advances) << "a step advance saves";

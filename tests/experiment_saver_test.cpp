@@ -10,19 +10,31 @@
 #include "support/crlf_lines.h"
 #include "support/qstring_printer.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace oxtiva
 {
 namespace
 {
+
+// A save runs on its own thread; these tests look at what it wrote once it has ended.
+bool SaveAndWait(TExperimentSaver& saver)
+{
+    saver.Save();
+    return saver.WaitUntilSaved();
+}
 
 class ExperimentSaverTest : public ::testing::Test
 {
@@ -63,9 +75,9 @@ TEST_F(ExperimentSaverTest, WritesNumberedCsvAndPngPairsIntoTheDayFolder)
             {TProperty::FlushpO2, "2.10E-1"}});
 
     const double before = NowDays();
-    ASSERT_TRUE(fSaver.Save());
+    ASSERT_TRUE(SaveAndWait(fSaver));
     EXPECT_GE(fWindow.State().LastSaveTime, before);
-    ASSERT_TRUE(fSaver.Save());
+    ASSERT_TRUE(SaveAndWait(fSaver));
     const QStringList files = DayFolder().entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0000_oxygen.csv",
                                   "Ceria_0001.csv", "Ceria_0001.png", "Ceria_0001_oxygen.csv"}));
@@ -95,7 +107,7 @@ TEST_F(ExperimentSaverTest, WritesNumberedCsvAndPngPairsIntoTheDayFolder)
 TEST_F(ExperimentSaverTest, TypedNameCannotWriteOutsideTheDayFolder)
 {
     fWindow.EditSampleName->setText("../../escape");
-    ASSERT_TRUE(fSaver.Save());
+    ASSERT_TRUE(SaveAndWait(fSaver));
     EXPECT_TRUE(DayFolder().exists("______escape_0000.csv"));
     EXPECT_TRUE(DayFolder().exists("______escape_0000.png"));
     EXPECT_FALSE(QFile::exists(fProgramFolder.filePath("escape_0000.csv")));
@@ -105,16 +117,16 @@ TEST_F(ExperimentSaverTest, ALongOrMultiLineNameIsCutOrMendedInTheFileNameOnly)
 {
     const QString longName = QString(250, u'x') + QStringLiteral("END");
     fWindow.EditSampleName->setText(longName);
-    ASSERT_TRUE(fSaver.Save());
+    ASSERT_TRUE(SaveAndWait(fSaver));
     const QString stem = QString(100, u'x') + QStringLiteral("_0000");
     EXPECT_TRUE(DayFolder().exists(stem + ".csv"));
     EXPECT_TRUE(DayFolder().exists(stem + ".png"));
     EXPECT_EQ(Lines(stem + ".csv")[2], longName.toLatin1()) << "the header keeps it whole";
-    ASSERT_TRUE(fSaver.Save());
+    ASSERT_TRUE(SaveAndWait(fSaver));
     EXPECT_TRUE(DayFolder().exists(QString(100, u'x') + "_0001.csv"));
 
     fWindow.EditSampleName->setText("Ceria\nbatch 2");
-    ASSERT_TRUE(fSaver.Save());
+    ASSERT_TRUE(SaveAndWait(fSaver));
     const auto lines = Lines("Ceria_batch 2_0000.csv");
     ASSERT_EQ(lines.size(), 50) << "as many lines as with any other name";
     EXPECT_EQ(lines[2], "Ceria batch 2");
@@ -124,7 +136,7 @@ TEST_F(ExperimentSaverTest, ALongOrMultiLineNameIsCutOrMendedInTheFileNameOnly)
 TEST_F(ExperimentSaverTest, EmptyNameGivesUnderscoreFiles)
 {
     fWindow.EditSampleName->setText("");
-    ASSERT_TRUE(fSaver.Save());
+    ASSERT_TRUE(SaveAndWait(fSaver));
     EXPECT_TRUE(DayFolder().exists("_0000.csv"));
 }
 
@@ -132,7 +144,7 @@ TEST_F(ExperimentSaverTest, MissingDataFolderIsCreatedAgain)
 {
     fWindow.EditSampleName->setText("Ceria");
     ASSERT_FALSE(QDir(fProgramFolder.filePath("Userdata")).exists());
-    EXPECT_TRUE(fSaver.Save());
+    EXPECT_TRUE(SaveAndWait(fSaver));
     EXPECT_TRUE(DayFolder().exists("Ceria_0000.csv"));
 }
 
@@ -148,7 +160,7 @@ TEST_F(ExperimentSaverTest, FailureShowsTheCaptionAndTheExperimentGoesOn)
 
     const double before = NowDays();
     bool saved = true;
-    EXPECT_NO_THROW(saved = fSaver.Save());
+    EXPECT_NO_THROW(saved = SaveAndWait(fSaver));
     EXPECT_FALSE(saved);
     EXPECT_EQ(fWindow.windowTitle(),
               "Autosave has failed, Check available space etc. and save data manually before "
@@ -190,7 +202,7 @@ TEST_P(SaveFailure, NamesTheCauseInTheCaptionAndThePathInTheLog)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
 
-    EXPECT_FALSE(window.Saver().Save());
+    EXPECT_FALSE(SaveAndWait(window.Saver()));
     EXPECT_EQ(window.Caption().Notice(TCaptionNotice::SaveFailed),
               SaveFailedCaption + ": " + c.Cause);
     window.LogDestination()->Flush();
@@ -224,14 +236,14 @@ TEST_F(ExperimentSaverTest, OxygenBalanceFileFailsAloneAndLeavesTheDataFileAsItW
     ASSERT_TRUE(DayFolder().mkpath("Ceria_0000_oxygen.csv")); // a folder blocks the file
     fWindow.setWindowTitle("Oxtiva");
 
-    EXPECT_FALSE(fSaver.Save());
+    EXPECT_FALSE(SaveAndWait(fSaver));
     EXPECT_EQ(fWindow.windowTitle(), SaveFailedCaption + ": Filename refers to a directory");
     EXPECT_TRUE(DayFolder().exists("Ceria_0000.png"));
     const auto lines = Lines("Ceria_0000.csv");
     ASSERT_EQ(lines.size(), 50);
     EXPECT_EQ(lines[38], "12;Alpha     ;       ;^0.25 leakage constant");
 
-    ASSERT_TRUE(fSaver.Save()) << "the next save goes to the next counter";
+    ASSERT_TRUE(SaveAndWait(fSaver)) << "the next save goes to the next counter";
     const auto oxygen = Lines("Ceria_0001_oxygen.csv");
     ASSERT_GT(oxygen.size(), 10);
     EXPECT_EQ(oxygen[5], "Data file Ceria_0001.csv");
@@ -239,11 +251,70 @@ TEST_F(ExperimentSaverTest, OxygenBalanceFileFailsAloneAndLeavesTheDataFileAsItW
                                 "atm^\xBC);alpha;Leakage constant"));
 }
 
+// Another program can take a name between the look into the folder and the file's naming;
+// a name that does not even read as an existing file (a link to nowhere) stands for it.
+TEST_F(ExperimentSaverTest, NameTakenSinceTheFolderWasLookedAtIsPassedOver)
+{
+    fWindow.EditSampleName->setText("Ceria");
+    ASSERT_TRUE(DayFolder().mkpath("."));
+    const QString taken = DayFolder().filePath("Ceria_0000.csv");
+    ASSERT_TRUE(QFile::link(DayFolder().filePath("elsewhere.csv"), taken));
+    ASSERT_TRUE(SaveAndWait(fSaver));
+    EXPECT_TRUE(QFileInfo(taken).isSymLink()) << "the other program's name stays its own";
+    EXPECT_FALSE(DayFolder().exists("elsewhere.csv"));
+    EXPECT_EQ(fSaver.LastSavedPath(), DayFolder().filePath("Ceria_0001.csv"));
+    EXPECT_TRUE(DayFolder().exists("Ceria_0001.png"));
+    EXPECT_TRUE(DayFolder().entryList({".saving-*"}, QDir::Files | QDir::Hidden).isEmpty())
+        << "no temporary file is left behind";
+}
+
+// A save of a long run takes a while; the window goes on serving the instrument threads'
+// hand-overs meanwhile, and the file holds the grid as it was when the save was asked for.
+TEST_F(ExperimentSaverTest, HandOversAreServedWhileASaveWritesItsSnapshot)
+{
+    fWindow.EditSampleName->setText("Long");
+    fWindow.Saver().SetProgramFolder(fProgramFolder.path());
+    TStringGrid& grid = *fWindow.StringGridData;
+    constexpr int Rows = 200000;
+    for (int i = 0; i < Rows; ++i)
+        AddRow(
+            {{TProperty::Time, "1234.56"}, {TProperty::Mode, "12"}, {TProperty::Temp, "845.30"}});
+    const QString csv = DayFolder().filePath("Long_0000.csv");
+
+    std::atomic<bool> saveAsked{false};
+    std::atomic<bool> served{false};
+    bool fileThereAtHandOver = true;
+    std::thread instrument([&] {
+        while (!saveAsked)
+            std::this_thread::yield();
+        QMetaObject::invokeMethod(
+            &fWindow, [&] { fileThereAtHandOver = QFile::exists(csv); },
+            Qt::BlockingQueuedConnection);
+        served = true;
+    });
+    fWindow.ButtonSaveTest->click();
+    saveAsked = true;
+    while (!served)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    instrument.join();
+    // The grid changes under the save: a new row, and a cell of a row it holds.
+    grid.SetCell(ColumnOf(TProperty::Temp).ColID, 2, "999.99");
+    AddRow({{TProperty::Time, "1.00"}});
+    ASSERT_TRUE(fWindow.Saver().WaitUntilSaved());
+
+    EXPECT_FALSE(fileThereAtHandOver) << "the hand-over waited for the save";
+    const QList<QByteArray> lines = Lines("Long_0000.csv");
+    ASSERT_EQ(lines.size(), 50 + Rows) << "the grid as it was when the save began";
+    EXPECT_EQ(lines[50], "1234.56;12;;845.30;;;;;;;;;;;;");
+    EXPECT_EQ(grid.Cell(ColumnOf(TProperty::Temp).ColID, 2), "999.99");
+}
+
 TEST_F(ExperimentSaverTest, ManualSaveButtonOfTheWindowSaves)
 {
     fWindow.EditSampleName->setText("Manual");
     fWindow.Saver().SetProgramFolder(fProgramFolder.path());
     fWindow.ButtonSaveTest->click();
+    EXPECT_TRUE(fWindow.Saver().WaitUntilSaved());
     EXPECT_TRUE(DayFolder().exists("Manual_0000.csv"));
     EXPECT_TRUE(DayFolder().exists("Manual_0000.png"));
 }

@@ -81,22 +81,75 @@ TEST(JournalFormat, CutLastLineIsIgnoredWhereverTheCutFalls)
     EXPECT_EQ(ParseJournal(whole.left(lastLineStart)).Rows.size(), 4u);
 }
 
-TEST(JournalFormat, UnreadableLinesAreReportedAndSkipped)
+// Rows 0 to 4 and a save of all five: the journal a damaged disk or a torn write spoils.
+QList<QByteArray> SavedSessionRecords()
 {
-    QByteArray bytes =
-        JournalFirstLineBytes() + JournalHeadLine(TrickyHead()) +
-        JournalRowLine(0, Row(0, false, "captions")) + "garbage\n" +
-        JournalRowLine(1, Row(0, false, "")) + JournalRowLine(1, Row(0, false, "row 1 again")) +
-        "row\t2\tnot a time\tpoint\tx\n" + "head\ttoo few fields\n" + "saved\tmany\t/x.csv\n" +
-        "row\t2\t\\q\n" + JournalRowLine(2, Row(5, true, "5.00;12"));
+    QList<QByteArray> records{JournalFirstLineBytes(), JournalHeadLine(TrickyHead())};
+    for (int r = 0; r < 5; ++r)
+        records << JournalRowLine(r, Row(r, r >= 3, r >= 3 ? "10.00;12;845.30" : "x"));
+    records << JournalSavedLine(5, "/d/Ceria_0000.csv", 1234, 0xbeef);
+    return records;
+}
+
+// Whatever spoils a record in the middle, no spoilt record becomes a row, reading stops
+// there, and a later "saved" record cannot make the unread rows look saved.
+TEST(JournalFormat, DamagedRecordEndsWhatCanBeTrusted)
+{
+    struct Case {
+        const char* Name;
+        QByteArray (*Spoil)(QByteArray record);
+    };
+    const Case cases[] = {
+        {"torn: bytes of the middle lost",
+         [](QByteArray r) { return r.remove(r.indexOf("845") + 1, 4); }},
+        {"a byte changed", [](QByteArray r) { return r.replace("845.30", "845.31"); }},
+        {"never reached the disk: zeros",
+         [](QByteArray r) { return QByteArray(r.size() - 1, '\0') + '\n'; }},
+        {"reordered: the next record where this one should be",
+         [](QByteArray) { return JournalRowLine(4, Row(4, true, "10.00;12;845.30")); }},
+        {"its frame lost", [](QByteArray r) { return r.mid(r.indexOf('\t') + 1); }},
+    };
+    for (const Case& c : cases) {
+        QList<QByteArray> records = SavedSessionRecords();
+        records[5] = c.Spoil(records[5]); // grid row 3
+        QByteArray bytes;
+        for (const QByteArray& record : records)
+            bytes += record;
+        const TJournalContents contents = ParseJournal(bytes);
+        ASSERT_TRUE(contents.IsJournal) << c.Name;
+        EXPECT_EQ(contents.DataLines(), (QStringList{"x", "x", "x"})) << c.Name;
+        EXPECT_EQ(contents.SavedRows, 0) << c.Name << ": the save after the damage is not read";
+        EXPECT_EQ(contents.UnsavedRows(), 1) << c.Name;
+        ASSERT_EQ(contents.Problems.size(), 1) << c.Name;
+        EXPECT_TRUE(contents.Problems[0].startsWith("line 6:")) << c.Name;
+        EXPECT_EQ(contents.SkippedBytes,
+                  bytes.size() -
+                      (records[0] + records[1] + records[2] + records[3] + records[4]).size())
+            << c.Name;
+    }
+    // Unspoilt, the same records read whole, the save's size and checksum with them.
+    QByteArray whole;
+    for (const QByteArray& record : SavedSessionRecords())
+        whole += record;
+    const TJournalContents contents = ParseJournal(whole);
+    EXPECT_TRUE(contents.Problems.isEmpty());
+    EXPECT_EQ(contents.SavedRows, 5);
+    EXPECT_EQ(contents.SavedFileSize, 1234);
+    EXPECT_EQ(contents.SavedFileChecksum, 0xbeefu);
+}
+
+// Journals the program wrote before records were framed are still recovered.
+TEST(JournalFormat, ReadsAJournalOfTheFirstVersion)
+{
+    const QByteArray bytes = "Oxtiva journal 1\nrow\t0\t2020-05-06T12:03:27.125Z\tother\tcaptions\n"
+                             "row\t1\t2020-05-06T12:03:27.125Z\tother\t\n"
+                             "saved\t2\t/d/C_0000.csv\n";
     const TJournalContents contents = ParseJournal(bytes);
     ASSERT_TRUE(contents.IsJournal);
-    EXPECT_EQ(contents.DataLines(), (QStringList{"captions", "", "5.00;12"}));
-    EXPECT_EQ(contents.Head, TrickyHead());
-    EXPECT_EQ(contents.SavedRows, 0);
-    ASSERT_EQ(contents.Problems.size(), 6) << contents.Problems.join('\n').toStdString();
-    EXPECT_TRUE(contents.Problems[0].startsWith("line 4:"));
-    EXPECT_TRUE(contents.Problems[1].contains("grid row 1 where 2 was expected"));
+    EXPECT_TRUE(contents.Problems.isEmpty()) << contents.Problems.join('\n').toStdString();
+    EXPECT_EQ(contents.DataLines(), (QStringList{"captions", ""}));
+    EXPECT_EQ(contents.SavedRows, 2);
+    EXPECT_EQ(contents.SavedFileSize, -1);
 }
 
 TEST(JournalFormat, CountsOnlyTheRunsOwnUnsavedRows)
@@ -129,7 +182,7 @@ TEST(JournalFormat, AnotherFileIsNoJournal)
 {
     EXPECT_FALSE(ParseJournal("** HEADER  ****\r\n").IsJournal);
     EXPECT_FALSE(ParseJournal("").IsJournal);
-    EXPECT_FALSE(ParseJournal("Oxtiva journal 2\n").IsJournal);
+    EXPECT_FALSE(ParseJournal("Oxtiva journal 3\n").IsJournal);
 }
 
 } // namespace

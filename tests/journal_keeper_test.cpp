@@ -69,6 +69,7 @@ class JournalKeeperTest : public ::testing::Test
     QString Save()
     {
         fWindow->ButtonSaveTest->click();
+        EXPECT_TRUE(fWindow->Saver().WaitUntilSaved());
         fWindow->Journal().Sync();
         return fWindow->Saver().LastSavedPath();
     }

@@ -61,7 +61,10 @@ class JournalRecoveryTest : public ::testing::Test
         };
         for (int i = 0; i < pointsBeforeSave; ++i)
             addPoint();
-        if (pointsBeforeSave > 0) window.ButtonSaveTest->click();
+        if (pointsBeforeSave > 0) {
+            window.ButtonSaveTest->click();
+            EXPECT_TRUE(window.Saver().WaitUntilSaved());
+        }
         for (int i = 0; i < pointsAfterSave; ++i)
             addPoint();
         window.Journal().Sync();
@@ -102,7 +105,7 @@ void AppendToFile(const QString& path, const QByteArray& bytes)
 TEST_F(JournalRecoveryTest, RecoverWritesWhatSaveWouldHaveWrittenThenRemovesTheJournal)
 {
     const TLeftSession session = RunSession(2, 3);
-    // An unreadable line in the middle, and the last record cut by the crash.
+    // A last whole record spoilt, and then one cut by the crash.
     AppendToFile(session.Journal, "garbage\nrow\t7\t2020-05-06T12:0");
     fAnswerer.Expect(QMessageBox::Yes); // "Recover"
     fAnswerer.Expect(QMessageBox::Ok);  // where it went
@@ -114,7 +117,8 @@ TEST_F(JournalRecoveryTest, RecoverWritesWhatSaveWouldHaveWrittenThenRemovesTheJ
     EXPECT_TRUE(question.contains("Unsaved: 3 data points\n")) << question.toStdString();
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
     EXPECT_TRUE(question.contains("Recorded: " + today)) << question.toStdString();
-    EXPECT_TRUE(question.contains("1 line of the journal cannot be read and is left out"))
+    EXPECT_TRUE(question.contains("The journal is damaged at line 12: no record frame; the 29 "
+                                  "bytes from there on are left out."))
         << question.toStdString();
     EXPECT_EQ(DataFiles(), (QStringList{"Ceria_0000.csv", "Ceria_0001.csv"}));
     const QString recovered = DayFolder().filePath("Ceria_0001.csv");
@@ -161,6 +165,52 @@ TEST_F(JournalRecoveryTest, JournalWithEveryRowSavedGoesWithoutAQuestion)
     EXPECT_TRUE(Texts().isEmpty());
     EXPECT_FALSE(QFile::exists(session.Journal));
     EXPECT_EQ(DataFiles(), QStringList{"Ceria_0000.csv"});
+}
+
+void SpoilFirstDataPointRecord(const QString& journal)
+{
+    QFile file(journal);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype at = bytes.indexOf("845.30");
+    ASSERT_GT(at, 0);
+    bytes[at + 5] = '1';
+    file.seek(0);
+    file.write(bytes);
+}
+
+// A journal whose rows all look saved still goes only when every record read well and the
+// saved file it relies on is there with what was saved; otherwise the operator is asked,
+// and keeping it for later loses nothing.
+TEST_F(JournalRecoveryTest, JournalIsDeletedOnlyWhenItsSavedFileHoldsItsRows)
+{
+    struct Case {
+        const char* Name;
+        void (*Spoil)(const QString& journal, const QString& savedFile);
+        const char* Said;
+    };
+    const Case cases[] = {
+        {"a row before the save spoilt",
+         [](const QString& journal, const QString&) { SpoilFirstDataPointRecord(journal); },
+         "The journal is damaged at line"},
+        {"the saved file gone", [](const QString&, const QString& saved) { QFile::remove(saved); },
+         "is missing or no longer holds the saved rows"},
+        {"the saved file changed",
+         [](const QString&, const QString& saved) { AppendToFile(saved, "more\r\n"); },
+         "is missing or no longer holds the saved rows"},
+    };
+    for (const Case& c : cases) {
+        const TLeftSession session = RunSession(2, 0);
+        const QString saved = DayFolder().filePath("Ceria_0000.csv");
+        c.Spoil(session.Journal, saved);
+        fAnswerer.Expect(QMessageBox::No); // "Keep for later"
+        Offer();
+        ASSERT_EQ(Texts().size(), 1) << c.Name;
+        EXPECT_TRUE(Texts()[0].contains(c.Said)) << c.Name << ": " << Texts()[0].toStdString();
+        EXPECT_TRUE(QFile::exists(session.Journal)) << c.Name;
+        QFile::remove(session.Journal);
+        QFile::remove(saved);
+    }
 }
 
 TEST_F(JournalRecoveryTest, JournalOfARunningProgramIsLeftAlone)

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <thread>
 
 namespace oxtiva
 {
@@ -61,7 +64,8 @@ class TFileSizeLimit
     void (*fOldHandler)(int) = nullptr;
 };
 
-TEST(DurableAppendFile, AWriteCutShortIsOverwrittenNotKept)
+// What the disk took of a write cut short stays; the next append adds only the rest.
+TEST(DurableAppendFile, AWriteCutShortGoesOnWhereTheDiskStopped)
 {
     QTemporaryDir dir;
     TDurableAppendFile file(dir.filePath("Userdata/j.journal"));
@@ -167,6 +171,92 @@ TEST(JournalWriter, StoppingWritesWhatIsQueuedAndRemoveDeletesTheFile)
     QString error;
     EXPECT_TRUE(writer.StopAndRemove(error)) << error.toStdString();
     EXPECT_FALSE(QFile::exists(path + "2"));
+}
+
+// A small file system of its own, as full as a test makes it: a tmpfs mounted on a
+// temporary folder (root only).
+class TSmallDisk
+{
+  public:
+    explicit TSmallDisk(const char* size)
+    {
+        fMounted = ::mount("tmpfs", QFile::encodeName(fDir.path()).constData(), "tmpfs", 0,
+                           (QByteArray("size=") + size).constData()) == 0;
+    }
+    ~TSmallDisk()
+    {
+        if (fMounted) ::umount2(QFile::encodeName(fDir.path()).constData(), MNT_DETACH);
+    }
+    bool Mounted() const { return fMounted; }
+    QString Path(const char* name) const { return fDir.filePath(name); }
+    // Fills the disk but for room bytes.
+    void Fill(qint64 room)
+    {
+        QFile filler(Path("filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+        filler.close();
+        filler.resize(std::max<qint64>(0, filler.size() - room));
+    }
+    void Free() { QFile::remove(Path("filler")); }
+
+  private:
+    QTemporaryDir fDir;
+    bool fMounted = false;
+};
+
+// Bytes this process has handed to write() so far: the work a full disk costs.
+qint64 BytesWritten()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    qint64 value = 0;
+    while (io >> key >> value)
+        if (key == "wchar:") return value;
+    return -1;
+}
+
+// A week on a full disk: records keep coming, each retry costs only what is new, the
+// retries back off, the cause says the disk is full; once space returns every record
+// reaches the disk once, in order.
+TEST(JournalWriter, FullDiskCostsBoundedWorkAndLosesNothing)
+{
+    TSmallDisk disk("256k");
+    if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root): no full disk";
+    const QString path = disk.Path("j.journal");
+    TJournalWriter writer(path);
+    writer.Append("head\n", 0);
+    ASSERT_TRUE(writer.WaitUntilWritten(5000));
+    disk.Fill(8 * 1024);
+
+    QByteArray expected = "head\n";
+    const QByteArray backlog(64 * 1024, 'b');
+    writer.Append(backlog + '\n', 1);
+    expected += backlog + '\n';
+    EXPECT_FALSE(writer.WaitUntilWritten(5000));
+    const qint64 before = BytesWritten();
+    // Three seconds of control-cycle passes, each with a new row.
+    for (int pass = 0; pass < 30; ++pass) {
+        const QByteArray row = "row " + QByteArray::number(pass) + '\n';
+        writer.Append(row, pass + 2);
+        expected += row;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    const qint64 work = BytesWritten() - before;
+    const TJournalWriter::TStatus status = writer.Status();
+    EXPECT_TRUE(status.DiskFull);
+    EXPECT_EQ(status.Error, "the disk is full");
+    EXPECT_EQ(status.DurableRows, 0);
+    EXPECT_LT(work, 16 * 1024) << "a retry writes what is new, not the backlog again";
+
+    disk.Free();
+    writer.Retry();
+    ASSERT_TRUE(writer.WaitUntilWritten(5000)) << writer.Status().Error.toStdString();
+    EXPECT_EQ(writer.Status().DurableRows, 31);
+    EXPECT_FALSE(writer.Status().DiskFull);
+    EXPECT_EQ(Contents(path), expected);
 }
 
 } // namespace

@@ -135,6 +135,7 @@ TEST_F(OxygenContentTest, ACompletedStepIsAnIsothermPointAndItsSaveWritesTheBala
     EXPECT_EQ(table.item(0, 4)->text(), Page().EditOxygenContentb->text());
 
     // The step's save holds the point that completed it, in the balance and the isotherm.
+    ASSERT_TRUE(fWindow.Saver().WaitUntilSaved());
     const QDir day(QDir(fProgramFolder.filePath("Userdata"))
                        .filePath(QDate::currentDate().toString("yyyy-MM-dd")));
     const QList<QByteArray> lines = testing::CrLfFileLines(day.filePath("Ceria_0000_oxygen.csv"));

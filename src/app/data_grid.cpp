@@ -5,6 +5,7 @@
 #include <QHeaderView>
 
 #include <algorithm>
+#include <atomic>
 
 namespace oxtiva
 {
@@ -54,9 +55,45 @@ void SetPackedCell(QByteArray& aRow, int aCol, const QString& aText)
 
 // ---- TGridModel ----
 
+QString TGridSnapshot::Cell(int aCol, int aRow) const
+{
+    if (aCol < 0 || aCol >= fColCount || aRow < 0 || aRow >= fRowCount) return {};
+    return PackedCell((*fChunks[aRow / GridChunkRows])[aRow % GridChunkRows], aCol);
+}
+
 TGridModel::TGridModel(QObject* parent) : QAbstractTableModel(parent)
 {
-    fRows.resize(2);
+    fChunks.push_back(std::make_shared<TGridChunk>());
+    fChunks.back()->reserve(GridChunkRows);
+    fChunks.back()->resize(2);
+    fRowCount = 2;
+}
+
+const QByteArray& TGridModel::Row(int aRow) const
+{
+    return (*fChunks[aRow / GridChunkRows])[aRow % GridChunkRows];
+}
+
+QByteArray& TGridModel::RowToChange(int aRow)
+{
+    std::shared_ptr<TGridChunk>& chunk = fChunks[aRow / GridChunkRows];
+    if (chunk.use_count() > 1) {
+        chunk = std::make_shared<TGridChunk>(*chunk);
+        chunk->reserve(GridChunkRows);
+    } else {
+        // A save thread that let its snapshot go has finished reading the chunk.
+        std::atomic_thread_fence(std::memory_order_acquire);
+    }
+    return (*chunk)[aRow % GridChunkRows];
+}
+
+TGridSnapshot TGridModel::Snapshot() const
+{
+    TGridSnapshot snapshot;
+    snapshot.fChunks.assign(fChunks.begin(), fChunks.end());
+    snapshot.fRowCount = fRowCount;
+    snapshot.fColCount = fColCount;
+    return snapshot;
 }
 
 void TGridModel::SetColCount(int aCount)
@@ -71,7 +108,14 @@ int TGridModel::AddRow()
 {
     const int row = RowCount();
     beginInsertRows(QModelIndex(), row - 1, row - 1);
-    fRows.emplace_back();
+    if (row % GridChunkRows == 0) {
+        fChunks.push_back(std::make_shared<TGridChunk>());
+        fChunks.back()->reserve(GridChunkRows);
+    } else if (fChunks.back().use_count() > 1) {
+        RowToChange(row - 1); // a snapshot holds the chunk: the grid takes a copy of its own
+    }
+    fChunks.back()->emplace_back();
+    ++fRowCount;
     endInsertRows();
     return row;
 }
@@ -84,13 +128,13 @@ bool TGridModel::ValidCell(int aCol, int aRow) const
 QString TGridModel::Cell(int aCol, int aRow) const
 {
     if (!ValidCell(aCol, aRow)) return {};
-    return PackedCell(fRows[aRow], aCol);
+    return PackedCell(Row(aRow), aCol);
 }
 
 void TGridModel::SetCell(int aCol, int aRow, const QString& aText)
 {
     if (!ValidCell(aCol, aRow)) return;
-    SetPackedCell(fRows[aRow], aCol, aText);
+    SetPackedCell(RowToChange(aRow), aCol, aText);
     if (aRow == 0) {
         emit headerDataChanged(Qt::Horizontal, aCol, aCol);
     } else {

@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QTableView>
+
+#include <memory>
 #include <vector>
 
 class QFontMetrics;
@@ -19,6 +21,27 @@ inline constexpr char CellSeparator = '\x1f';
 QString PackedCell(const QByteArray& aRow, int aCol);
 void SetPackedCell(QByteArray& aRow, int aCol, const QString& aText);
 
+// Rows are kept in chunks that a snapshot shares: taking one costs a pointer per chunk,
+// and a chunk is copied only when the grid changes it while a snapshot still holds it.
+inline constexpr int GridChunkRows = 4096;
+using TGridChunk = std::vector<QByteArray>;
+
+// The grid's text at one moment, for a save on another thread: it never changes, and the
+// grid goes on growing beside it.
+class TGridSnapshot
+{
+  public:
+    int RowCount() const { return fRowCount; }
+    int ColCount() const { return fColCount; }
+    QString Cell(int aCol, int aRow) const;
+
+  private:
+    friend class TGridModel;
+    std::vector<std::shared_ptr<const TGridChunk>> fChunks;
+    int fRowCount = 0;
+    int fColCount = 0;
+};
+
 // The grid's text, addressed in the grid's own row numbers: row 0 is the caption row (the
 // view shows it as the horizontal header), row 1 the empty row present from the start,
 // data and state rows follow. Model row m is grid row m + 1.
@@ -29,12 +52,13 @@ class TGridModel : public QAbstractTableModel
   public:
     explicit TGridModel(QObject* parent = nullptr);
 
-    int RowCount() const { return int(fRows.size()); }
+    int RowCount() const { return fRowCount; }
     int ColCount() const { return fColCount; }
     void SetColCount(int aCount);
     int AddRow();
     QString Cell(int aCol, int aRow) const;
     void SetCell(int aCol, int aRow, const QString& aText);
+    TGridSnapshot Snapshot() const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -44,8 +68,11 @@ class TGridModel : public QAbstractTableModel
 
   private:
     bool ValidCell(int aCol, int aRow) const;
+    const QByteArray& Row(int aRow) const;
+    QByteArray& RowToChange(int aRow);
 
-    std::vector<QByteArray> fRows;
+    std::vector<std::shared_ptr<TGridChunk>> fChunks;
+    int fRowCount = 0;
     int fColCount = 5;
 };
 
@@ -67,6 +94,7 @@ class TStringGrid : public QTableView
     int AddRow() { return fModel->AddRow(); }
     QString Cell(int aCol, int aRow) const { return fModel->Cell(aCol, aRow); }
     void SetCell(int aCol, int aRow, const QString& aText) { fModel->SetCell(aCol, aRow, aText); }
+    TGridSnapshot Snapshot() const { return fModel->Snapshot(); }
     // Makes the row current and scrolls it into view; the caption row cannot be current.
     void ScrollToRow(int aRow);
 

@@ -239,6 +239,11 @@ bool TExperimentGraph::ExportPng(const QString& aPath, int aWidth, int aHeight)
 
 bool TExperimentGraph::ExportPng(const QString& aPath, QString& aErrorText, int aWidth, int aHeight)
 {
+    return WritePng(aPath, Picture(aWidth, aHeight), aErrorText);
+}
+
+QImage TExperimentGraph::Picture(int aWidth, int aHeight)
+{
     // A step advance saves in the pass that brought the point, before the cycle replots.
     ReplotNewPoints();
     // A hidden graph has no useful size of its own; the data file's picture needs one.
@@ -246,8 +251,13 @@ bool TExperimentGraph::ExportPng(const QString& aPath, QString& aErrorText, int 
     const int height = aHeight > 0 ? aHeight : std::max(this->height(), 600);
     const QBrush kept = mBackgroundBrush;
     setBackground(Qt::white);
-    const QImage picture = toPixmap(width, height, 1.0).toImage();
+    QImage picture = toPixmap(width, height, 1.0).toImage();
     setBackground(kept);
+    return picture;
+}
+
+bool WritePng(const QString& aPath, const QImage& aPicture, QString& aErrorText)
+{
     // Written through a file of our own rather than savePng, which keeps the reason for a
     // failure to itself; a complete picture replaces the old one or none does.
     QSaveFile file(aPath);
@@ -256,7 +266,7 @@ bool TExperimentGraph::ExportPng(const QString& aPath, QString& aErrorText, int 
         return false;
     }
     QImageWriter writer(&file, "png");
-    if (!writer.write(picture)) {
+    if (!writer.write(aPicture)) {
         aErrorText =
             file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
         file.cancelWriting();

@@ -54,6 +54,9 @@ class TExperimentGraph : public QCustomPlot
     // A picture of the graph on a white background; on failure aErrorText says why.
     bool ExportPng(const QString& aPath, int aWidth = 0, int aHeight = 0);
     bool ExportPng(const QString& aPath, QString& aErrorText, int aWidth = 0, int aHeight = 0);
+    // The picture a save stores, on a white background; drawn on the window's thread, it
+    // can be written on any.
+    QImage Picture(int aWidth = 0, int aHeight = 0);
     // Shows the appearance dialog ("Set properties of: RtGraph2D1").
     void ShowSettingsTool();
 
@@ -117,5 +120,9 @@ class TExperimentGraph : public QCustomPlot
     QPointF fPressPos;
     TGraphView fViewAtPress{};
 };
+
+// Writes a picture as a PNG file that replaces the old one only once complete; safe on any
+// thread. False with the cause.
+bool WritePng(const QString& aPath, const QImage& aPicture, QString& aErrorText);
 
 } // namespace oxtiva

@@ -13,11 +13,16 @@
 #include "records/safe_file_name.h"
 #include "science/oxygen_file.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QThreadPool>
 
 #include <exception>
+#include <mutex>
+#include <vector>
 
 namespace oxtiva
 {
@@ -67,10 +72,75 @@ std::array<TRtDoubleEdit*, DataFileVariableCount> VariableEdits(const TfrmOxtiva
 
 } // namespace
 
-TExperimentSaver::TExperimentSaver(TfrmOxtiva& window, QString programFolder)
-    : fWindow(window), fProgramFolder(std::move(programFolder))
+namespace
 {
+
+// However the disk misbehaves, closing the program never waits longer than this for a save.
+constexpr int StopTimeoutMs = 5000;
+
+std::optional<TSaveFailure> WriteFiles(const TSaveRequest& request, TSaveOutcome& outcome)
+{
+    const QDir userdata(QDir(request.ProgramFolder).filePath(QStringLiteral("Userdata")));
+    QString error;
+    const QString dayPath = EnsureDayFolder(userdata, request.Today, &error);
+    if (dayPath.isEmpty())
+        return TSaveFailure{userdata.filePath(DayFolderName(request.Today)), error};
+    const QDir day(dayPath);
+    TNewFile csv(dayPath);
+    if (!csv.Open(error) || !WriteDataFile(csv, request.Content, error))
+        return TSaveFailure{day.filePath(request.Stem), error};
+    const QString counted = PublishAtFreeCounter(csv, day, request.Stem, error);
+    if (counted.isEmpty()) return TSaveFailure{day.filePath(request.Stem), error};
+    outcome.CsvPath = day.filePath(counted + QStringLiteral(".csv"));
+    outcome.CountedStem = counted;
+    outcome.Size = csv.Size();
+    outcome.Checksum = csv.Checksum();
+    const QString pngPath = day.filePath(counted + QStringLiteral(".png"));
+    if (!WritePng(pngPath, request.Picture, error)) return TSaveFailure{pngPath, error};
+    return std::nullopt;
+}
+
+} // namespace
+
+TSaveOutcome WriteSave(const TSaveRequest& request)
+{
+    TSaveOutcome outcome;
+    outcome.Rows = request.Content.RowCount;
+    try {
+        outcome.Failure = WriteFiles(request, outcome);
+    } catch (const std::exception& e) {
+        outcome.Failure = TSaveFailure{request.ProgramFolder, QString::fromLocal8Bit(e.what())};
+    } catch (...) {
+        outcome.Failure = TSaveFailure{request.ProgramFolder, QStringLiteral("unexpected error")};
+    }
+    return outcome;
+}
+
+// Outcomes of saves that ended, waiting for the window's thread; shared with the save
+// thread, which may outlive the saver on a hung disk.
+struct TExperimentSaver::TFinished {
+    std::mutex Mutex;
+    std::vector<TSaveOutcome> Outcomes;
+    TExperimentSaver* Saver = nullptr; // read and cleared on the window's thread only
+};
+
+TExperimentSaver::TExperimentSaver(TfrmOxtiva& window, QString programFolder)
+    : fWindow(window), fProgramFolder(std::move(programFolder)),
+      fFinished(std::make_shared<TFinished>()), fThread(std::make_unique<QThreadPool>())
+{
+    fFinished->Saver = this;
+    fThread->setMaxThreadCount(1);
+    fThread->setExpiryTimeout(-1);
     fLog.SetDestination(window.LogDestination());
+}
+
+TExperimentSaver::~TExperimentSaver()
+{
+    fFinished->Saver = nullptr;
+    if (!fThread->waitForDone(StopTimeoutMs)) {
+        fLog.Send(QStringLiteral("Closing while a save is still writing"));
+        (void)fThread.release(); // its thread still runs the save; the pool must not wait
+    }
 }
 
 TDataFileContent TExperimentSaver::Content() const
@@ -92,52 +162,81 @@ TDataFileContent TExperimentSaver::Content() const
     return content;
 }
 
-std::optional<TExperimentSaver::TFailure> TExperimentSaver::WriteFiles()
+void TExperimentSaver::Save()
 {
-    const QDir userdata(QDir(fProgramFolder).filePath(QStringLiteral("Userdata")));
-    const QDate today = ToLocalDateTime(NowDays()).date();
-    QString error;
-    const QString dayPath = EnsureDayFolder(userdata, today, &error);
-    if (dayPath.isEmpty()) return TFailure{userdata.filePath(DayFolderName(today)), error};
-    const QDir day(dayPath);
-    const QString stem = SafeFileName(fWindow.EditSampleName->text());
-    const QString counted = CountedStem(stem, FirstFreeCounter(day, stem));
-    const QString csvPath = day.filePath(counted + QStringLiteral(".csv"));
-    if (!WriteDataFile(csvPath, Content(), error)) return TFailure{csvPath, error};
-    fLastSavedPath = csvPath;
-    fWindow.Journal().NoteSaved(fWindow.StringGridData->RowCount(), csvPath);
-    // The balance file and the picture are written even when the other fails; the first
-    // failure is the one reported.
-    std::optional<TFailure> failure;
-    const QString oxygenPath = day.filePath(OxygenFileName(counted + QStringLiteral(".csv")));
-    if (!fWindow.OxygenContent().WriteFile(csvPath, error)) failure = TFailure{oxygenPath, error};
-    const QString pngPath = day.filePath(counted + QStringLiteral(".png"));
-    if (!fWindow.RtGraph2D1->ExportPng(pngPath, error) && !failure)
-        failure = TFailure{pngPath, error};
-    return failure;
+    fWindow.State().LastSaveTime = NowDays();
+    auto request = std::make_shared<TSaveRequest>();
+    request->ProgramFolder = fProgramFolder;
+    request->Today = ToLocalDateTime(NowDays()).date();
+    request->Stem = SafeFileName(fWindow.EditSampleName->text());
+    request->Content = Content();
+    request->Content.Cell = [grid = fWindow.StringGridData->Snapshot()](int col, int row) {
+        return grid.Cell(col, row);
+    };
+    request->Picture = fWindow.RtGraph2D1->Picture();
+    fThread->start([request, finished = fFinished] {
+        TSaveOutcome outcome = WriteSave(*request);
+        request->Content.Cell = nullptr; // lets the grid's chunks go before the report
+        {
+            std::lock_guard lock(finished->Mutex);
+            finished->Outcomes.push_back(std::move(outcome));
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [finished] {
+                if (finished->Saver) finished->Saver->TakeFinished();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
-void TExperimentSaver::ReportFailure(const TFailure& failure)
+bool TExperimentSaver::WaitUntilSaved(int timeoutMs)
+{
+    const bool ended = fThread->waitForDone(timeoutMs);
+    TakeFinished();
+    return ended && fLastSaveSucceeded;
+}
+
+void TExperimentSaver::TakeFinished()
+{
+    std::vector<TSaveOutcome> outcomes;
+    {
+        std::lock_guard lock(fFinished->Mutex);
+        outcomes.swap(fFinished->Outcomes);
+    }
+    for (const TSaveOutcome& outcome : outcomes) {
+        Report(outcome);
+        if (fOnSaveEnded) fOnSaveEnded();
+    }
+}
+
+// The journal may start afresh only from a data file on the disk; the balance file is
+// written from the window's own state once the data file has its name.
+void TExperimentSaver::Report(const TSaveOutcome& outcome)
+{
+    std::optional<TSaveFailure> failure = outcome.Failure;
+    if (!outcome.CsvPath.isEmpty()) {
+        fLastSavedPath = outcome.CsvPath;
+        fWindow.Journal().NoteSaved(outcome.Rows, outcome.CsvPath, outcome.Size, outcome.Checksum);
+        QString error;
+        if (!fWindow.OxygenContent().WriteFile(outcome.CsvPath, error) && !failure) {
+            const QString oxygenPath =
+                QFileInfo(outcome.CsvPath)
+                    .dir()
+                    .filePath(OxygenFileName(outcome.CountedStem + QStringLiteral(".csv")));
+            failure = TSaveFailure{oxygenPath, error};
+        }
+    }
+    fLastSaveSucceeded = !failure;
+    if (failure) ReportFailure(*failure);
+}
+
+void TExperimentSaver::ReportFailure(const TSaveFailure& failure)
 {
     fWindow.Caption().SetNotice(TCaptionNotice::SaveFailed,
                                 SaveFailedCaption + QStringLiteral(": ") + failure.Cause);
     fLog.Send(QStringLiteral("Save failed: ") + QDir::toNativeSeparators(failure.Path) +
               QStringLiteral(": ") + failure.Cause);
-}
-
-bool TExperimentSaver::Save()
-{
-    std::optional<TFailure> failure;
-    try {
-        failure = WriteFiles();
-    } catch (const std::exception& e) {
-        failure = TFailure{fProgramFolder, QString::fromLocal8Bit(e.what())};
-    } catch (...) {
-        failure = TFailure{fProgramFolder, QStringLiteral("unexpected error")};
-    }
-    if (failure) ReportFailure(*failure);
-    fWindow.State().LastSaveTime = NowDays();
-    return !failure;
 }
 
 } // namespace oxtiva

@@ -3,32 +3,78 @@
 #include "records/data_file.h"
 #include "records/logging.h"
 
+#include <QDate>
+#include <QImage>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+class QThreadPool;
 
 namespace oxtiva
 {
 
 class TfrmOxtiva;
 
+// Why a save failed: the folder or file it could not write, and the system's reason.
+struct TSaveFailure {
+    QString Path;
+    QString Cause;
+};
+
+// Everything a save writes, taken from the window at one moment: the rows are a snapshot
+// that the grid shares, so taking it costs no copy of a month's rows.
+struct TSaveRequest {
+    QString ProgramFolder;
+    QDate Today;
+    QString Stem; // the sample name as a file name
+    TDataFileContent Content;
+    QImage Picture;
+};
+
+// What a save wrote.
+struct TSaveOutcome {
+    std::optional<TSaveFailure> Failure;
+    QString CsvPath; // empty when no data file was written
+    QString CountedStem;
+    int Rows = 0;
+    qint64 Size = 0;
+    quint32 Checksum = 0;
+};
+
+// Writes the data file and the picture of one request; runs on any thread.
+TSaveOutcome WriteSave(const TSaveRequest& request);
+
 // Save: writes the experiment as "<sample>_<nnnn>.csv" with a picture of the graph
 // "<sample>_<nnnn>.png" into the day folder "Userdata/yyyy-mm-dd" of the program folder,
 // never overwriting an earlier snapshot.
 //
-// It runs inside the control cycle of an experiment that may last weeks, so no failure
-// may escape into the event loop: a save that fails puts a message in the window caption
-// and the experiment goes on.
+// It runs inside the control cycle of an experiment that may last weeks: the window takes a
+// snapshot and a thread of the saver's own writes it, one save after the other, so neither
+// the window nor the instrument hand-overs wait for the disk. No failure may escape into
+// the event loop: a save that fails puts a message in the window caption and the
+// experiment goes on.
 class TExperimentSaver
 {
   public:
     TExperimentSaver(TfrmOxtiva& window, QString programFolder);
+    // Waits a few seconds for a save under way; a hung disk keeps its thread.
+    ~TExperimentSaver();
 
-    // True when both files were written; LastSaveTime is set either way, so a failing
-    // disk is retried by the autosave rule only after its interval, not on every pass.
-    bool Save();
+    // Starts a save of what the window shows now. LastSaveTime is set at once and whatever
+    // comes of it, so a failing disk is retried by the autosave rule only after its
+    // interval, not on every pass.
+    void Save();
     // "Manual save" on the Debug tab.
     void ButtonSaveTestClick() { Save(); }
+
+    // Waits until every save started has ended and its outcome is reported; false when
+    // the time ran out or the last save failed.
+    bool WaitUntilSaved(int timeoutMs = 60000);
+    // Called on the window's thread after each save has ended and been reported.
+    void SetOnSaveEnded(std::function<void()> onEnded) { fOnSaveEnded = std::move(onEnded); }
 
     const QString& ProgramFolder() const { return fProgramFolder; }
     void SetProgramFolder(const QString& folder) { fProgramFolder = folder; }
@@ -38,18 +84,18 @@ class TExperimentSaver
     TDataFileContent Content() const;
 
   private:
-    // Why a save failed: the folder or file it could not write, and the system's reason.
-    struct TFailure {
-        QString Path;
-        QString Cause;
-    };
-
-    std::optional<TFailure> WriteFiles();
-    void ReportFailure(const TFailure& failure);
+    struct TFinished;
+    void TakeFinished();
+    void Report(const TSaveOutcome& outcome);
+    void ReportFailure(const TSaveFailure& failure);
 
     TfrmOxtiva& fWindow;
     QString fProgramFolder;
     QString fLastSavedPath;
+    bool fLastSaveSucceeded = true;
+    std::function<void()> fOnSaveEnded;
+    std::shared_ptr<TFinished> fFinished;
+    std::unique_ptr<QThreadPool> fThread;       // one thread: saves never overlap
     TLogger fLog{QStringLiteral("Form"), true}; // failures, on the window's log destination
 };
 

@@ -27,6 +27,9 @@ constexpr int FirstDataPointModeCode = 10;
 // A write that has not come back after this long counts as failed until it does.
 constexpr qint64 StuckWriteMs = 5000;
 
+// Rows queued for a disk that refuses them; about a day of rows at one a second.
+constexpr qint64 MaxQueuedBytes = 16 << 20;
+
 QString NewJournalPath(const QString& userdata)
 {
     const QDir folder(userdata);
@@ -92,12 +95,13 @@ void TJournalKeeper::Sync()
         if (rows <= FixedGridRows) return; // a run starts with its first row
         Start();
     }
-    ShowWriterState();
+    const TJournalWriter::TStatus status = fWriter->Status();
+    ShowWriterState(status);
+    // While the disk refuses, new rows wait in the grid, which holds them anyway, instead
+    // of in a queue that would grow with the run; they follow in order once it takes them.
+    if (!status.Error.isEmpty() && status.QueuedBytes >= MaxQueuedBytes) return;
     const QByteArray records = NewRecords(rows);
-    if (!records.isEmpty())
-        fWriter->Append(records, rows);
-    else if (!fShownProblem.isEmpty())
-        fWriter->Retry();
+    if (!records.isEmpty()) fWriter->Append(records, rows);
 }
 
 void TJournalKeeper::Start()
@@ -120,11 +124,10 @@ void TJournalKeeper::TakeLock(const QString& journalPath)
     fLock->tryLock(0);
 }
 
-// The writer's news reaches the operator one pass after the write; a failed write is
-// tried again on every pass until one succeeds.
-void TJournalKeeper::ShowWriterState()
+// The writer's news reaches the operator one pass after the write; the writer tries a
+// failed write again on its own, after a pause.
+void TJournalKeeper::ShowWriterState(const TJournalWriter::TStatus& status)
 {
-    const TJournalWriter::TStatus status = fWriter->Status();
     if (status.Vanished) {
         StartAgainAfterLoss();
         return;
@@ -174,7 +177,7 @@ QByteArray TJournalKeeper::NewRecords(int gridRows)
     AppendRows(out, gridRows);
     fQueuedRows = gridRows;
     if (!fSavedQueued) {
-        out += JournalSavedLine(fSavedRows, fSavedFile);
+        out += JournalSavedLine(fSavedRows, fSavedFile, fSavedFileSize, fSavedFileChecksum);
         fSavedQueued = true;
     }
     return out;
@@ -198,10 +201,13 @@ bool IsDataPointRow(const TStringGrid& grid, int row)
     return ok && mode >= FirstDataPointModeCode;
 }
 
-void TJournalKeeper::NoteSaved(int gridRows, const QString& dataFile)
+void TJournalKeeper::NoteSaved(int gridRows, const QString& dataFile, qint64 fileSize,
+                               quint32 fileChecksum)
 {
     fSavedRows = gridRows;
     fSavedFile = dataFile;
+    fSavedFileSize = fileSize;
+    fSavedFileChecksum = fileChecksum;
     fSavedQueued = false;
     fHeadMayHaveChanged = true; // whatever the save read is what the journal holds
 }

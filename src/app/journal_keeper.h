@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/journal_format.h"
+#include "records/journal_writer.h"
 #include "records/logging.h"
 
 #include <QObject>
@@ -15,7 +16,6 @@ namespace oxtiva
 {
 
 class TfrmOxtiva;
-class TJournalWriter;
 class TStringGrid;
 
 // Keeps this session's grid on the disk between saves: from the run's first row on, every
@@ -33,8 +33,9 @@ class TJournalKeeper
     // Hands the rows the grid gained (and a changed head) to the journal; after every
     // control-cycle pass and every state row, so each is on the disk before the next pass.
     void Sync();
-    // A save wrote the first gridRows rows into dataFile.
-    void NoteSaved(int gridRows, const QString& dataFile);
+    // A save wrote the first gridRows rows into dataFile, of that size and checksum.
+    void NoteSaved(int gridRows, const QString& dataFile, qint64 fileSize = -1,
+                   quint32 fileChecksum = 0);
     // The operator confirmed closing: a journal whose rows are all in saved files goes, one
     // with unsaved rows stays for the next start.
     void CloseSession();
@@ -47,7 +48,7 @@ class TJournalKeeper
   private:
     void Start();
     void TakeLock(const QString& journalPath);
-    void ShowWriterState();
+    void ShowWriterState(const TJournalWriter::TStatus& status);
     void StartAgainAfterLoss();
     void WatchHeadEdits();
     QByteArray NewRecords(int gridRows);
@@ -64,6 +65,8 @@ class TJournalKeeper
     QObject fHeadEditWatch;
     int fSavedRows = 0;
     QString fSavedFile;
+    qint64 fSavedFileSize = -1;
+    quint32 fSavedFileChecksum = 0;
     bool fSavedQueued = true;
     QString fShownProblem;
     bool fClosed = false;

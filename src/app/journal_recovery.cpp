@@ -35,10 +35,10 @@ QString LocalMinute(const QDateTime& time)
     return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
 }
 
-TRecoveryAnswer AskOnce(QWidget* parent, const TJournalContents& contents)
+TRecoveryAnswer AskOnce(QWidget* parent, const TJournalContents& contents, bool savedFileIntact)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Unsaved data found"),
-                    RecoveryQuestion(contents), QMessageBox::NoButton, parent);
+                    RecoveryQuestion(contents, savedFileIntact), QMessageBox::NoButton, parent);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Discard);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Recover"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Keep for later"));
@@ -55,10 +55,10 @@ TRecoveryAnswer AskOnce(QWidget* parent, const TJournalContents& contents)
 }
 
 // Discarding asks once more; a No goes back to the first question.
-TRecoveryAnswer Ask(QWidget* parent, const TJournalContents& contents)
+TRecoveryAnswer Ask(QWidget* parent, const TJournalContents& contents, bool savedFileIntact)
 {
     while (true) {
-        const TRecoveryAnswer answer = AskOnce(parent, contents);
+        const TRecoveryAnswer answer = AskOnce(parent, contents, savedFileIntact);
         if (answer != TRecoveryAnswer::Discard) return answer;
         if (QMessageBox::question(parent, QStringLiteral("Discard unsaved data"),
                                   DiscardQuestion(contents), QMessageBox::Yes | QMessageBox::No,
@@ -94,12 +94,20 @@ class TJournalOffer
             return;
         }
         for (const QString& problem : contents.Problems)
-            fLog.Send(QStringLiteral("Journal ") + path + QStringLiteral(", ") + problem);
-        if (contents.UnsavedRows() == 0) {
+            fLog.Send(QStringLiteral("Journal ") + path + QStringLiteral(", damaged at ") +
+                      problem + QStringLiteral(", %1 bytes left out").arg(contents.SkippedBytes));
+        // Silence only when nothing can be lost: every record read, and the saved file the
+        // journal relies on still holding what was saved.
+        const bool savedFileIntact = SavedFileHoldsSavedRows(contents);
+        if (!savedFileIntact)
+            fLog.Send(QStringLiteral("Journal ") + path +
+                      QStringLiteral(": its saved file is missing or changed: ") +
+                      contents.SavedFile);
+        if (contents.UnsavedRows() == 0 && contents.Problems.isEmpty() && savedFileIntact) {
             Remove(path, QStringLiteral("every row is in a saved file"));
             return;
         }
-        switch (Ask(fParent, contents)) {
+        switch (Ask(fParent, contents, savedFileIntact)) {
         case TRecoveryAnswer::Recover:
             Recover(path, contents);
             break;
@@ -151,7 +159,7 @@ class TJournalOffer
 
 } // namespace
 
-QString RecoveryQuestion(const TJournalContents& contents)
+QString RecoveryQuestion(const TJournalContents& contents, bool savedFileIntact)
 {
     QString text = QStringLiteral("Data recorded in an earlier session was never saved, most "
                                   "likely because the program did not close normally.\n\n");
@@ -166,10 +174,14 @@ QString RecoveryQuestion(const TJournalContents& contents)
                 Counted(others, QStringLiteral("state change"), QStringLiteral("state changes"));
     text += u'\n';
     if (!contents.Problems.isEmpty())
-        text += contents.Problems.size() == 1
-                    ? QStringLiteral("1 line of the journal cannot be read and is left out.\n")
-                    : QStringLiteral("%1 lines of the journal cannot be read and are left out.\n")
-                          .arg(contents.Problems.size());
+        text += QStringLiteral("The journal is damaged at %1; the %2 bytes from there on are "
+                               "left out.\n")
+                    .arg(contents.Problems.front())
+                    .arg(contents.SkippedBytes);
+    if (!savedFileIntact)
+        text += QStringLiteral("The saved file %1 is missing or no longer holds the saved "
+                               "rows.\n")
+                    .arg(QDir::toNativeSeparators(contents.SavedFile));
     text += QStringLiteral("\nRecover writes the session's whole grid into a new data file, as a "
                            "save would have. Keep for later asks again at the next start. "
                            "Discard deletes the unsaved data.");

@@ -14,14 +14,14 @@ namespace oxtiva
 class TLogDestination;
 
 // At start-up: every journal in the data folder that holds rows no saved data file has is
-// offered to the operator (recover, keep for later, discard); a journal whose rows are all
-// saved goes without a word. Journals another running copy of the program is writing are
-// left alone.
+// offered to the operator (recover, keep for later, discard); a journal whose records all
+// read well and whose rows are all in a saved file that still holds them goes without a word.
+// Journals another running copy of the program is writing are left alone.
 void OfferUnsavedJournals(QWidget* parent, const QString& dataFolder,
                           std::shared_ptr<TLogDestination> log);
 
 // The texts of the questions, for a journal's contents.
-QString RecoveryQuestion(const TJournalContents& contents);
+QString RecoveryQuestion(const TJournalContents& contents, bool savedFileIntact = true);
 QString DiscardQuestion(const TJournalContents& contents);
 
 } // namespace oxtiva

@@ -52,6 +52,8 @@ TTestDrive::TTestDrive(TfrmOxtiva& window, TTestDriveOptions options)
     // Queued: the row's cells are written after it is added.
     connect(&fWindow.StringGridData->Model(), &QAbstractItemModel::rowsInserted, this,
             &TTestDrive::RowsEntered, Qt::QueuedConnection);
+    fWindow.Saver().SetOnSaveEnded(
+        [this] { Print(QStringLiteral("save ends ") + fWindow.Saver().LastSavedPath()); });
 }
 
 void TTestDrive::Begin()
@@ -117,7 +119,6 @@ void TTestDrive::SaveNow()
 {
     Print(QStringLiteral("save begins"));
     fWindow.ButtonSaveTest->click();
-    Print(QStringLiteral("save ends ") + fWindow.Saver().LastSavedPath());
 }
 
 } // namespace oxtiva

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/control_cycle.h"
+#include "app/experiment_saver.h"
 #include "app/instrument_validation.h"
 #include "app/journal_keeper.h"
 #include "app/numeric_edits.h"
@@ -14,15 +15,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QFileInfo>
 #include <QTabWidget>
 #include <QTimer>
 
-namespace oxtiva {
+namespace oxtiva
+{
 
-namespace {
+namespace
+{
 // However an instrument misbehaves, closing the window never hangs for longer than this.
 constexpr int ThreadStopTimeoutMs = 15000;
 
@@ -38,7 +41,8 @@ template <class Thread> bool WaitUntilStopped(Thread& thread, int pollMs)
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    while (!thread.IsStopped() && elapsed.elapsed() < ThreadStopTimeoutMs) WaitServingEvents(pollMs);
+    while (!thread.IsStopped() && elapsed.elapsed() < ThreadStopTimeoutMs)
+        WaitServingEvents(pollMs);
     return thread.IsStopped();
 }
 
@@ -64,8 +68,8 @@ void TfrmOxtiva::FormCreate()
     QDir::setCurrent(fProgramFolder);
     CreateFolder(QStringLiteral("Userdata"), QStringLiteral("Could not create 'Userdata' folder"));
     CreateFolder(QStringLiteral("Logs"), QStringLiteral("Could not create 'Logs' folder"));
-    fLogDestination->OpenLogFile(fProgramFolder + QStringLiteral("/Logs"), QStringLiteral("Log.csl"),
-                                 1024, 20);
+    fLogDestination->OpenLogFile(fProgramFolder + QStringLiteral("/Logs"),
+                                 QStringLiteral("Log.csl"), 1024, 20);
     // Without it the lines about threads that would not end never reach the log file.
     fShutdownLog.SetDestination(fLogDestination);
     Statusbar();
@@ -126,6 +130,8 @@ bool TfrmOxtiva::FormCloseQuery()
 void TfrmOxtiva::FormClose()
 {
     fState.ProgramState = TProgramState::ToExit;
+    // The journal may go only once the saves it relies on are on the disk.
+    fSaver->WaitUntilSaved(ThreadStopTimeoutMs);
     fJournal->CloseSession(); // no row enters the grid from now on
     fCaption->SetClosing(QStringLiteral("Waiting for communication threads to close"));
     QElapsedTimer elapsed;
@@ -133,7 +139,8 @@ void TfrmOxtiva::FormClose()
     while ((Thread2000 || Thread2401) && elapsed.elapsed() < ThreadStopTimeoutMs)
         WaitServingEvents(150);
     if (Thread2000 || Thread2401)
-        fShutdownLog.Send(QStringLiteral("Closing without waiting longer for the communication threads"));
+        fShutdownLog.Send(
+            QStringLiteral("Closing without waiting longer for the communication threads"));
 }
 
 // Normally the threads are gone by now (FormClose); a window destroyed without closing
@@ -154,8 +161,14 @@ void TfrmOxtiva::FormDestroy()
     fState.SyncpO2.reset();
 }
 
-void TfrmOxtiva::ReleaseThread2000() { Release(Thread2000, fShutdownLog); }
-void TfrmOxtiva::ReleaseThread2401() { Release(Thread2401, fShutdownLog); }
+void TfrmOxtiva::ReleaseThread2000()
+{
+    Release(Thread2000, fShutdownLog);
+}
+void TfrmOxtiva::ReleaseThread2401()
+{
+    Release(Thread2401, fShutdownLog);
+}
 
 // A validation that replaces a running thread takes it out of the window's hands first, so
 // the control cycle cannot hand it a new mode while it is being stopped.

@@ -219,6 +219,34 @@ QByteArray BuildDataFile(const TDataFileContent& content, const QStringList& dat
     return out;
 }
 
+QByteArray DataFileHead(const TDataFileContent& content)
+{
+    return BuildHead(content, 0);
+}
+
+void AppendEncodedDataLine(QByteArray& out, QStringView line)
+{
+    AppendEncodedLine(out, line);
+}
+
+bool WriteDataFile(TNewFile& file, const TDataFileContent& content, QString& errorText)
+{
+    constexpr qsizetype Piece = 1 << 20;
+    QByteArray out = DataFileHead(content);
+    out.reserve(Piece + 4096);
+    TFileSink sink{out};
+    for (int row = 0; row < content.RowCount; ++row) {
+        AppendFields(sink, content.ColumnCount,
+                     [&content, row](int col) { return content.Cell(col, row); });
+        out.append(Eol);
+        if (out.size() >= Piece) {
+            if (!file.Write(out, errorText)) return false;
+            out.resize(0);
+        }
+    }
+    return file.Write(out, errorText);
+}
+
 bool WriteDataFile(const QString& path, const TDataFileContent& content, QString& errorText)
 {
     return WriteWholeFile(path, BuildDataFile(content), errorText);

@@ -44,6 +44,16 @@ QByteArray BuildDataFile(const TDataFileContent& content);
 // The same file from DATA lines made earlier by DataLine; content's rows are not read.
 QByteArray BuildDataFile(const TDataFileContent& content, const QStringList& dataLines);
 
+class TNewFile;
+
+// The file's lines before its DATA rows, and one DATA line (made by DataLine) as its bytes.
+QByteArray DataFileHead(const TDataFileContent& content);
+void AppendEncodedDataLine(QByteArray& out, QStringView line);
+
+// Streams the whole file into a new file in pieces of about a megabyte: a month's grid is
+// never held twice in memory.
+bool WriteDataFile(TNewFile& file, const TDataFileContent& content, QString& errorText);
+
 // Writes the file through a temporary file in the same folder that replaces the target
 // only once complete, so a full disk or a crash never leaves a truncated data file.
 // On failure returns false with the reason in errorText.

@@ -40,4 +40,20 @@ QString CountedStem(const QString& stem, int counter)
     return stem + u'_' + QStringLiteral("%1").arg(counter, 4, 10, QChar(u'0'));
 }
 
+QString PublishAtFreeCounter(TNewFile& file, const QDir& folder, const QString& stem,
+                             QString& errorText)
+{
+    for (int counter = FirstFreeCounter(folder, stem);; ++counter) {
+        const QString counted = CountedStem(stem, counter);
+        switch (file.Publish(folder.filePath(counted + QStringLiteral(".csv")), errorText)) {
+        case TPublishResult::Written:
+            return counted;
+        case TPublishResult::Failed:
+            return {};
+        case TPublishResult::NameTaken:
+            break;
+        }
+    }
+}
+
 } // namespace oxtiva

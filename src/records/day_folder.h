@@ -1,5 +1,7 @@
 #pragma once
 
+#include "records/whole_file.h"
+
 #include <QDate>
 #include <QDir>
 #include <QString>
@@ -21,5 +23,11 @@ int FirstFreeCounter(const QDir& folder, const QString& stem);
 
 // "<stem>_0007" (four digits at least; more once 9999 is passed).
 QString CountedStem(const QString& stem, int counter);
+
+// Gives a complete file the name "<stem>_<counter>.csv" with the first counter whose name
+// is free at that moment: a name another program took since the folder was looked at
+// is passed over, never replaced. The counted stem, or empty with the cause.
+QString PublishAtFreeCounter(TNewFile& file, const QDir& folder, const QString& stem,
+                             QString& errorText);
 
 } // namespace oxtiva

@@ -1,18 +1,12 @@
 #include "records/durable_append_file.h"
 
+#include "records/whole_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace oxtiva
 {
@@ -20,24 +14,12 @@ namespace oxtiva
 namespace
 {
 
-[[maybe_unused]] QString LastSystemError()
+bool IsDiskFull(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// A new file's name lives in its folder; without flushing the folder a power cut can
-// lose the whole file even though its bytes were flushed.
-void SyncFolderOf(const QString& path)
-{
-#ifndef Q_OS_WIN
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-#else
-    Q_UNUSED(path);
+#ifdef EDQUOT
+    if (error == EDQUOT) return true;
 #endif
+    return error == ENOSPC || error == EFBIG;
 }
 
 } // namespace
@@ -46,13 +28,19 @@ TDurableAppendFile::TDurableAppendFile(QString path) : fPath(std::move(path)) {}
 
 bool TDurableAppendFile::Append(const QByteArray& bytes, QString& errorText)
 {
+    fDiskFull = false;
     if (!fFile.isOpen() && !Open(errorText)) return false;
-    if (!WriteAtDurableEnd(bytes, errorText) || !SyncData(errorText)) {
+    const bool taken = WriteNotTaken(bytes, errorText);
+    if (!taken || !SyncFileData(int(fFile.handle()), errorText)) {
+        // After a failed flush the system may have dropped the pages it could not write
+        // while still showing them: only then is the rest written again.
+        if (taken) fTakenLength = fDurableLength;
         // Reopened on the next try, which also finds a folder that came back.
         fFile.close();
         return false;
     }
     fDurableLength += bytes.size();
+    fTakenLength = fDurableLength;
     return true;
 }
 
@@ -70,47 +58,37 @@ bool TDurableAppendFile::Open(QString& errorText)
         errorText = fFile.errorString();
         return false;
     }
-    if (created) SyncFolderOf(fPath);
-    return true;
+    // Bytes past what this writer knows of (a write cut by the reopen) are not ours.
+    if (fFile.size() > fTakenLength && !fFile.resize(fTakenLength)) {
+        errorText = fFile.errorString();
+        fFile.close();
+        return false;
+    }
+    fTakenLength = std::min(fTakenLength, fFile.size());
+    if (!created || SyncFolder(folder, errorText)) return true;
+    fFile.close();
+    return false;
 }
 
-bool TDurableAppendFile::WriteAtDurableEnd(const QByteArray& bytes, QString& errorText)
+bool TDurableAppendFile::WriteNotTaken(const QByteArray& bytes, QString& errorText)
 {
-    if ((fFile.size() != fDurableLength && !fFile.resize(fDurableLength)) ||
-        !fFile.seek(fDurableLength)) {
+    const qint64 end = fDurableLength + bytes.size();
+    if (!fFile.seek(fTakenLength)) {
         errorText = fFile.errorString();
         return false;
     }
     // A full disk can take part of the bytes; the next write then fails with the cause.
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = fFile.write(bytes.constData() + written, bytes.size() - written);
+    while (fTakenLength < end) {
+        const qint64 n =
+            fFile.write(bytes.constData() + (fTakenLength - fDurableLength), end - fTakenLength);
         if (n <= 0) {
-            errorText = fFile.errorString();
+            fDiskFull = IsDiskFull(errno);
+            errorText = fDiskFull ? QStringLiteral("the disk is full") : fFile.errorString();
             return false;
         }
-        written += qsizetype(n);
+        fTakenLength += n;
     }
     return true;
-}
-
-bool TDurableAppendFile::SyncData(QString& errorText)
-{
-#ifdef Q_OS_WIN
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fFile.handle()));
-    if (FlushFileBuffers(handle)) return true;
-    errorText = QStringLiteral("the disk did not take the data (error %1)").arg(GetLastError());
-    return false;
-#else
-#ifdef Q_OS_DARWIN
-    const int result = ::fsync(fFile.handle());
-#else
-    const int result = ::fdatasync(fFile.handle());
-#endif
-    if (result == 0) return true;
-    errorText = LastSystemError();
-    return false;
-#endif
 }
 
 bool TDurableAppendFile::Vanished() const
@@ -122,6 +100,7 @@ void TDurableAppendFile::Restart()
 {
     fFile.close();
     fDurableLength = 0;
+    fTakenLength = 0;
 }
 
 } // namespace oxtiva

@@ -9,8 +9,9 @@ namespace oxtiva
 
 // A file that grows only by appends, each on the disk (written and flushed with
 // fdatasync / FlushFileBuffers) before Append reports it. A failed append counts for
-// nothing: the next one starts again at the end of the last good one, so bytes a full
-// disk let through halfway are overwritten, never left in the middle of the file.
+// nothing yet, but the bytes the file took stay: the next append writes only what it did
+// not take, so a full disk costs each retry the new bytes, never the whole backlog again,
+// and bytes already on the disk are never written twice.
 class TDurableAppendFile
 {
   public:
@@ -20,7 +21,10 @@ class TDurableAppendFile
     qint64 DurableLength() const { return fDurableLength; }
 
     // Creates the file (and its folder) on first use. False with the cause in errorText.
+    // After a failure, bytes must begin with what the failed append was given.
     bool Append(const QByteArray& bytes, QString& errorText);
+    // The last failure was a full disk (or a file grown to its size limit).
+    bool DiskFull() const { return fDiskFull; }
 
     // Bytes were written, yet nothing is at the path any more: the file or its folder was
     // removed, and whatever the open handle still writes reaches nobody.
@@ -31,12 +35,13 @@ class TDurableAppendFile
 
   private:
     bool Open(QString& errorText);
-    bool WriteAtDurableEnd(const QByteArray& bytes, QString& errorText);
-    bool SyncData(QString& errorText);
+    bool WriteNotTaken(const QByteArray& bytes, QString& errorText);
 
     QString fPath;
     QFile fFile;
     qint64 fDurableLength = 0;
+    qint64 fTakenLength = 0; // bytes in the file, durable or not
+    bool fDiskFull = false;
 };
 
 } // namespace oxtiva

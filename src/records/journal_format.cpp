@@ -1,5 +1,7 @@
 #include "records/journal_format.h"
 
+#include "records/whole_file.h"
+
 #include <algorithm>
 
 namespace oxtiva
@@ -73,13 +75,45 @@ bool Unescape(QByteArrayView field, QString& text)
 
 QByteArray Record(const QStringList& fields)
 {
-    QByteArray out;
+    QByteArray record;
     for (const QString& field : fields) {
-        if (!out.isEmpty()) out.append('\t');
-        AppendEscaped(out, field);
+        if (!record.isEmpty()) record.append('\t');
+        AppendEscaped(record, field);
     }
+    QByteArray out = '~' + QByteArray::number(record.size()) + ':' +
+                     QByteArray::number(Crc32(record), 16).rightJustified(8, '0') + '\t';
+    out += record;
     out.append('\n');
     return out;
+}
+
+// The record inside a frame, or false when the frame does not hold what it says.
+bool Unframe(QByteArrayView line, QByteArrayView& record, QString& problem)
+{
+    const qsizetype colon = line.indexOf(':');
+    const qsizetype tab = line.indexOf('\t');
+    bool lengthOk = false;
+    bool checksumOk = false;
+    const qsizetype length =
+        line.startsWith('~') && colon > 1 ? line.sliced(1, colon - 1).toLongLong(&lengthOk) : -1;
+    const quint32 checksum =
+        tab == colon + 9 ? line.sliced(colon + 1, 8).toUInt(&checksumOk, 16) : 0;
+    if (!lengthOk || !checksumOk) {
+        problem = QStringLiteral("no record frame");
+        return false;
+    }
+    record = line.sliced(tab + 1);
+    if (record.size() != length) {
+        problem = QStringLiteral("a record of %1 bytes where its frame says %2")
+                      .arg(record.size())
+                      .arg(length);
+        return false;
+    }
+    if (Crc32(record) != checksum) {
+        problem = QStringLiteral("a record whose checksum does not match");
+        return false;
+    }
+    return true;
 }
 
 bool ReadHead(const QStringList& fields, TJournalHead& head)
@@ -155,15 +189,21 @@ bool ReadRecord(QByteArrayView line, TJournalContents& contents, QString& proble
         return true;
     }
     bool ok = false;
-    const int rows =
-        fields.size() == 3 && tag == QLatin1String(SavedTag) ? fields[1].toInt(&ok) : 0;
-    if (!ok) {
+    const bool saved = tag == QLatin1String(SavedTag) && (fields.size() == 3 || fields.size() == 5);
+    const int rows = saved ? fields[1].toInt(&ok) : 0;
+    bool sizeOk = fields.size() == 3;
+    bool checksumOk = fields.size() == 3;
+    const qint64 size = fields.size() == 5 ? fields[3].toLongLong(&sizeOk) : -1;
+    const quint32 checksum = fields.size() == 5 ? fields[4].toUInt(&checksumOk, 16) : 0;
+    if (!ok || !sizeOk || !checksumOk) {
         problem = QStringLiteral("unknown record");
         return false;
     }
     if (rows >= contents.SavedRows) {
         contents.SavedRows = rows;
         contents.SavedFile = fields[2];
+        contents.SavedFileSize = size;
+        contents.SavedFileChecksum = checksum;
     }
     return true;
 }
@@ -212,34 +252,64 @@ QByteArray JournalRowLine(int gridRow, const TJournalRow& row)
                    QLatin1String(row.DataPoint ? PointKind : OtherKind), row.Line});
 }
 
-QByteArray JournalSavedLine(int rowCount, const QString& dataFile)
+QByteArray JournalSavedLine(int rowCount, const QString& dataFile, qint64 fileSize,
+                            quint32 fileChecksum)
 {
-    return Record({QLatin1String(SavedTag), QString::number(rowCount), dataFile});
+    QStringList fields{QLatin1String(SavedTag), QString::number(rowCount), dataFile};
+    if (fileSize >= 0) fields << QString::number(fileSize) << QString::number(fileChecksum, 16);
+    return Record(fields);
+}
+
+bool TJournalReader::AddLine(QByteArrayView line)
+{
+    if (fStopped) {
+        if (fContents.IsJournal) fContents.SkippedBytes += line.size() + 1;
+        return false;
+    }
+    if (++fLineNumber == 1) {
+        fContents.IsJournal = line == JournalFirstLine || line == JournalFirstLineVersion1;
+        fFramed = line == JournalFirstLine;
+        fStopped = !fContents.IsJournal;
+        return !fStopped;
+    }
+    QString problem;
+    QByteArrayView record = line;
+    if ((fFramed && !Unframe(line, record, problem)) || !ReadRecord(record, fContents, problem))
+        return Stop(problem, line.size());
+    return true;
+}
+
+// Nothing after a damaged record can be trusted to follow the rows before it: a later
+// "saved" record would make unread rows look saved.
+bool TJournalReader::Stop(const QString& problem, qsizetype lineBytes)
+{
+    fStopped = true;
+    fContents.SkippedBytes = lineBytes + 1;
+    fContents.Problems << QStringLiteral("line %1: %2").arg(fLineNumber).arg(problem);
+    return false;
+}
+
+void TJournalReader::End(qint64 bytesAfterLastLine)
+{
+    if (bytesAfterLastLine <= 0) return;
+    if (fStopped)
+        fContents.SkippedBytes += bytesAfterLastLine;
+    else
+        fContents.CutLastLine = true; // the write the crash interrupted
 }
 
 TJournalContents ParseJournal(const QByteArray& bytes)
 {
-    TJournalContents contents;
+    TJournalReader reader;
     qsizetype start = 0;
-    int lineNumber = 0;
     while (start < bytes.size()) {
         const qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0) {
-            contents.CutLastLine = true; // the write the crash interrupted
-            break;
-        }
-        const QByteArrayView line = QByteArrayView(bytes).sliced(start, end - start);
+        if (end < 0) break;
+        reader.AddLine(QByteArrayView(bytes).sliced(start, end - start));
         start = end + 1;
-        if (++lineNumber == 1) {
-            contents.IsJournal = line == JournalFirstLine;
-            if (!contents.IsJournal) return contents;
-            continue;
-        }
-        QString problem;
-        if (!ReadRecord(line, contents, problem))
-            contents.Problems << QStringLiteral("line %1: %2").arg(lineNumber).arg(problem);
     }
-    return contents;
+    reader.End(bytes.size() - start);
+    return reader.Take();
 }
 
 int TJournalContents::UnsavedRows() const

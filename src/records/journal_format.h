@@ -17,14 +17,18 @@ namespace oxtiva
 // power cut loses no data point. It is UTF-8 text, one record a line, fields separated by
 // tabs (a backslash, tab, CR or LF inside a field is written \\, \t, \r, \n):
 //
-//   Oxtiva journal 1
+//   Oxtiva journal 2
 //   head  <sample name> <formula> <31 variable values> <notes>   (again after each change)
 //   row   <grid row> <UTC time> point|other <DATA line as Save writes it>
-//   saved <rows> <data file>        (the first <rows> grid rows are in that file)
+//   saved <rows> <data file> <its size> <its CRC-32>   (the first <rows> grid rows are in it)
 //
-// It is only ever appended to; a crash can cut the last line, which a reader ignores.
+// Each record is framed as "~<length>:<CRC-32 in 8 hex digits>\t<record>\n", so that a torn
+// or misplaced write never reads as a record. It is only ever appended to; a crash can cut
+// the last line, which a reader ignores. A damaged record ends what can be trusted: the
+// reader stops there. Journals of the first version, without frames, are still read.
 
-inline constexpr char JournalFirstLine[] = "Oxtiva journal 1";
+inline constexpr char JournalFirstLine[] = "Oxtiva journal 2";
+inline constexpr char JournalFirstLineVersion1[] = "Oxtiva journal 1";
 inline constexpr char JournalSuffix[] = ".journal";
 
 // What a data file holds besides its rows and the time it was saved.
@@ -50,7 +54,8 @@ struct TJournalRow {
 QByteArray JournalFirstLineBytes();
 QByteArray JournalHeadLine(const TJournalHead& head);
 QByteArray JournalRowLine(int gridRow, const TJournalRow& row);
-QByteArray JournalSavedLine(int rowCount, const QString& dataFile);
+QByteArray JournalSavedLine(int rowCount, const QString& dataFile, qint64 fileSize = -1,
+                            quint32 fileChecksum = 0);
 
 // The first two grid rows (captions, the empty row) are in every data file; a run's own
 // rows start after them.
@@ -63,8 +68,13 @@ struct TJournalContents {
     std::vector<TJournalRow> Rows; // grid rows from 0, in order
     int SavedRows = 0;             // the most rows any save wrote
     QString SavedFile;             // the file of that save
+    qint64 SavedFileSize = -1;     // as written, -1 when not recorded
+    quint32 SavedFileChecksum = 0;
     bool CutLastLine = false;
-    QStringList Problems; // "line 7: ..." for every line that could not be read
+    // The first damaged record and how many bytes from it on were left unread; empty
+    // when every complete record could be read.
+    QStringList Problems;
+    qint64 SkippedBytes = 0;
 
     int UnsavedRows() const;
     int UnsavedDataPoints() const;
@@ -72,6 +82,26 @@ struct TJournalContents {
     QDateTime FirstRowTime() const;
     QDateTime LastRowTime() const;
     QStringList DataLines() const;
+};
+
+// Reads a journal record by record as its lines come, holding the rows but never the file.
+class TJournalReader
+{
+  public:
+    // One line without its LF; false once reading has stopped (not a journal, or damaged).
+    bool AddLine(QByteArrayView line);
+    // What follows the last LF: a record the crash cut.
+    void End(qint64 bytesAfterLastLine);
+    const TJournalContents& Contents() const { return fContents; }
+    TJournalContents Take() { return std::move(fContents); }
+
+  private:
+    bool Stop(const QString& problem, qsizetype lineBytes);
+
+    TJournalContents fContents;
+    int fLineNumber = 0;
+    bool fFramed = true;
+    bool fStopped = false;
 };
 
 TJournalContents ParseJournal(const QByteArray& bytes);

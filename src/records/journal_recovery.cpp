@@ -28,10 +28,38 @@ bool ReadJournal(const QString& path, TJournalContents& contents, QString& error
         errorText = file.errorString();
         return false;
     }
-    contents = ParseJournal(file.readAll());
+    // Read in pieces: a journal can hold weeks of rows, and only its records are kept.
+    TJournalReader reader;
+    QByteArray pending;
+    QByteArray piece(1 << 20, Qt::Uninitialized);
+    while (true) {
+        const qint64 n = file.read(piece.data(), piece.size());
+        if (n < 0) {
+            errorText = file.errorString();
+            return false;
+        }
+        if (n == 0) break;
+        pending.append(piece.constData(), n);
+        qsizetype start = 0;
+        for (qsizetype end; (end = pending.indexOf('\n', start)) >= 0; start = end + 1)
+            reader.AddLine(QByteArrayView(pending).sliced(start, end - start));
+        pending.remove(0, start);
+    }
+    reader.End(pending.size());
+    contents = reader.Take();
     if (contents.IsJournal) return true;
     errorText = QStringLiteral("not a journal");
     return false;
+}
+
+bool SavedFileHoldsSavedRows(const TJournalContents& contents)
+{
+    if (contents.SavedRows == 0) return true;
+    if (contents.SavedFileSize < 0) return QFile::exists(contents.SavedFile);
+    qint64 size = 0;
+    quint32 checksum = 0;
+    return FileChecksum(contents.SavedFile, size, checksum) && size == contents.SavedFileSize &&
+           checksum == contents.SavedFileChecksum;
 }
 
 bool WriteRecoveredDataFile(const TJournalContents& contents, const QString& dataFolder,
@@ -44,13 +72,23 @@ bool WriteRecoveredDataFile(const TJournalContents& contents, const QString& dat
         return false;
     }
     const QDir day(dayPath);
-    const QString stem = SafeFileName(contents.Head.SampleName);
-    const QString target =
-        day.filePath(CountedStem(stem, FirstFreeCounter(day, stem)) + QStringLiteral(".csv"));
     const TDataFileContent head =
         DataFileContentOf(contents.Head, FormatDateTime(u"yyyy-mm-dd hh:mm", localNow));
-    if (!WriteWholeFile(target, BuildDataFile(head, contents.DataLines()), errorText)) return false;
-    path = target;
+    TNewFile file(dayPath);
+    if (!file.Open(errorText)) return false;
+    constexpr qsizetype Piece = 1 << 20;
+    QByteArray out = DataFileHead(head);
+    for (const TJournalRow& row : contents.Rows) {
+        AppendEncodedDataLine(out, row.Line);
+        if (out.size() < Piece) continue;
+        if (!file.Write(out, errorText)) return false;
+        out.resize(0);
+    }
+    if (!file.Write(out, errorText)) return false;
+    const QString counted =
+        PublishAtFreeCounter(file, day, SafeFileName(contents.Head.SampleName), errorText);
+    if (counted.isEmpty()) return false;
+    path = day.filePath(counted + QStringLiteral(".csv"));
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -18,6 +19,11 @@ using Clock = std::chrono::steady_clock;
 
 // However the disk misbehaves, closing the program never waits longer than this for it.
 constexpr auto StopTimeout = std::chrono::seconds(5);
+
+// A full or failing disk is tried again after a pause that doubles up to a limit, so a
+// week without space costs a write every half minute, not one every pass.
+constexpr auto FirstRetryDelay = std::chrono::milliseconds(500);
+constexpr auto LongestRetryDelay = std::chrono::seconds(30);
 } // namespace
 
 // Shared with the thread, which keeps it alive if the disk holds the thread beyond the
@@ -33,17 +39,22 @@ struct TJournalWriter::TShared {
     int QueuedRows = 0;
     int DurableRows = 0;
     QString Error;
+    bool DiskFull = false;
     bool Vanished = false;
     bool RetryNow = false;
+    Clock::duration RetryDelay{};
+    Clock::time_point NextTry;
     bool Stopping = false;
     bool Stopped = false;
     std::optional<Clock::time_point> BusySince;
 
     TDurableAppendFile File; // the thread's alone while it runs
 
+    bool HasWork() const { return !Queue.isEmpty() && !Vanished; }
+
     bool ReadyToWrite() const
     {
-        return !Queue.isEmpty() && !Vanished && (Error.isEmpty() || RetryNow);
+        return HasWork() && (Error.isEmpty() || RetryNow || Clock::now() >= NextTry);
     }
 
     void WriteQueued(std::unique_lock<std::mutex>& lock)
@@ -67,8 +78,14 @@ struct TJournalWriter::TShared {
             Queue.remove(0, bytes.size());
             DurableRows = rows;
             Error.clear();
+            DiskFull = false;
+            RetryDelay = {};
         } else {
             Error = error.isEmpty() ? QStringLiteral("unknown cause") : error;
+            DiskFull = File.DiskFull();
+            RetryDelay =
+                std::clamp<Clock::duration>(2 * RetryDelay, FirstRetryDelay, LongestRetryDelay);
+            NextTry = Clock::now() + RetryDelay;
         }
         Settled.notify_all();
     }
@@ -77,12 +94,15 @@ struct TJournalWriter::TShared {
     {
         std::unique_lock lock(Mutex);
         while (true) {
-            Wake.wait(lock, [this] { return Stopping || ReadyToWrite(); });
             if (ReadyToWrite()) {
                 WriteQueued(lock);
                 continue;
             }
-            break; // stopping, with nothing it can still write
+            if (Stopping) break; // with nothing it can still write
+            if (HasWork())
+                Wake.wait_until(lock, NextTry); // a failed write, retried when its pause ends
+            else
+                Wake.wait(lock);
         }
         Stopped = true;
         Settled.notify_all();
@@ -122,8 +142,7 @@ void TJournalWriter::Append(const QByteArray& records, int gridRows)
     if (fShared->Vanished) return; // everything is queued anew after Restart
     fShared->Queue.append(records);
     fShared->QueuedRows = gridRows;
-    fShared->RetryNow = true;
-    fShared->Wake.notify_one();
+    fShared->Wake.notify_one(); // after a failure, it waits for its pause all the same
 }
 
 void TJournalWriter::Retry()
@@ -139,6 +158,8 @@ TJournalWriter::TStatus TJournalWriter::Status() const
     TStatus status;
     status.DurableRows = fShared->DurableRows;
     status.Error = fShared->Error;
+    status.DiskFull = fShared->DiskFull;
+    status.QueuedBytes = fShared->Queue.size();
     status.Vanished = fShared->Vanished;
     if (fShared->BusySince) {
         status.BusyMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() -

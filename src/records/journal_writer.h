@@ -12,7 +12,8 @@ namespace oxtiva
 // Appends a journal's records on a thread of its own, so the control cycle never waits for
 // the disk: a flush takes a fraction of a millisecond on a good day, and seconds or
 // forever on a busy, full or vanished disk. Records are written in the order they are
-// queued; a failed write keeps them queued until Retry, so none is lost or written twice.
+// queued; a failed write keeps them queued and is tried again after a pause that grows
+// with each failure (or at once on Retry), so none is lost or written twice.
 class TJournalWriter
 {
   public:
@@ -26,12 +27,14 @@ class TJournalWriter
 
     // Queues records that take the journal to gridRows grid rows.
     void Append(const QByteArray& records, int gridRows);
-    // After a failed write: try the queued records again now.
+    // After a failed write: try the queued records again now, not after the pause.
     void Retry();
 
     struct TStatus {
         int DurableRows = 0;   // grid rows on the disk
         QString Error;         // cause of the last failed write; empty once one succeeds
+        bool DiskFull = false; // that cause was a full disk
+        qint64 QueuedBytes = 0;
         bool Vanished = false; // the file disappeared: queue everything anew after Restart
         qint64 BusyMs = 0;     // how long the write under way has lasted, 0 when idle
     };

@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <memory>
+
+class QTemporaryFile;
 
 namespace oxtiva
 {
@@ -10,5 +15,50 @@ namespace oxtiva
 // only once complete, so a full disk or a crash never leaves a truncated record. On
 // failure returns false with the reason in errorText.
 bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString& errorText);
+
+// A file's name lives in its folder: until the folder is flushed too, a power cut can keep
+// a file's bytes and lose its name.
+bool SyncFolder(const QString& folder, QString& errorText);
+
+// Flushes a file's data to the disk (fdatasync / FlushFileBuffers).
+bool SyncFileData(int handle, QString& errorText);
+
+// CRC-32 (zlib's) of bytes, continuing from an earlier value.
+quint32 Crc32(QByteArrayView bytes, quint32 previous = 0);
+
+// Size and CRC-32 of a whole file, read in pieces; false when it cannot be read.
+bool FileChecksum(const QString& path, qint64& size, quint32& checksum);
+
+enum class TPublishResult { Written, NameTaken, Failed };
+
+// A file written in pieces under a temporary name in its folder that takes its final name
+// only once it is complete and on the disk, and never takes a name another file has: a
+// second copy of the program, or a file put there by hand, keeps its file.
+class TNewFile
+{
+  public:
+    explicit TNewFile(const QString& folder);
+    // A file never published is removed.
+    ~TNewFile();
+    TNewFile(const TNewFile&) = delete;
+    TNewFile& operator=(const TNewFile&) = delete;
+
+    bool Open(QString& errorText);
+    bool Write(QByteArrayView bytes, QString& errorText);
+    // Flushes the bytes, gives the file the path's name unless a file has it already, and
+    // flushes the folder.
+    TPublishResult Publish(const QString& path, QString& errorText);
+
+    // What was written, for a later check that the file still holds it.
+    qint64 Size() const { return fSize; }
+    quint32 Checksum() const { return fChecksum; }
+
+  private:
+    QString fFolder;
+    std::unique_ptr<QTemporaryFile> fFile;
+    bool fSynced = false;
+    qint64 fSize = 0;
+    quint32 fChecksum = 0;
+};
 
 } // namespace oxtiva
