@@ -6,6 +6,7 @@
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QCloseEvent;
 class QGroupBox;
 class QLabel;
@@ -211,7 +212,10 @@ public:
     TOxygenContent& OxygenContent() { return *fOxygenContent; }
     TOxygenContentPage* TabSheetOxygenContent = nullptr;
     TRtDoubleEdit* RtDoubleEditLeakAlpha = nullptr;
+    TRtDoubleEdit* RtDoubleEditLeakSeal = nullptr;
+    QComboBox* ComboBoxLeakLaw = nullptr; // in the order of TLeakLaw
     QPushButton* ButtonEstimateLeakAlpha = nullptr;
+    QPushButton* ButtonUndoLeakEstimate = nullptr;
     QLabel* LabelLeakAlphaEstimate = nullptr;
 
 protected:

@@ -37,18 +37,28 @@ class TOxygenContent : public QObject
     const TOxygenHistory& History() const { return fHistory; }
 
     // The grid row of the last steady point under PID control: pO2 and current stable
-    // (and in range in a PID step program); nothing when there is none.
+    // (and in range in a PID step program); nothing when there is none. Such points make
+    // up the holds the leak is estimated from.
     std::optional<int> LastSteadyPIDRow() const;
-    // "Estimate" beside the alpha edit: sets alpha from LastSteadyPIDRow, or says why not.
+    // "Estimate" under the leak constants: fits the chosen leak law over the steady holds
+    // and sets its constants, or says why not; "Undo" brings back the ones before it.
     void ButtonEstimateLeakAlphaClick();
+    void ButtonUndoLeakEstimateClick();
 
   private:
+    bool SteadyPIDRow(int row) const;
     TOxygenBalanceConstants ConstantsFromEdits() const;
     void ConstantsChanged();
     void ShowCurrent();
 
+    struct TLeakConstants {
+        double Alpha;
+        double Seal;
+    };
+
     TfrmOxtiva& fWindow;
     TOxygenHistory fHistory;
+    std::optional<TLeakConstants> fBeforeEstimate;
 };
 
 } // namespace oxtiva

@@ -28,7 +28,9 @@ constexpr double MinimumContentSpan = 1e-4; // mol/mol
 constexpr double MinimumLogpO2Span = 0.5;
 const QColor ContentColour = Qt::darkMagenta;
 
-const char* const IsothermColumns[] = {"Step", "Time, s", "Cell T, ºC", "Cell pO2, atm", "b", "δ"};
+// b is the mean over the step's last stability window, "± b" its standard deviation there.
+const char* const IsothermColumns[] = {"Step", "Time, s", "Cell T, ºC", "Cell pO2, atm",
+                                       "b",    "± b",     "δ"};
 
 QString Content(double value)
 {
@@ -156,6 +158,7 @@ void TOxygenContentPage::ClearAll()
     RtPointSeriesOxygenGaps->data()->clear();
     RtPointSeriesIsotherm->data()->clear();
     RtGraphIsotherm->clearItems();
+    fLabelledTemperatures.clear();
     StringGridIsotherm->setRowCount(0);
     EditOxygenContentb->clear();
     EditOxygenContentDelta->clear();
@@ -176,17 +179,23 @@ void TOxygenContentPage::AppendPoint(const TOxygenRecord& aRecord)
     fStale = true;
 }
 
-void TOxygenContentPage::AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord)
+void TOxygenContentPage::AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord,
+                                             const TContentSpread& aContent)
 {
     const double logpO2 = std::log10(aRecord.Input.pO2);
-    const double b = aRecord.Result.b;
+    const double b = aContent.Mean;
     const double tempC = aRecord.Input.CellK - ZeroCelsiusK;
     RtPointSeriesIsotherm->addData(logpO2, b);
-    auto* label = new QCPItemText(RtGraphIsotherm);
-    label->position->setCoords(logpO2, b);
-    label->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    label->setPadding(QMargins(6, 0, 0, 2));
-    label->setText(FormatFloat(u"0", tempC) + QStringLiteral(" °C"));
+    // One label names a temperature's points; one at each would hide the points.
+    const QString temperature = FormatFloat(u"0", tempC) + QStringLiteral(" °C");
+    if (!fLabelledTemperatures.contains(temperature)) {
+        fLabelledTemperatures.insert(temperature);
+        auto* label = new QCPItemText(RtGraphIsotherm);
+        label->position->setCoords(logpO2, b);
+        label->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        label->setPadding(QMargins(6, 0, 0, 2));
+        label->setText(temperature);
+    }
 
     const int row = StringGridIsotherm->rowCount();
     StringGridIsotherm->insertRow(row);
@@ -195,7 +204,8 @@ void TOxygenContentPage::AppendIsothermPoint(int aStep, const TOxygenRecord& aRe
                              FormatFloat(u"0.00", tempC),
                              FormatFloat(u"0.000000E+00", aRecord.Input.pO2),
                              Content(b),
-                             Content(aRecord.Result.Delta)};
+                             Content(aContent.Spread),
+                             Content(aRecord.Result.Delta + aRecord.Result.b - b)};
     for (int col = 0; col < int(std::size(cells)); ++col)
         StringGridIsotherm->setItem(row, col, Item(cells[col]));
     fStale = true;
@@ -207,7 +217,7 @@ void TOxygenContentPage::ShowHistory(const TOxygenHistory& aHistory)
     for (std::size_t i = 0; i < aHistory.Size(); ++i)
         AppendPoint(aHistory.At(i));
     for (const TIsothermPoint& point : aHistory.Isotherm())
-        AppendIsothermPoint(point.Step, aHistory.At(point.Index));
+        AppendIsothermPoint(point.Step, aHistory.At(point.Index), aHistory.Content(point));
 }
 
 void TOxygenContentPage::ShowCurrent(const TOxygenHistory& aHistory, double aAlpha)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSet>
+#include <QString>
 #include <QWidget>
 
 class QCPGraph;
@@ -13,6 +15,7 @@ namespace oxtiva
 
 class TOxygenHistory;
 struct TOxygenRecord;
+struct TContentSpread;
 
 // The page "Oxygen content": the sample's oxygen content b against time and its isotherm,
 // b against log10(pO2) with one point per completed step, a table of those points, and
@@ -27,7 +30,8 @@ class TOxygenContentPage : public QWidget
     explicit TOxygenContentPage(QWidget* parent = nullptr);
 
     void AppendPoint(const TOxygenRecord& aRecord);
-    void AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord);
+    void AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord,
+                             const TContentSpread& aContent);
     // Everything anew, after the constants changed and the run was replayed.
     void ShowHistory(const TOxygenHistory& aHistory);
     void ShowCurrent(const TOxygenHistory& aHistory, double aAlpha);
@@ -55,6 +59,7 @@ class TOxygenContentPage : public QWidget
     void ClearAll();
 
     bool fStale = false;
+    QSet<QString> fLabelledTemperatures; // "700 °C": the isotherm's labels so far
 };
 
 } // namespace oxtiva

@@ -1,19 +1,41 @@
 #include "science/oxygen_history.h"
 
+#include <cmath>
+
 namespace oxtiva
 {
 
-const TOxygenRecord& TOxygenHistory::Add(const TOxygenPointInput& point)
+const TOxygenRecord& TOxygenHistory::Add(const TOxygenPointInput& point, bool steady, int gridRow)
 {
-    fRecords.push_back({point, fBalance.Add(point)});
+    fRecords.push_back({point, fBalance.Add(point), steady, gridRow});
     return fRecords.back();
 }
 
-bool TOxygenHistory::MarkStepCompleted(int aStep)
+bool TOxygenHistory::MarkStepCompleted(int aStep, double aWindowS)
 {
     if (fRecords.empty()) return false;
-    fIsotherm.push_back({aStep, fRecords.size() - 1});
+    const std::size_t last = fRecords.size() - 1;
+    const double from = fRecords[last].Result.TimeS - aWindowS;
+    std::size_t first = last;
+    // Never back into the step before: its last point is where this one began.
+    const std::size_t floor = fIsotherm.empty() ? 0 : fIsotherm.back().Index + 1;
+    while (first > floor && fRecords[first - 1].Result.TimeS >= from)
+        --first;
+    fIsotherm.push_back({aStep, last, first});
     return true;
+}
+
+TContentSpread TOxygenHistory::Content(const TIsothermPoint& aPoint) const
+{
+    double sum = 0;
+    double squares = 0;
+    const double n = double(aPoint.Index - aPoint.First + 1);
+    for (std::size_t i = aPoint.First; i <= aPoint.Index; ++i)
+        sum += fRecords[i].Result.b;
+    const double mean = sum / n;
+    for (std::size_t i = aPoint.First; i <= aPoint.Index; ++i)
+        squares += (fRecords[i].Result.b - mean) * (fRecords[i].Result.b - mean);
+    return {mean, n > 1 ? std::sqrt(squares / (n - 1)) : 0};
 }
 
 void TOxygenHistory::SetConstants(const TOxygenBalanceConstants& constants)
