@@ -173,6 +173,30 @@ TEST_F(OxygenContentTest, TheIsothermNamesEachTemperatureOnce)
     EXPECT_EQ(Page().RtGraphIsotherm->itemCount(), 1);
 }
 
+// A long run's b line is thinned to a bounded number of points that still starts at the
+// first point, ends at the newest and breaks at every gap.
+TEST_F(OxygenContentTest, ALongRunDrawsABoundedLineEndingAtTheNewestPoint)
+{
+    TOxygenRecord record;
+    for (int i = 0; i < 100000; ++i) {
+        record.Input.StartS = i;
+        record.Result.TimeS = i + 0.5;
+        record.Result.b = 1.98 - 1e-6 * i;
+        record.Result.AfterGap = i == 77777;
+        Page().AppendPoint(record);
+    }
+    const QCPGraphDataContainer& line = *Page().RtLineSeriesOxygenContent->data();
+    EXPECT_LE(line.size(), 2 * 4096 + 1);
+    EXPECT_GT(line.size(), 4096);
+    EXPECT_EQ(line.constBegin()->key, 0.5);
+    EXPECT_EQ((line.constEnd() - 1)->key, 99999.5);
+    EXPECT_EQ((line.constEnd() - 1)->value, record.Result.b);
+    const auto gap = line.findBegin(77777, false);
+    EXPECT_EQ(gap->key, 77777);
+    EXPECT_TRUE(std::isnan(gap->value)) << "the line breaks at the gap";
+    EXPECT_EQ((gap + 1)->key, 77777.5) << "the point after the gap is kept";
+}
+
 TEST_F(OxygenContentTest, ChangingAConstantReplaysTheWholeRun)
 {
     State().ProgramState = TProgramState::PIDSet;

@@ -23,6 +23,10 @@ namespace oxtiva
 namespace
 {
 
+// The b line keeps at most twice this many points, more than a screen is wide, so that
+// drawing it costs the same however long the run.
+constexpr int MostPlottedPoints = 4096;
+
 // A steady content is drawn as the steady line it is, not as its rounding magnified.
 constexpr double MinimumContentSpan = 1e-4; // mol/mol
 constexpr double MinimumLogpO2Span = 0.5;
@@ -155,6 +159,9 @@ QWidget* TOxygenContentPage::BuildValues()
 void TOxygenContentPage::ClearAll()
 {
     RtLineSeriesOxygenContent->data()->clear();
+    fStride = 1;
+    fSinceKept = 0;
+    fLastProvisional = false;
     RtPointSeriesOxygenGaps->data()->clear();
     RtPointSeriesIsotherm->data()->clear();
     RtGraphIsotherm->clearItems();
@@ -169,14 +176,35 @@ void TOxygenContentPage::AppendPoint(const TOxygenRecord& aRecord)
 {
     const double time = aRecord.Result.TimeS;
     const double b = aRecord.Result.b;
+    QCPGraphDataContainer& line = *RtLineSeriesOxygenContent->data();
+    // The newest point is always drawn, but stays only if it falls on the stride.
+    if (fLastProvisional) line.remove(line.at(line.size() - 1)->key);
+    const bool kept = ++fSinceKept >= fStride || aRecord.Result.AfterGap;
+    if (kept) fSinceKept = 0;
+    fLastProvisional = !kept;
     if (aRecord.Result.AfterGap) {
         // No value at the gap's start interrupts the line there.
-        RtLineSeriesOxygenContent->addData(aRecord.Input.StartS,
-                                           std::numeric_limits<double>::quiet_NaN());
+        line.add(QCPGraphData(aRecord.Input.StartS, std::numeric_limits<double>::quiet_NaN()));
         RtPointSeriesOxygenGaps->addData(time, b);
     }
-    RtLineSeriesOxygenContent->addData(time, b);
+    line.add(QCPGraphData(time, b));
+    if (line.size() > 2 * MostPlottedPoints) ThinContentLine();
     fStale = true;
+}
+
+// Every other point goes, except the breaks at gaps and the newest; later points are kept
+// at the doubled stride. Each point is thinned a bounded number of times, so a point costs
+// the same at any length of run.
+void TOxygenContentPage::ThinContentLine()
+{
+    QCPGraphDataContainer& line = *RtLineSeriesOxygenContent->data();
+    QVector<QCPGraphData> kept;
+    kept.reserve(line.size() / 2 + 16);
+    int i = 0;
+    for (auto it = line.constBegin(); it != line.constEnd(); ++it, ++i)
+        if (i % 2 == 0 || std::isnan(it->value) || it + 1 == line.constEnd()) kept.push_back(*it);
+    line.set(kept, true);
+    fStride *= 2;
 }
 
 void TOxygenContentPage::AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord,

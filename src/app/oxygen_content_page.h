@@ -21,7 +21,8 @@ struct TContentSpread;
 // b against log10(pO2) with one point per completed step, a table of those points, and
 // the current b, delta and alpha. A point after a stretch that no data point covers
 // breaks the b line and carries a red cross. The plots repaint only while the page is
-// shown; a point that comes while it is hidden costs no drawing.
+// shown; a point that comes while it is hidden costs no drawing. A long run's b line is
+// thinned to a bounded number of points, so drawing it costs the same at any length.
 class TOxygenContentPage : public QWidget
 {
     Q_OBJECT
@@ -58,7 +59,12 @@ class TOxygenContentPage : public QWidget
     void BuildIsothermPlot();
     void ClearAll();
 
+    void ThinContentLine();
+
     bool fStale = false;
+    int fStride = 1; // the b line keeps every fStride-th point
+    int fSinceKept = 0;
+    bool fLastProvisional = false;       // the newest point, drawn though off the stride
     QSet<QString> fLabelledTemperatures; // "700 °C": the isotherm's labels so far
 };
 

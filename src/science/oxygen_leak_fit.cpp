@@ -121,17 +121,22 @@ TLeakFit FitLeak(const std::vector<TLeakFitPoint>& points, TLeakLaw law, double 
 std::vector<TLeakFitPoint> SteadyHoldPoints(const TOxygenHistory& history)
 {
     std::vector<TLeakFitPoint> points;
-    double holdK = 0;
-    for (std::size_t i = history.Size(); i-- > 0;)
-        if (history.At(i).Steady) {
-            holdK = history.At(i).Input.CellK;
-            break;
-        }
-    if (history.Empty()) return points;
+    std::size_t newest = history.Size();
+    while (newest > 0 && !history.At(newest - 1).Steady)
+        --newest;
+    if (newest == 0) return points;
+    const TOxygenRecord& last = history.At(newest - 1);
+    const double holdK = last.Input.CellK;
+    const double fromS = last.Result.TimeS - LeakFitSpanS;
+    // Backwards from the newest steady point, so the cost is that of the span, not of the
+    // run; a hold ends at every point that is not steady or follows a gap.
+    std::size_t first = newest;
+    while (first > 0 && history.At(first - 1).Result.TimeS >= fromS)
+        --first;
     const double firstGas = history.At(0).Result.GasMol;
     int hold = 0;
     bool inHold = false;
-    for (std::size_t i = 0; i < history.Size(); ++i) {
+    for (std::size_t i = first; i < newest; ++i) {
         const TOxygenRecord& record = history.At(i);
         const bool steady = record.Steady && !record.Result.AfterGap &&
                             std::abs(record.Input.CellK - holdK) <= SameTemperatureK;

@@ -46,8 +46,13 @@ struct TLeakFit {
 // (the sample may have moved between holds, never within one).
 TLeakFit FitLeak(const std::vector<TLeakFitPoint>& points, TLeakLaw law, double flushpO2);
 
-// The steady points of the history, grouped into holds that no gap or unsteady point
-// interrupts, at the temperature of the newest steady point (within a few kelvin).
+// The holds of the last day before the newest steady point count: the leak follows the
+// electrolyte, which ages, and the fit costs the same however long the run.
+inline constexpr double LeakFitSpanS = 86400;
+
+// The steady points of the last LeakFitSpanS of the history, grouped into holds that no gap
+// or unsteady point interrupts, at the temperature of the newest steady point (within a few
+// kelvin).
 std::vector<TLeakFitPoint> SteadyHoldPoints(const TOxygenHistory& history);
 
 } // namespace oxtiva
