@@ -152,6 +152,22 @@ TEST_F(OxygenContentTest, ACompletedStepIsAnIsothermPointAndItsSaveWritesTheBala
     EXPECT_EQ(table.item(0, 4)->text(), QString::number(b.Mean, 'f', 6));
 }
 
+// pO2 and current settled, but b still drifts by more than the operator allows: the step
+// waits. Once the leak explains the current, b stands still and the step ends.
+TEST_F(OxygenContentTest, AStepWaitsWhileTheContentStillDrifts)
+{
+    State().ProgramState = TProgramState::PPS;
+    fWindow.RtDoubleEditContentDrift->setValue(1e-6);
+    for (double t = 0; t <= 110; t += 10)
+        Feed(16, 1e-4 * (1 + 2e-5 * t), 1e-5 * (1 + 1e-6 * t), 0.05, t);
+    EXPECT_EQ(State().StepIndex, 0) << "b drifts by " << ContentDrift(History(), 0, 100);
+    EXPECT_GT(std::abs(ContentDrift(History(), 0, 100)), 1e-6);
+    fWindow.RtDoubleEditLeakAlpha->setValue(
+        1e-4 / (FourF * (std::pow(0.21, 0.25) - std::pow(1e-5, 0.25))));
+    Feed(16, 1e-4 * (1 + 2e-5 * 120), 1e-5 * (1 + 1e-6 * 120), 0.05, 120);
+    EXPECT_EQ(State().StepIndex, 1) << "b drifts by " << ContentDrift(History(), 0, 100);
+}
+
 TEST_F(OxygenContentTest, TheIsothermNamesEachTemperatureOnce)
 {
     TOxygenRecord record;

@@ -155,6 +155,7 @@ public:
     QGroupBox* GroupBox11 = nullptr;
     TRtDoubleEdit* RtDoubleEditRCDuration = nullptr;
     TRtDoubleEdit* RtDoubleEditRCThreshold = nullptr;
+    TRtDoubleEdit* RtDoubleEditContentDrift = nullptr; // b over RCDuration; 0 judges nothing
     QGroupBox* GroupBox13 = nullptr;
     TRtDoubleEdit* RtDoubleEditPumpCurrentLimit = nullptr;
     TRtDoubleEdit* RtDoubleEditPumpVoltageLimit = nullptr;

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace oxtiva
 {
@@ -112,6 +113,16 @@ void TOxygenContent::CompleteStep(int aStep)
     fWindow.TabSheetOxygenContent->Replot();
 }
 
+bool TOxygenContent::ContentSettled() const
+{
+    const double threshold = fWindow.RtDoubleEditContentDrift->value();
+    if (!(threshold > 0)) return true;
+    const TSharedState& s = fWindow.State();
+    const double stepStartS = (s.StepStartTime - s.StartTime) * SecondsPerDay;
+    const double drift = ContentDrift(fHistory, std::max(stepStartS, 0.0), s.RCDuration);
+    return std::abs(drift) <= threshold;
+}
+
 bool TOxygenContent::WriteFile(const QString& aDataFilePath, QString& aError)
 {
     const QFileInfo dataFile(aDataFilePath);
@@ -194,11 +205,11 @@ QString FitText(const TLeakFit& fit)
 {
     QStringList parts;
     if (fit.Law != TLeakLaw::Seal)
-        parts << QStringLiteral("α = ") + FormatGeneral(fit.Alpha) + QStringLiteral(" ± ") +
-                     Percent(fit.AlphaError, fit.Alpha);
+        parts << QStringLiteral("α = ") + FormatFloat(u"0.0000E+0", fit.Alpha) +
+                     QStringLiteral(" ± ") + Percent(fit.AlphaError, fit.Alpha);
     if (fit.Law != TLeakLaw::Electrolyte)
-        parts << QStringLiteral("seal ") + FormatGeneral(fit.Seal) + QStringLiteral(" ± ") +
-                     Percent(fit.SealError, fit.Seal);
+        parts << QStringLiteral("seal ") + FormatFloat(u"0.0000E+0", fit.Seal) +
+                     QStringLiteral(" ± ") + Percent(fit.SealError, fit.Seal);
     return parts.join(QStringLiteral(", ")) + QStringLiteral(" (") + LawName(fit.Law) +
            QStringLiteral("), misfit ") + FormatFloat(u"0.00E+0", fit.RmsResidualMol) +
            QStringLiteral(" mol over %1 points in %2 holds.").arg(fit.Points).arg(fit.Holds);

@@ -30,6 +30,9 @@ class TOxygenContent : public QObject
     void AddDataPoint();
     // The newest point completed step aStep (from 1) of a step program.
     void CompleteStep(int aStep);
+    // Whether b has settled for a step to end: over the last RCDuration of the step, the
+    // fitted drift of b stays within the operator's threshold (none set: always).
+    bool ContentSettled() const;
     // "<stem>_oxygen.csv" beside the data file just saved; false with the reason in aError
     // when it could not be written.
     bool WriteFile(const QString& aDataFilePath, QString& aError);

@@ -259,8 +259,8 @@ void TOxygenContentPage::ShowCurrent(const TOxygenHistory& aHistory, double aAlp
     LabelOxygenGaps->setText(gaps == 0 ? QStringLiteral("No gaps in the pump record")
                                        : QStringLiteral("Gaps in the pump record: ") +
                                              QString::number(gaps) +
-                                             QStringLiteral(" (red crosses; the pumped "
-                                                            "charge there is unknown)"));
+                                             QStringLiteral(" (red crosses: a stretch no "
+                                                            "reading measured, or a pause)"));
 }
 
 void TOxygenContentPage::Replot()

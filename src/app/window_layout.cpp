@@ -255,6 +255,9 @@ QGroupBox* RelativeChangeGroup(TfrmOxtiva& w)
         rows.Add(DoubleEdit("RtDoubleEditRCDuration", 100.0), QStringLiteral("Duration, s"));
     w.RtDoubleEditRCThreshold =
         rows.Add(DoubleEdit("RtDoubleEditRCThreshold", 0.5), QStringLiteral("Threshold, %"));
+    // A step also waits for the sample: b may drift at most this much over the duration.
+    w.RtDoubleEditContentDrift = rows.Add(DoubleEdit("RtDoubleEditContentDrift", 0, 0.0),
+                                          QStringLiteral("b drift, mol/mol (0: not judged)"));
     return w.GroupBox11;
 }
 

@@ -1,5 +1,6 @@
 #include "science/oxygen_history.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace oxtiva
@@ -43,6 +44,27 @@ void TOxygenHistory::SetConstants(const TOxygenBalanceConstants& constants)
     fBalance.Restart(constants);
     for (TOxygenRecord& record : fRecords)
         record.Result = fBalance.Add(record.Input);
+}
+
+double ContentDrift(const TOxygenHistory& aHistory, double aFromS, double aWindowS)
+{
+    if (aHistory.Empty()) return INFINITY;
+    const double newest = aHistory.Last().Result.TimeS;
+    const double from = std::max(aFromS, newest - aWindowS);
+    double n = 0, st = 0, sb = 0, stt = 0, stb = 0;
+    for (std::size_t i = aHistory.Size(); i-- > 0;) {
+        const TOxygenPointResult& r = aHistory.At(i).Result;
+        if (r.TimeS < from) break;
+        const double t = r.TimeS - newest; // small numbers keep the sums exact
+        n += 1;
+        st += t;
+        sb += r.b;
+        stt += t * t;
+        stb += t * r.b;
+    }
+    const double spread = n * stt - st * st;
+    if (n < 3 || !(spread > 0)) return INFINITY;
+    return (n * stb - st * sb) / spread * aWindowS;
 }
 
 } // namespace oxtiva

@@ -60,4 +60,9 @@ class TOxygenHistory
     std::vector<TIsothermPoint> fIsotherm;
 };
 
+// The change of b over aWindowS by the least-squares line through the points of the last
+// aWindowS seconds that start at or after aFromS; infinite with fewer than three such
+// points, since then nothing can be judged settled.
+double ContentDrift(const TOxygenHistory& aHistory, double aFromS, double aWindowS);
+
 } // namespace oxtiva
