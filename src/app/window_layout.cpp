@@ -257,7 +257,9 @@ QGroupBox* RelativeChangeGroup(TfrmOxtiva& w)
         rows.Add(DoubleEdit("RtDoubleEditRCThreshold", 0.5), QStringLiteral("Threshold, %"));
     // A step also waits for the sample: b may drift at most this much over the duration.
     w.RtDoubleEditContentDrift = rows.Add(DoubleEdit("RtDoubleEditContentDrift", 0, 0.0),
-                                          QStringLiteral("b drift, mol/mol (0: not judged)"));
+                                          QStringLiteral("b drift, mol/mol"));
+    w.RtDoubleEditContentDrift->setToolTip(
+        QStringLiteral("The most b may drift over the duration for a step to end; 0: not judged"));
     return w.GroupBox11;
 }
 
