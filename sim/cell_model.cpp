@@ -48,7 +48,8 @@ double NernstVoltage(double tempC, double cellPO2, double flushPO2)
 
 TCellModel::TCellModel(const TCellParameters& parameters)
     : fP(parameters), fTempC(parameters.startTempC), fColdC(parameters.startColdC),
-      fPO2(parameters.startPO2Atm), fSampleLnPO2(std::log(parameters.startPO2Atm))
+      fPO2(parameters.startPO2Atm), fSampleLnPO2(std::log(parameters.startPO2Atm)),
+      fSlowSampleLnPO2(fSampleLnPO2)
 {
 }
 
@@ -56,6 +57,7 @@ void TCellModel::SetPO2(double po2)
 {
     fPO2 = std::clamp(po2, std::exp(LowestLnPO2), std::exp(HighestLnPO2));
     fSampleLnPO2 = std::log(fPO2);
+    fSlowSampleLnPO2 = fSampleLnPO2;
 }
 
 TPumpElectrical TCellModel::Pump(const TPumpDrive& drive) const
@@ -66,7 +68,13 @@ TPumpElectrical TCellModel::Pump(const TPumpDrive& drive) const
 
 double TCellModel::GasMolPerAtm() const
 {
-    return PascalPerAtm * fP.gasVolumeM3 / (GasConstant * (fTempC + ZeroCelsiusK));
+    const double hotK = fTempC + ZeroCelsiusK;
+    const double coldK = fColdC + ZeroCelsiusK;
+    // The mean of 1/T along a linear profile from the hot part down to the cold end.
+    const double gradientInverseK =
+        std::abs(hotK - coldK) > 1e-9 ? std::log(hotK / coldK) / (hotK - coldK) : 1 / hotK;
+    return PascalPerAtm / GasConstant *
+           (fP.gasVolumeM3 / hotK + fP.gradientVolumeM3 * gradientInverseK);
 }
 
 void TCellModel::Advance(double seconds, const TPumpDrive& drive)
@@ -91,11 +99,18 @@ void TCellModel::Step(double dt, const TPumpDrive& drive)
 {
     const double gas = GasMolPerAtm();
     const double flush = fP.flushPO2Atm;
+    const double slowCapacity = fP.sampleCapacityMol * fP.sampleSlowShare;
+    const double fastCapacity = fP.sampleCapacityMol - slowCapacity;
     const double relaxed = 1 - std::exp(-dt / fP.sampleTimeConstantS);
+    const double slowRelaxed = 1 - std::exp(-dt / fP.sampleSlowTimeConstantS);
     const double resistance = fP.internalResistanceOhm;
     const double thermal = ThermalVoltage(fTempC);
+    auto fastGiven = [&](double lnP) { return fastCapacity * relaxed * (fSampleLnPO2 - lnP); };
+    auto slowGiven = [&](double lnP) {
+        return slowCapacity * slowRelaxed * (fSlowSampleLnPO2 - lnP);
+    };
     auto sampleGiven = [&](double lnP) { // mol the sample gives the gas over the step
-        return fP.sampleCapacityMol * relaxed * (fSampleLnPO2 - lnP);
+        return fastGiven(lnP) + slowGiven(lnP);
     };
     auto current = [&](double lnP) {
         return PumpOperatingPoint(drive, thermal * (std::log(flush) - lnP), resistance).current;
@@ -117,12 +132,14 @@ void TCellModel::Step(double dt, const TPumpDrive& drive)
         (residual(mid) > 0 ? hi : lo) = mid;
     }
     const double lnP = 0.5 * (lo + hi);
-    const double given = sampleGiven(lnP);
+    const double fast = fastGiven(lnP);
+    const double slow = slowGiven(lnP);
     // The same end-of-step flows that balance the gas, so the terms add up exactly.
     fPumpedChargeC += current(lnP) * dt;
     fLeakedMol += leak(lnP) * dt;
-    fOxideDelta += given;
-    fSampleLnPO2 -= given / fP.sampleCapacityMol;
+    fOxideDelta += fast + slow;
+    if (fastCapacity > 0) fSampleLnPO2 -= fast / fastCapacity;
+    if (slowCapacity > 0) fSlowSampleLnPO2 -= slow / slowCapacity;
     fPO2 = std::exp(lnP);
 }
 

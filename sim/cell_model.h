@@ -30,6 +30,12 @@ struct TCellParameters {
     // A second leak that follows the quarter-power law of oxygen permeating the
     // electrolyte, mol/s per atm^(1/4) of difference in the fourth roots of the pressures.
     double leakAlphaMolPerSAtmQuarter = 0;
+    // The gas between the hot part and the cold end, with a linear temperature profile.
+    double gradientVolumeM3 = 0;
+    // A share of the sample's capacity that follows the pO2 only with a slow second time
+    // constant, as a sample still relaxing long after its surface has settled.
+    double sampleSlowShare = 0;
+    double sampleSlowTimeConstantS = 3600;
     double startTempC = 800;
     double startColdC = 30;
     double startPO2Atm = 0.21;
@@ -86,7 +92,9 @@ class TCellModel
     double fOxideDelta = 0; // mol given off by the sample
     double fPumpedChargeC = 0;
     double fLeakedMol = 0;
-    double fSampleLnPO2; // ln of the pO2 the sample is in equilibrium with
+    // ln of the pO2 the sample's fast and slow parts are in equilibrium with.
+    double fSampleLnPO2;
+    double fSlowSampleLnPO2;
 };
 
 } // namespace oxtiva::sim

@@ -1,5 +1,6 @@
 #include "sim_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -36,6 +37,25 @@ bool ApplyReplyTiming(TSimOptions& o, std::string_view name, const std::string& 
     const bool late = name == "--late-smu" || name == "--late-dmm";
     TReplyTiming& timing = name.ends_with("smu") ? o.smuReplyTiming : o.dmmReplyTiming;
     SetReplyDelay(timing, late, *delay);
+    return true;
+}
+
+// The oxygen balance's cell: a gradient part of the gas and a slow part of the sample.
+constexpr std::string_view BalanceOptions[] = {"--gradient-volume", "--sample-slow-share",
+                                               "--sample-slow-time-constant"};
+
+bool ApplyBalanceOption(TSimOptions& o, std::string_view name, const std::string& value)
+{
+    double number = 0;
+    if (!ToDouble(value, number)) return false;
+    if (name == "--gradient-volume" && number >= 0)
+        o.gradientVolumeM3 = number / 1000; // given in L
+    else if (name == "--sample-slow-share" && number >= 0 && number <= 1)
+        o.sampleSlowShare = number;
+    else if (name == "--sample-slow-time-constant" && number > 0)
+        o.sampleSlowTimeConstantS = number;
+    else
+        return false;
     return true;
 }
 
@@ -78,6 +98,9 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
         o.seed = whole;
     } else if (name == "--reply-log")
         o.replyLog = value;
+    else if (std::find(std::begin(BalanceOptions), std::end(BalanceOptions), name) !=
+             std::end(BalanceOptions))
+        return ApplyBalanceOption(o, name, value);
     else
         return ApplyReplyTiming(o, name, value);
     return true;
@@ -89,6 +112,8 @@ bool IsValueOption(std::string_view name)
          {"--smu-link", "--dmm-link", "--fault-smu", "--fault-dmm", "--time-scale", "--noise",
           "--leak", "--latency-ms", "--seed", "--late-smu", "--late-dmm", "--pause-smu",
           "--pause-dmm", "--reply-log"})
+        if (name == known) return true;
+    for (std::string_view known : BalanceOptions)
         if (name == known) return true;
     return name == "--sample-capacity" || name == "--sample-time-constant" ||
            name == "--leak-alpha";
@@ -159,6 +184,13 @@ Options:
   --sample-time-constant S
                        model seconds in which the sample follows a change of pO2 by
                        1 - 1/e (default 30)
+  --gradient-volume L  gas between the hot part and the cold end, in L, with a linear
+                       temperature profile (default 0)
+  --sample-slow-share X
+                       the share (0 to 1) of the sample's capacity that follows the pO2
+                       only with the slow time constant below (default 0)
+  --sample-slow-time-constant S
+                       model seconds of that slow part (default 3600)
   --latency-ms N       delay every reply by N ms (default 0: reply at once)
   --model-wire-time    also delay every reply by the time the command and the reply
                        take on the wire at 10 bits per byte (SMU 57600, DMM 19200 baud)

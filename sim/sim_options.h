@@ -26,6 +26,9 @@ struct TSimOptions {
     double sampleCapacityMol = TCellParameters{}.sampleCapacityMol;
     double sampleTimeConstantS = TCellParameters{}.sampleTimeConstantS;
     double leakAlpha = TCellParameters{}.leakAlphaMolPerSAtmQuarter;
+    double gradientVolumeM3 = TCellParameters{}.gradientVolumeM3;
+    double sampleSlowShare = TCellParameters{}.sampleSlowShare;
+    double sampleSlowTimeConstantS = TCellParameters{}.sampleSlowTimeConstantS;
     std::string faultSmu = "none";
     std::string faultDmm = "none";
     bool verbose = false;

@@ -15,6 +15,9 @@ TCellParameters CellParameters(const TSimOptions& options)
     parameters.sampleCapacityMol = options.sampleCapacityMol;
     parameters.sampleTimeConstantS = options.sampleTimeConstantS;
     parameters.leakAlphaMolPerSAtmQuarter = options.leakAlpha;
+    parameters.gradientVolumeM3 = options.gradientVolumeM3;
+    parameters.sampleSlowShare = options.sampleSlowShare;
+    parameters.sampleSlowTimeConstantS = options.sampleSlowTimeConstantS;
     return parameters;
 }
 

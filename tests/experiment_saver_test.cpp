@@ -74,13 +74,15 @@ TEST_F(ExperimentSaverTest, WritesNumberedCsvAndPngPairsIntoTheDayFolder)
             {TProperty::Temp, "845.30"},
             {TProperty::FlushpO2, "2.10E-1"}});
 
+    fWindow.RtDoubleEditLeakAlpha->setValue(2.5e-9);
     const double before = NowDays();
     ASSERT_TRUE(SaveAndWait(fSaver));
     EXPECT_GE(fWindow.State().LastSaveTime, before);
     ASSERT_TRUE(SaveAndWait(fSaver));
     const QStringList files = DayFolder().entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0000_oxygen.csv",
-                                  "Ceria_0001.csv", "Ceria_0001.png", "Ceria_0001_oxygen.csv"}));
+    EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0000_isotherm.csv",
+                                  "Ceria_0000_oxygen.csv", "Ceria_0001.csv", "Ceria_0001.png",
+                                  "Ceria_0001_isotherm.csv", "Ceria_0001_oxygen.csv"}));
     EXPECT_EQ(fSaver.LastSavedPath(), DayFolder().filePath("Ceria_0001.csv"));
 
     const auto lines = Lines("Ceria_0000.csv");
@@ -92,7 +94,7 @@ TEST_F(ExperimentSaverTest, WritesNumberedCsvAndPngPairsIntoTheDayFolder)
     EXPECT_EQ(lines[20], "HT PIS 0317524;         ;SID    ;Sensor ID");
     EXPECT_EQ(lines[21], "29729.36789;         ;SAx    ;Sensor Ax");
     EXPECT_EQ(lines[36], "12;s        ;       ;Minimum length for data point");
-    EXPECT_EQ(lines[38], "12;Alpha     ;       ;^0.25 leakage constant");
+    EXPECT_EQ(lines[38], "2.5E-9;Alpha     ;       ;^0.25 leakage constant");
     EXPECT_EQ(lines[43], "Example values");
     EXPECT_EQ(lines[44], "Example notes");
     EXPECT_EQ(lines[48], "Duration,s;Mode;Step;CellT,\xBA"
@@ -225,9 +227,9 @@ INSTANTIATE_TEST_SUITE_P(
                          "Filename refers to a directory"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-// The oxygen balance is a file of its own beside the data file: it leaves the data file as
-// it was (row 30 still carries the data point length, not alpha), and a failure to write it
-// is a failed save that harms neither the data file nor its picture.
+// The oxygen balance is a file of its own beside the data file: the two agree on alpha (row
+// 30 of the data file), and a failure to write it is a failed save that harms neither the
+// data file nor its picture.
 TEST_F(ExperimentSaverTest, OxygenBalanceFileFailsAloneAndLeavesTheDataFileAsItWas)
 {
     fWindow.EditSampleName->setText("Ceria");
@@ -241,14 +243,14 @@ TEST_F(ExperimentSaverTest, OxygenBalanceFileFailsAloneAndLeavesTheDataFileAsItW
     EXPECT_TRUE(DayFolder().exists("Ceria_0000.png"));
     const auto lines = Lines("Ceria_0000.csv");
     ASSERT_EQ(lines.size(), 50);
-    EXPECT_EQ(lines[38], "12;Alpha     ;       ;^0.25 leakage constant");
+    EXPECT_EQ(lines[38], "2.5E-9;Alpha     ;       ;^0.25 leakage constant");
 
     ASSERT_TRUE(SaveAndWait(fSaver)) << "the next save goes to the next counter";
     const auto oxygen = Lines("Ceria_0001_oxygen.csv");
     ASSERT_GT(oxygen.size(), 10);
-    EXPECT_EQ(oxygen[5], "Data file Ceria_0001.csv");
-    EXPECT_TRUE(oxygen.contains("2.5E-9;mol/(s\xB7"
-                                "atm^\xBC);alpha;Leakage constant"));
+    EXPECT_TRUE(oxygen[0].endsWith("with Ceria_0001.csv")) << oxygen[0].toStdString();
+    EXPECT_TRUE(oxygen[7].startsWith("# alpha = 2.5e-09 mol/(s atm^0.25)"))
+        << oxygen[7].toStdString();
 }
 
 // Another program can take a name between the look into the folder and the file's naming;

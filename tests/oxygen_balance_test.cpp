@@ -1,9 +1,13 @@
+#include "control/data_synchronizer.h"
 #include "science/oxygen_balance.h"
 #include "science/oxygen_history.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace oxtiva
 {
@@ -71,35 +75,6 @@ TEST(OxygenBalanceLeak, FlowsFromTheFlushGasIntoTheCellByTheQuarterPower)
         EXPECT_NEAR(LeakFlow(1e-8, c.flush, c.cell), c.expected, 1e-22);
     }
     EXPECT_EQ(LeakFlow(0, 0.21, 1e-10), 0);
-}
-
-TEST(OxygenBalanceLeak, EstimateFromASteadyPoint)
-{
-    struct TCase {
-        const char* what;
-        double current, flush, cell;
-        TLeakEstimate expected;
-    };
-    const TCase cases[] = {
-        {"pumping out against the leak in", 1e-3, 0.21, 1e-4, TLeakEstimate::Ok},
-        {"pumping in against the leak out", -2e-4, 0.01, 0.21, TLeakEstimate::Ok},
-        {"no current", 0, 0.21, 1e-4, TLeakEstimate::Ok},
-        {"cell at the flush gas", 1e-3, 0.21, 0.21, TLeakEstimate::NoDrivingForce},
-        {"cell a hair off the flush gas", 1e-6, 0.21, 0.2101, TLeakEstimate::NoDrivingForce},
-        {"no flush gas", 1e-3, 0, 1e-4, TLeakEstimate::NoDrivingForce},
-        {"current helps the leak", -1e-3, 0.21, 1e-4, TLeakEstimate::AgainstTheLeak},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        double alpha = -1;
-        ASSERT_EQ(EstimateLeakAlpha(c.current, c.flush, c.cell, alpha), c.expected);
-        if (c.expected != TLeakEstimate::Ok) {
-            EXPECT_EQ(alpha, -1) << "a refused estimate leaves alpha alone";
-            continue;
-        }
-        // The estimate's leak carries exactly what the current pumps.
-        EXPECT_NEAR(LeakFlow(alpha, c.flush, c.cell) * FourF, c.current, 1e-15);
-    }
 }
 
 TEST(OxygenBalanceContent, FollowsTheReleasedOxygen)
@@ -219,6 +194,106 @@ TEST_F(OxygenBalanceRun, AStretchNoPointCoversIsLeftOutAndMarked)
     // A drop just within the tolerance is still one reading interval.
     EXPECT_FALSE(Point(1e-3, 2e-3, 0.99 * BalanceGapToleranceS).AfterGap);
     EXPECT_EQ(fBalance.Gaps(), 1);
+}
+
+TEST_F(OxygenBalanceRun, TheLeakAcrossAGapFollowsThePO2AtBothEnds)
+{
+    const double alpha = 1e-8;
+    fBalance.Restart(Constants(alpha));
+    const double before = 1e-3;
+    const double after = 4e-3;
+    Point(0, before, 0);
+    Point(0, before, 0);
+    const TOxygenPointResult r = Point(0, after, 30);
+    ASSERT_TRUE(r.AfterGap);
+    const double flowBefore = LeakFlow(alpha, 0.21, before);
+    const double flowAfter = LeakFlow(alpha, 0.21, after);
+    // From the middle of the first point to the middle of the one after the gap.
+    EXPECT_NEAR(r.LeakMol, flowBefore * 15 + (flowBefore + flowAfter) / 2 * 30 + flowAfter * 5,
+                1e-18);
+}
+
+TEST_F(OxygenBalanceRun, APointHoldingAnUnmeasuredStretchIsAGapButKeepsItsCharge)
+{
+    fBalance.Add({0, 10, 1e-2, CellK, 1e-3});
+    TOxygenPointInput outage{10, 20, 1e-2, CellK, 1e-3};
+    outage.LongestUnmeasuredS = 0.99 * BalanceGapToleranceS;
+    EXPECT_FALSE(fBalance.Add(outage).AfterGap);
+    outage = {20, 30, 1e-2, CellK, 1e-3};
+    outage.LongestUnmeasuredS = 2 * BalanceGapToleranceS;
+    const TOxygenPointResult r = fBalance.Add(outage);
+    EXPECT_TRUE(r.AfterGap);
+    EXPECT_EQ(fBalance.Gaps(), 1);
+    EXPECT_NEAR(r.ChargeC, 2e-2, 1e-15) << "the outage's charge is in the point";
+}
+
+// A cell without a sample whose pump current jumps and decays within points: its b must
+// stay at b0 at every point length. The current is what the pump record books: each
+// reading's level from the hand-over before it to its own hand-over. The pO2 follows the
+// charge exactly, and each point's mean pO2 is integrated here on its own.
+TEST(OxygenBalancePointLength, NoFalseChangeOfContentWhereTheCurrentIsNotFlat)
+{
+    constexpr double CellK = 1073.15;
+    constexpr double ReadingS = 0.1;
+    constexpr double HandOverS = 0.02;
+    constexpr double gasPerAtm = 0.012 / (GasConstantLAtm * CellK);
+    constexpr double startpO2 = 1e-2;
+    auto level = [](double t) { // A: a step up at 100 s, one down at 250 s, both decaying
+        if (t < 100) return 0.0;
+        if (t < 250) return 1e-3 * std::exp(-(t - 100) / 20);
+        return -1e-3 * std::exp(-(t - 250) / 20);
+    };
+    TOxygenBalanceConstants c;
+    c.HotVolumeL = 0.012;
+    c.b0 = 1.98;
+    c.n0 = 1e-5;
+    for (const int pointReadings : {100, 600, 3000}) {
+        SCOPED_TRACE(pointReadings);
+        TOxygenBalance balance(c);
+        const TDateTime t0 = 45000.5;
+        auto days = [&](double s) { return t0 + s / SecondsPerDay; };
+        std::vector<double> times{0};
+        std::vector<double> charge{0}; // at each breakpoint: readings and hand-overs
+        double worst = 0;
+        auto sync = std::make_unique<TDataSynchronizer>(days(0), QStringLiteral("I"));
+        sync->HeldUntil(days(HandOverS));
+        int inPoint = 0;
+        double pointStart = 0;
+        std::size_t pointFirstBreak = 0;
+        double lastLevel = 0;
+        for (int k = 1; k <= 6000; ++k) {
+            const double t = k * ReadingS;
+            const double value = level(t);
+            // The previous level up to the hand-over, this one after it.
+            const double handOver = (k - 1) * ReadingS + HandOverS;
+            times.push_back(handOver);
+            charge.push_back(charge.back() + lastLevel * (handOver - times[times.size() - 2]));
+            times.push_back(t);
+            charge.push_back(charge.back() + value * (t - handOver));
+            lastLevel = value;
+            sync->Add(days(t), value);
+            sync->HeldUntil(days(t + HandOverS));
+            if (++inPoint < pointReadings) continue;
+            // The mean pO2 over the point, the trapezoid exact on the piecewise-linear charge.
+            double integral = 0;
+            for (std::size_t i = pointFirstBreak + 1; i < times.size(); ++i) {
+                auto pO2 = [&](std::size_t j) {
+                    return startpO2 - charge[j] / (ElectronsPerO2 * FaradayConstant) / gasPerAtm;
+                };
+                integral += (pO2(i) + pO2(i - 1)) / 2 * (times[i] - times[i - 1]);
+            }
+            const double meanpO2 = integral / (t - pointStart);
+            TOxygenPointInput input{pointStart, t, sync->Sum(), CellK, meanpO2};
+            input.MeanChargeC = sync->MeanRunningSum();
+            const TOxygenPointResult r = balance.Add(input);
+            worst = std::max(worst, std::abs(r.b - c.b0));
+            sync = std::make_unique<TDataSynchronizer>(sync->Tail(), QStringLiteral("I"));
+            inPoint = 0;
+            pointStart = t;
+            pointFirstBreak = times.size() - 1;
+        }
+        EXPECT_LT(worst, 1e-7) << "b moved although the sample gave nothing";
+    }
 }
 
 TEST(OxygenHistory, ReplaysEveryPointWhenAConstantChanges)

@@ -1,97 +1,143 @@
+#include "records/date_time.h"
 #include "science/oxygen_file.h"
 #include "science/oxygen_history.h"
+#include "support/qstring_printer.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
+#include <QLocale>
+#include <QStringList>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace oxtiva
 {
 namespace
 {
 
-TEST(OxygenFile, NameSitsBesideTheDataFile)
+// What a standard CSV reader makes of the bytes, told to skip comment lines: records of
+// fields split at "," outside double quotes, "" inside quotes standing for one quote.
+QList<QStringList> ReadCsv(const QByteArray& bytes)
+{
+    QList<QStringList> records;
+    for (QString line : QString::fromUtf8(bytes).split(QStringLiteral("\r\n"))) {
+        if (line.isEmpty() || line.startsWith(u'#')) continue;
+        QStringList fields{QString()};
+        bool quoted = false;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const QChar c = line[i];
+            if (quoted && c == u'"' && i + 1 < line.size() && line[i + 1] == u'"')
+                fields.last() += line[++i];
+            else if (c == u'"')
+                quoted = !quoted;
+            else if (c == u',' && !quoted)
+                fields << QString();
+            else
+                fields.last() += c;
+        }
+        records << fields;
+    }
+    return records;
+}
+
+class OxygenFile : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        TOxygenBalanceConstants c;
+        c.HotVolumeL = 0.012;
+        c.ColdEndK = 303.15;
+        c.LeakAlpha = 1e-9;
+        c.b0 = 1.98;
+        c.n0 = 0.01;
+        c.bs = 2;
+        fHistory.SetConstants(c);
+        fHistory.Add({0, 10, 0, 1073.15, 0.21}, false, 2);
+        fHistory.Add({10, 20, 0.02, 1073.15, 1e-3}, true, 3);
+        fHistory.Add({40, 50, 0.01, 1073.15, 1e-3}, true, 5); // after a gap
+        ASSERT_TRUE(fHistory.MarkStepCompleted(1, 30));
+        fContent = {"Ceria, \"batch 2\"", "CeO2", "2026-05-06 14:03",
+                    "Ceria_0000.csv",     fStart, &fHistory};
+    }
+    const double fStart = 46148.5; // 2026-05-06 12:00 local
+    TOxygenHistory fHistory;
+    TOxygenFileContent fContent;
+};
+
+TEST_F(OxygenFile, NamesSitBesideTheDataFile)
 {
     EXPECT_EQ(OxygenFileName("Ceria_0003.csv"), "Ceria_0003_oxygen.csv");
+    EXPECT_EQ(IsothermFileName("Ceria_0003.csv"), "Ceria_0003_isotherm.csv");
     EXPECT_EQ(OxygenFileName("_0000.csv"), "_0000_oxygen.csv");
 }
 
-// A pasted name keeps to one line here as in the data file: the sections are found by line.
-TEST(OxygenFile, SampleNameAndFormulaKeepToOneLine)
+// Loaded as one table, column by column, under a locale whose decimal separator is a comma.
+TEST_F(OxygenFile, IsOneTableACsvReaderLoadsColumnByColumn)
 {
-    const TOxygenHistory history;
-    const TOxygenFileContent content{"Ceria\r\nbatch 2", "CeO2\t", "2026-05-06 14:03",
-                                     "Ceria_0000.csv", &history};
-    const QList<QByteArray> lines = BuildOxygenFile(content).split('\n');
-    ASSERT_GT(lines.size(), 4);
-    EXPECT_EQ(lines[2], "Ceria  batch 2\r");
-    EXPECT_EQ(lines[3], "CeO2 \r");
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QByteArray bytes = BuildOxygenFile(fContent);
+    QLocale::setDefault(previous);
+
+    EXPECT_TRUE(bytes.startsWith("# Oxygen balance of Ceria, \"batch 2\" (CeO2)"));
+    EXPECT_TRUE(bytes.contains("# alpha = 1e-09 mol/(s atm^0.25)"));
+    EXPECT_TRUE(QString::fromUtf8(bytes).toUtf8() == bytes) << "UTF-8 throughout";
+    const QList<QStringList> table = ReadCsv(bytes);
+    ASSERT_EQ(table.size(), 4) << "a header and a row per point";
+    const QStringList header = table[0];
+    EXPECT_EQ(header, QString("time,time_s,grid_row,cell_T_C,pO2_atm,current_A,charge_C,gas_mol,"
+                              "leak_mol,released_mol,b,delta,gap")
+                          .split(u','));
+    auto column = [&](const char* name) {
+        const qsizetype at = header.indexOf(QString::fromLatin1(name));
+        QStringList values;
+        for (qsizetype row = 1; row < table.size(); ++row)
+            values << table[row].value(at);
+        return values;
+    };
+    const QDateTime start = ToLocalDateTime(fStart);
+    EXPECT_EQ(column("time"), (QStringList{start.addSecs(5).toString(Qt::ISODateWithMs),
+                                           start.addSecs(15).toString(Qt::ISODateWithMs),
+                                           start.addSecs(45).toString(Qt::ISODateWithMs)}));
+    EXPECT_EQ(column("time_s"), (QStringList{"5", "15", "45"}));
+    EXPECT_EQ(column("grid_row"), (QStringList{"2", "3", "5"}));
+    for (const QString& temperature : column("cell_T_C"))
+        EXPECT_NEAR(temperature.toDouble(), 800, 1e-9);
+    EXPECT_EQ(column("pO2_atm"), (QStringList{"0.21", "0.001", "0.001"}));
+    EXPECT_EQ(column("current_A"), (QStringList{"0", "0.002", "0.001"}));
+    EXPECT_EQ(column("gap"), (QStringList{"0", "0", "1"}));
+    for (std::size_t i = 0; i < fHistory.Size(); ++i) {
+        const TOxygenPointResult& r = fHistory.At(i).Result;
+        const int row = int(i);
+        EXPECT_DOUBLE_EQ(column("charge_C")[row].toDouble(), r.ChargeC) << i;
+        EXPECT_DOUBLE_EQ(column("gas_mol")[row].toDouble(), r.GasMol) << i;
+        EXPECT_DOUBLE_EQ(column("leak_mol")[row].toDouble(), r.LeakMol) << i;
+        EXPECT_DOUBLE_EQ(column("released_mol")[row].toDouble(), r.ReleasedMol) << i;
+        EXPECT_DOUBLE_EQ(column("b")[row].toDouble(), r.b) << i;
+        EXPECT_DOUBLE_EQ(column("delta")[row].toDouble(), r.Delta) << i;
+    }
 }
 
-// The whole file for two points, the second after a gap and completing step 1, with n0 = 0
-// so that b cannot be computed: constants, a row per point, the isotherm, in the data
-// file's bytes.
-TEST(OxygenFile, HoldsTheConstantsEveryPointAndTheIsothermInTheDataFilesBytes)
+// The isotherm's point is b over the step's last stability window (30 s: the last two
+// points), with its spread.
+TEST_F(OxygenFile, IsothermIsAFileOfItsOwnWithTheSpreadOfB)
 {
-    TOxygenBalanceConstants c;
-    c.HotVolumeL = 0.012;
-    c.ColdEndK = 303.15;
-    c.LeakAlpha = 1e-9;
-    c.b0 = 1.98;
-    c.n0 = 0;
-    c.bs = 2;
-    TOxygenHistory history;
-    history.SetConstants(c);
-    history.Add({0, 10, 0, 1073.15, 0.21});
-    history.Add({20, 30, 0.01, 1073.15, 0.21});
-    ASSERT_TRUE(history.MarkStepCompleted(1));
-    TOxygenFileContent content{"Ceria", "CeO2", "2026-05-06 14:03", "Ceria_0000.csv", &history};
-
-    const QByteArray bytes = BuildOxygenFile(content);
-    EXPECT_TRUE(bytes.endsWith("\r\n"));
-    EXPECT_EQ(bytes.count("\r\n"), bytes.count('\n')) << "every line ends in CR LF";
-    QList<QByteArray> text = bytes.chopped(2).split('\n');
-    for (QByteArray& line : text)
-        line.replace('\r', "");
-    const QList<QByteArray> expected = {
-        "** OXYGEN BALANCE ****************************************",
-        "",
-        "Ceria",
-        "CeO2",
-        "Saved 2026-05-06 14:03",
-        "Data file Ceria_0000.csv",
-        "",
-        "** CONSTANTS *********************************************",
-        "",
-        "Value;Unit;Abbreviation;Field name",
-        "0.082057;L\xB7"
-        "atm/(mol\xB7K);R;Gas constant",
-        "96485;C/mol;F;Faraday constant",
-        "0.012;L;Vhp;Gas volume of hot part",
-        "0;L;Vgp;Gas volume of gradient part",
-        "303.15;K;Tl;Cold end temperature",
-        "0.21;atm;FGpO2;Flush gas partial pressure of oxygen",
-        "1E-9;mol/(s\xB7"
-        "atm^\xBC);alpha;Leakage constant",
-        "1.98;mol/mol;b0;Initial molar content of oxygen",
-        "0;mol;n0;Moles of compound",
-        "2;mol/mol;bs;Nominal stoichiometric molar content of oxygen",
-        "",
-        "** POINTS ************************************************",
-        "",
-        "Time,s;CellT,\xBA"
-        "C;CellpO2,atm;Charge,C;nGas,mol;dnS,mol;b;delta;Gap",
-        "5;800;0.21;0;2.86170245276023E-5;0;;;",
-        // The second point adds its own 10 s only; half of them lie before its middle.
-        "25;800;0.21;0.005;2.86170245276023E-5;1.29553816655439E-8;;;Gap",
-        "",
-        "** ISOTHERM **********************************************",
-        "",
-        "Step;Time,s;CellT,\xBA"
-        "C;CellpO2,atm;b;delta",
-        "1;25;800;0.21;;",
-    };
-    EXPECT_EQ(text, expected);
+    const QList<QStringList> table = ReadCsv(BuildIsothermFile(fContent));
+    ASSERT_EQ(table.size(), 2);
+    EXPECT_EQ(table[0],
+              QString("step,time,time_s,cell_T_C,pO2_atm,b,b_spread,points,delta").split(u','));
+    const QStringList& point = table[1];
+    const double b1 = fHistory.At(1).Result.b;
+    const double b2 = fHistory.At(2).Result.b;
+    EXPECT_EQ(point[0], "1");
+    EXPECT_EQ(point[2], "45");
+    EXPECT_EQ(point[7], "2");
+    EXPECT_DOUBLE_EQ(point[5].toDouble(), (b1 + b2) / 2);
+    EXPECT_NEAR(point[6].toDouble(), std::abs(b1 - b2) / std::sqrt(2.0), 1e-15);
+    EXPECT_DOUBLE_EQ(point[8].toDouble(), 2 - (b1 + b2) / 2);
 }
 
 } // namespace

@@ -141,13 +141,15 @@ TEST(Thread2401Sim, PublishedPointHoldsTheTimeWeightedMeansOfTheCell)
     EXPECT_EQ(cell["source"], 0);
     EXPECT_EQ(cell["level"], 100e-6);
     EXPECT_DOUBLE_EQ(rig.State.PID.CurrentApplied(), cell["pump_i_a"]);
-    // The point's span and charge: the next point opens one reading after this one ended.
+    // The point's span and charge: the next point continues where this one ended, so the
+    // pump record has no stretch between points.
     const double spanS = (second.EndTime - second.StartTime) * SecondsPerDay;
     EXPECT_GT(spanS, 1);
     EXPECT_NEAR(second.Charge, 100e-6 * spanS, 1e-9);
     EXPECT_DOUBLE_EQ(second.Charge, second.PumpI * spanS);
-    EXPECT_GT(second.StartTime, first.EndTime);
-    EXPECT_LT((second.StartTime - first.EndTime) * SecondsPerDay, 0.5);
+    EXPECT_EQ(second.StartTime, first.EndTime);
+    EXPECT_LT(second.LongestUnmeasuredS, 0.5);
+    EXPECT_NEAR(second.MeanCharge, second.Charge / 2, 1e-9) << "a flat current";
 }
 
 TEST(Thread2401Sim, RequestedModeBecomesTheWorkingModeOnlyBetweenPoints)

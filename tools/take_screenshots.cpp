@@ -14,6 +14,7 @@
 #include "app/oxygen_content.h"
 #include "app/oxygen_content_page.h"
 #include "records/date_time.h"
+#include "science/oxygen_leak_fit.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -266,7 +267,8 @@ void SaveStepProgramPicture(TfrmOxtiva& aWindow, const QDir& aFolder)
 }
 
 // The page "Oxygen content" after a three-decade PID step program over a reducible sample
-// with a leak through the electrolyte, alpha estimated from a steady PID point first. It
+// with a leak through the electrolyte, alpha fitted over a steady PID hold first (and that
+// page pictured with the estimate's answer). It
 // runs on a cell of its own: at time scale X the window gets the constants of the cell the
 // simulator is on the wall clock (its 0.012 L of gas and a 1 g sample, both divided by X).
 namespace oxygen
@@ -284,7 +286,17 @@ constexpr double MinusLogpO2[] = {1, 2, 3};
 constexpr int StageTimeoutMs = 300000;
 } // namespace oxygen
 
-void RunOxygenExperiment(TfrmOxtiva& aWindow, const TCellSimulator& aSim)
+// "Experiment data" with the answer of "Estimate" under the leak constants.
+void SaveLeakEstimate(TfrmOxtiva& aWindow, const QDir& aFolder)
+{
+    aWindow.PageControlMain->setCurrentWidget(aWindow.TabSheetExperimentSetup);
+    Settle(300);
+    const QString path = aFolder.filePath(QStringLiteral("window-leak-estimate.png"));
+    if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+}
+
+void RunOxygenExperiment(TfrmOxtiva& aWindow, const TCellSimulator& aSim, const QDir& aFolder)
 {
     aWindow.RtDoubleEditPumpCurrentLimit->setValue(0.005);
     aWindow.RtDoubleEditd->setValue(0);
@@ -298,9 +310,10 @@ void RunOxygenExperiment(TfrmOxtiva& aWindow, const TCellSimulator& aSim)
             "no data points came in at zero current");
     aWindow.RtDoubleEditPISSP->setValue(-1);
     aWindow.RadioButtonPIDSet->click();
-    WaitFor([&] { return aWindow.OxygenContent().LastSteadyPIDRow().has_value(); },
-            oxygen::StageTimeoutMs, "no steady point under PID control");
+    WaitFor([&] { return SteadyHoldPoints(aWindow.OxygenContent().History()).size() >= 20; },
+            oxygen::StageTimeoutMs, "no steady hold under PID control");
     aWindow.ButtonEstimateLeakAlpha->click();
+    SaveLeakEstimate(aWindow, aFolder);
     const int count = static_cast<int>(std::size(oxygen::MinusLogpO2));
     while (aWindow.ListBoxStepProgram->count() > count)
         aWindow.ButtonProgramDeleteStep->click();
@@ -322,7 +335,7 @@ void SaveOxygenContentPage(const QDir& aFolder)
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
     window->resize(1400, 900);
     window->show();
-    RunOxygenExperiment(*window, sim);
+    RunOxygenExperiment(*window, sim, aFolder);
     window->PageControlMain->setCurrentWidget(window->TabSheetOxygenContent);
     Settle(300);
     const QString path = aFolder.filePath(QStringLiteral("window-oxygen-content.png"));

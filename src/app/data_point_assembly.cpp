@@ -181,7 +181,7 @@ void TDataPointAssembly::AdvanceStep(int row)
     const bool advance = (s.ProgramState == TProgramState::PIDStep && stable &&
                           Cell(TProperty::RangepO2, row) == TrueText) ||
                          (s.ProgramState == TProgramState::PPS && stable);
-    if (!advance) return;
+    if (!advance || !fWindow.OxygenContent().ContentSettled()) return;
     s.StepIndex += 1;
     fWindow.OxygenContent().CompleteStep(s.StepIndex);
     fSaver.Save();

@@ -35,8 +35,8 @@ constexpr int SensorIdRow = 11;
 
 std::array<TRtDoubleEdit*, DataFileVariableCount> VariableEdits(const TfrmOxtiva& w)
 {
-    // Row 30 ("^0.25 leakage constant") has no quantity of its own; the files have always
-    // carried the data-point integration time in it.
+    // Row 30 ("^0.25 leakage constant") carries the oxygen balance's alpha, so that the data
+    // file and the balance beside it agree.
     return {w.RtDoubleEditbs,
             w.RtDoubleEditM,
             w.RtDoubleEditb0,
@@ -66,7 +66,7 @@ std::array<TRtDoubleEdit*, DataFileVariableCount> VariableEdits(const TfrmOxtiva
             w.RtDoubleEditPumpVoltageLimit,
             w.RtDoubleEditDataPointLength,
             w.RtDoubleEditFGpO2,
-            w.RtDoubleEditDataPointLength,
+            w.RtDoubleEditLeakAlpha,
             w.RtDoubleEditCTO};
 }
 

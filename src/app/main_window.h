@@ -6,6 +6,7 @@
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QCloseEvent;
 class QGroupBox;
 class QLabel;
@@ -154,6 +155,7 @@ public:
     QGroupBox* GroupBox11 = nullptr;
     TRtDoubleEdit* RtDoubleEditRCDuration = nullptr;
     TRtDoubleEdit* RtDoubleEditRCThreshold = nullptr;
+    TRtDoubleEdit* RtDoubleEditContentDrift = nullptr; // b over RCDuration; 0 judges nothing
     QGroupBox* GroupBox13 = nullptr;
     TRtDoubleEdit* RtDoubleEditPumpCurrentLimit = nullptr;
     TRtDoubleEdit* RtDoubleEditPumpVoltageLimit = nullptr;
@@ -211,7 +213,10 @@ public:
     TOxygenContent& OxygenContent() { return *fOxygenContent; }
     TOxygenContentPage* TabSheetOxygenContent = nullptr;
     TRtDoubleEdit* RtDoubleEditLeakAlpha = nullptr;
+    TRtDoubleEdit* RtDoubleEditLeakSeal = nullptr;
+    QComboBox* ComboBoxLeakLaw = nullptr; // in the order of TLeakLaw
     QPushButton* ButtonEstimateLeakAlpha = nullptr;
+    QPushButton* ButtonUndoLeakEstimate = nullptr;
     QLabel* LabelLeakAlphaEstimate = nullptr;
 
 protected:

@@ -10,13 +10,16 @@
 #include "records/number_format.h"
 #include "records/whole_file.h"
 #include "science/oxygen_file.h"
+#include "science/oxygen_leak_fit.h"
 #include "science/oxygen_sensor.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace oxtiva
 {
@@ -36,11 +39,14 @@ TOxygenContent::TOxygenContent(TfrmOxtiva& aWindow) : QObject(&aWindow), fWindow
     TfrmOxtiva& w = fWindow;
     fHistory.SetConstants(ConstantsFromEdits());
     for (TRtDoubleEdit* constant :
-         {w.RtDoubleEditLeakAlpha, w.RtDoubleEditVhp, w.RtDoubleEditVgp, w.RtDoubleEditTl,
-          w.RtDoubleEditFGpO2, w.RtDoubleEditb0, w.RtDoubleEditn0, w.RtDoubleEditbs})
+         {w.RtDoubleEditLeakAlpha, w.RtDoubleEditLeakSeal, w.RtDoubleEditVhp, w.RtDoubleEditVgp,
+          w.RtDoubleEditTl, w.RtDoubleEditFGpO2, w.RtDoubleEditb0, w.RtDoubleEditn0,
+          w.RtDoubleEditbs})
         connect(constant, &TRtDoubleEdit::valueChanged, this, &TOxygenContent::ConstantsChanged);
     connect(w.ButtonEstimateLeakAlpha, &QPushButton::clicked, this,
             &TOxygenContent::ButtonEstimateLeakAlphaClick);
+    connect(w.ButtonUndoLeakEstimate, &QPushButton::clicked, this,
+            &TOxygenContent::ButtonUndoLeakEstimateClick);
     ShowCurrent();
 }
 
@@ -52,6 +58,7 @@ TOxygenBalanceConstants TOxygenContent::ConstantsFromEdits() const
     c.GradientVolumeL = w.RtDoubleEditVgp->value();
     c.ColdEndK = w.RtDoubleEditTl->value() + ZeroCelsiusK;
     c.LeakAlpha = w.RtDoubleEditLeakAlpha->value();
+    c.SealLeak = w.RtDoubleEditLeakSeal->value();
     c.FlushpO2 = w.RtDoubleEditFGpO2->value();
     c.b0 = w.RtDoubleEditb0->value();
     c.n0 = w.RtDoubleEditn0->value();
@@ -86,18 +93,34 @@ void TOxygenContent::AddDataPoint()
     // placed in the balance, and the stretch it covered is left out like a gap.
     if (!p.CellpO2Valid || !(p.CellpO2 > 0) || !(cellK > 0)) return;
     const TOxygenPointInput input{(p.StartTime - s.StartTime) * SecondsPerDay,
-                                  (p.EndTime - s.StartTime) * SecondsPerDay, p.Charge, cellK,
-                                  p.CellpO2};
-    fWindow.TabSheetOxygenContent->AppendPoint(fHistory.Add(input));
+                                  (p.EndTime - s.StartTime) * SecondsPerDay,
+                                  p.Charge,
+                                  cellK,
+                                  p.CellpO2,
+                                  p.MeanCharge,
+                                  p.LongestUnmeasuredS};
+    const int row = fWindow.StringGridData->RowCount() - 1;
+    fWindow.TabSheetOxygenContent->AppendPoint(fHistory.Add(input, SteadyPIDRow(row), row));
     ShowCurrent();
     fWindow.TabSheetOxygenContent->Replot();
 }
 
 void TOxygenContent::CompleteStep(int aStep)
 {
-    if (!fHistory.MarkStepCompleted(aStep)) return;
-    fWindow.TabSheetOxygenContent->AppendIsothermPoint(aStep, fHistory.Last());
+    if (!fHistory.MarkStepCompleted(aStep, fWindow.State().RCDuration)) return;
+    fWindow.TabSheetOxygenContent->AppendIsothermPoint(
+        aStep, fHistory.Last(), fHistory.Content(fHistory.Isotherm().back()));
     fWindow.TabSheetOxygenContent->Replot();
+}
+
+bool TOxygenContent::ContentSettled() const
+{
+    const double threshold = fWindow.RtDoubleEditContentDrift->value();
+    if (!(threshold > 0)) return true;
+    const TSharedState& s = fWindow.State();
+    const double stepStartS = (s.StepStartTime - s.StartTime) * SecondsPerDay;
+    const double drift = ContentDrift(fHistory, std::max(stepStartS, 0.0), s.RCDuration);
+    return std::abs(drift) <= threshold;
 }
 
 bool TOxygenContent::WriteFile(const QString& aDataFilePath, QString& aError)
@@ -108,54 +131,153 @@ bool TOxygenContent::WriteFile(const QString& aDataFilePath, QString& aError)
     content.SampleFormula = fWindow.EditSampleFormula->text();
     content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
     content.DataFileName = dataFile.fileName();
+    content.RunStartDays = fWindow.State().StartTime;
     content.History = &fHistory;
     return WriteWholeFile(dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
-                          BuildOxygenFile(content), aError);
+                          BuildOxygenFile(content), aError) &&
+           WriteWholeFile(dataFile.dir().filePath(IsothermFileName(dataFile.fileName())),
+                          BuildIsothermFile(content), aError);
+}
+
+bool TOxygenContent::SteadyPIDRow(int row) const
+{
+    const TStringGrid& grid = *fWindow.StringGridData;
+    auto cell = [&grid, row](TProperty q) { return grid.Cell(ColumnOf(q).ColID, row); };
+    const QString yes = QStringLiteral("True");
+    int mode = 0;
+    if (!ParseGridInteger(cell(TProperty::Mode), mode)) return false;
+    const bool pidSet = mode == ModeCode(TMode::PIDSet);
+    const bool pidStep = mode == ModeCode(TMode::PIDStep);
+    return (pidSet || pidStep) && cell(TProperty::StablepO2) == yes &&
+           cell(TProperty::StableI) == yes && (pidSet || cell(TProperty::RangepO2) == yes);
 }
 
 std::optional<int> TOxygenContent::LastSteadyPIDRow() const
 {
-    const TStringGrid& grid = *fWindow.StringGridData;
-    auto cell = [&grid](TProperty q, int row) { return grid.Cell(ColumnOf(q).ColID, row); };
-    const QString yes = QStringLiteral("True");
-    for (int row = grid.RowCount() - 1; row >= 2; --row) {
-        int mode = 0;
-        if (!ParseGridInteger(cell(TProperty::Mode, row), mode)) continue;
-        const bool pidSet = mode == ModeCode(TMode::PIDSet);
-        const bool pidStep = mode == ModeCode(TMode::PIDStep);
-        if (!pidSet && !pidStep) continue;
-        if (cell(TProperty::StablepO2, row) == yes && cell(TProperty::StableI, row) == yes &&
-            (pidSet || cell(TProperty::RangepO2, row) == yes))
-            return row;
-    }
+    for (int row = fWindow.StringGridData->RowCount() - 1; row >= 2; --row)
+        if (SteadyPIDRow(row)) return row;
     return std::nullopt;
 }
 
-void TOxygenContent::ButtonEstimateLeakAlphaClick()
+namespace
 {
-    QLabel* message = fWindow.LabelLeakAlphaEstimate;
-    const std::optional<int> row = LastSteadyPIDRow();
-    const TStringGrid& grid = *fWindow.StringGridData;
-    double current = 0;
-    double pO2 = 0;
-    if (!row || !ParseGridNumber(grid.Cell(ColumnOf(TProperty::PumpI).ColID, *row), current) ||
-        !ParseGridNumber(grid.Cell(ColumnOf(TProperty::CellpO2).ColID, *row), pO2)) {
-        message->setText(QStringLiteral("No steady PID point to estimate α from yet"));
-        return;
-    }
-    double alpha = 0;
-    switch (EstimateLeakAlpha(current, fWindow.RtDoubleEditFGpO2->value(), pO2, alpha)) {
-    case TLeakEstimate::NoDrivingForce:
-        message->setText(QStringLiteral("The pO2 is too close to the flush gas to estimate α"));
-        return;
-    case TLeakEstimate::AgainstTheLeak:
-        message->setText(QStringLiteral("The current does not hold the pO2 against a leak"));
-        return;
-    case TLeakEstimate::Ok:
+
+QString LawName(TLeakLaw law)
+{
+    switch (law) {
+    case TLeakLaw::Electrolyte:
+        return QStringLiteral("electrolyte, pO2^¼");
+    case TLeakLaw::Seal:
+        return QStringLiteral("seal, linear");
+    case TLeakLaw::Both:
         break;
     }
-    message->setText(QStringLiteral("α from grid row ") + QString::number(*row));
-    fWindow.RtDoubleEditLeakAlpha->setValue(alpha);
+    return QStringLiteral("both");
+}
+
+QString Percent(double error, double value)
+{
+    return value != 0 ? FormatFloat(u"0.00", 100 * error / std::abs(value)) + QStringLiteral(" %")
+                      : QStringLiteral("?");
+}
+
+// What the estimate stood on: the grid rows, the mean current and the range of pO2.
+QString Inputs(const std::vector<TLeakFitPoint>& points)
+{
+    double current = 0;
+    double lowest = points.front().pO2;
+    double highest = lowest;
+    for (const TLeakFitPoint& p : points) {
+        current += p.CurrentA / double(points.size());
+        lowest = std::min(lowest, p.pO2);
+        highest = std::max(highest, p.pO2);
+    }
+    const QString low = FormatFloat(u"0.00E+0", lowest);
+    const QString high = FormatFloat(u"0.00E+0", highest);
+    const QString pressures = low == high ? low : low + QStringLiteral(" to ") + high;
+    return QStringLiteral("From grid rows %1 to %2: pump current %3 A, pO2 %4 atm.")
+        .arg(points.front().GridRow)
+        .arg(points.back().GridRow)
+        .arg(FormatFloat(u"0.000E+0", current), pressures);
+}
+
+QString FitText(const TLeakFit& fit)
+{
+    QStringList parts;
+    if (fit.Law != TLeakLaw::Seal)
+        parts << QStringLiteral("α = ") + FormatFloat(u"0.0000E+0", fit.Alpha) +
+                     QStringLiteral(" ± ") + Percent(fit.AlphaError, fit.Alpha);
+    if (fit.Law != TLeakLaw::Electrolyte)
+        parts << QStringLiteral("seal ") + FormatFloat(u"0.0000E+0", fit.Seal) +
+                     QStringLiteral(" ± ") + Percent(fit.SealError, fit.Seal);
+    return parts.join(QStringLiteral(", ")) + QStringLiteral(" (") + LawName(fit.Law) +
+           QStringLiteral("), misfit ") + FormatFloat(u"0.00E+0", fit.RmsResidualMol) +
+           QStringLiteral(" mol over %1 points in %2 holds.").arg(fit.Points).arg(fit.Holds);
+}
+
+QString Refusal(const TLeakFit& fit)
+{
+    switch (fit.Status) {
+    case TLeakFitStatus::NoDrivingForce:
+        return QStringLiteral("The pO2 is too close to the flush gas: a sensor offset of 1 mV "
+                              "would change the leak constant by ") +
+               FormatFloat(u"0", 100 * fit.OffsetShare) + QStringLiteral(" %.");
+    case TLeakFitStatus::NeedsTwoPressures:
+        return QStringLiteral("Both laws at once need steady holds at two or more pO2.");
+    case TLeakFitStatus::TooFewPoints:
+    case TLeakFitStatus::Ok:
+        break;
+    }
+    return QStringLiteral("Not enough steady PID points to estimate the leak from yet.");
+}
+
+// How well each law fits the same holds, so the operator sees which one the cell follows.
+QString Comparison(const std::vector<TLeakFitPoint>& points, TLeakLaw chosen, double flushpO2)
+{
+    QStringList others;
+    for (const TLeakLaw law : {TLeakLaw::Electrolyte, TLeakLaw::Seal, TLeakLaw::Both}) {
+        if (law == chosen) continue;
+        const TLeakFit fit = FitLeak(points, law, flushpO2);
+        if (fit.Status == TLeakFitStatus::Ok)
+            others << LawName(law) + QStringLiteral(" ") +
+                          FormatFloat(u"0.00E+0", fit.RmsResidualMol) + QStringLiteral(" mol");
+    }
+    return others.isEmpty() ? QString()
+                            : QStringLiteral(" Misfit of the other laws: ") +
+                                  others.join(QStringLiteral("; ")) + QStringLiteral(".");
+}
+
+} // namespace
+
+void TOxygenContent::ButtonEstimateLeakAlphaClick()
+{
+    TfrmOxtiva& w = fWindow;
+    const TLeakLaw law = static_cast<TLeakLaw>(w.ComboBoxLeakLaw->currentIndex());
+    const double flushpO2 = w.RtDoubleEditFGpO2->value();
+    const std::vector<TLeakFitPoint> points = SteadyHoldPoints(fHistory);
+    const TLeakFit fit = FitLeak(points, law, flushpO2);
+    if (fit.Status != TLeakFitStatus::Ok) {
+        w.LabelLeakAlphaEstimate->setText(Refusal(fit));
+        return;
+    }
+    w.LabelLeakAlphaEstimate->setText(FitText(fit) + QStringLiteral(" ") + Inputs(points) +
+                                      Comparison(points, law, flushpO2));
+    fBeforeEstimate = {w.RtDoubleEditLeakAlpha->value(), w.RtDoubleEditLeakSeal->value()};
+    w.ButtonUndoLeakEstimate->setEnabled(true);
+    w.RtDoubleEditLeakAlpha->setValue(law != TLeakLaw::Seal ? fit.Alpha : 0);
+    w.RtDoubleEditLeakSeal->setValue(law != TLeakLaw::Electrolyte ? fit.Seal : 0);
+}
+
+void TOxygenContent::ButtonUndoLeakEstimateClick()
+{
+    TfrmOxtiva& w = fWindow;
+    if (!fBeforeEstimate) return;
+    w.RtDoubleEditLeakAlpha->setValue(fBeforeEstimate->Alpha);
+    w.RtDoubleEditLeakSeal->setValue(fBeforeEstimate->Seal);
+    fBeforeEstimate.reset();
+    w.ButtonUndoLeakEstimate->setEnabled(false);
+    w.LabelLeakAlphaEstimate->setText(QStringLiteral("The leak constants from before the "
+                                                     "estimate are back."));
 }
 
 } // namespace oxtiva

@@ -30,6 +30,9 @@ class TOxygenContent : public QObject
     void AddDataPoint();
     // The newest point completed step aStep (from 1) of a step program.
     void CompleteStep(int aStep);
+    // Whether b has settled for a step to end: over the last RCDuration of the step, the
+    // fitted drift of b stays within the operator's threshold (none set: always).
+    bool ContentSettled() const;
     // "<stem>_oxygen.csv" beside the data file just saved; false with the reason in aError
     // when it could not be written.
     bool WriteFile(const QString& aDataFilePath, QString& aError);
@@ -37,18 +40,28 @@ class TOxygenContent : public QObject
     const TOxygenHistory& History() const { return fHistory; }
 
     // The grid row of the last steady point under PID control: pO2 and current stable
-    // (and in range in a PID step program); nothing when there is none.
+    // (and in range in a PID step program); nothing when there is none. Such points make
+    // up the holds the leak is estimated from.
     std::optional<int> LastSteadyPIDRow() const;
-    // "Estimate" beside the alpha edit: sets alpha from LastSteadyPIDRow, or says why not.
+    // "Estimate" under the leak constants: fits the chosen leak law over the steady holds
+    // and sets its constants, or says why not; "Undo" brings back the ones before it.
     void ButtonEstimateLeakAlphaClick();
+    void ButtonUndoLeakEstimateClick();
 
   private:
+    bool SteadyPIDRow(int row) const;
     TOxygenBalanceConstants ConstantsFromEdits() const;
     void ConstantsChanged();
     void ShowCurrent();
 
+    struct TLeakConstants {
+        double Alpha;
+        double Seal;
+    };
+
     TfrmOxtiva& fWindow;
     TOxygenHistory fHistory;
+    std::optional<TLeakConstants> fBeforeEstimate;
 };
 
 } // namespace oxtiva

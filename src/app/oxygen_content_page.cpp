@@ -23,12 +23,18 @@ namespace oxtiva
 namespace
 {
 
+// The b line keeps at most twice this many points, more than a screen is wide, so that
+// drawing it costs the same however long the run.
+constexpr int MostPlottedPoints = 4096;
+
 // A steady content is drawn as the steady line it is, not as its rounding magnified.
 constexpr double MinimumContentSpan = 1e-4; // mol/mol
 constexpr double MinimumLogpO2Span = 0.5;
 const QColor ContentColour = Qt::darkMagenta;
 
-const char* const IsothermColumns[] = {"Step", "Time, s", "Cell T, ºC", "Cell pO2, atm", "b", "δ"};
+// b is the mean over the step's last stability window, "± b" its standard deviation there.
+const char* const IsothermColumns[] = {"Step", "Time, s", "Cell T, ºC", "Cell pO2, atm",
+                                       "b",    "± b",     "δ"};
 
 QString Content(double value)
 {
@@ -153,9 +159,13 @@ QWidget* TOxygenContentPage::BuildValues()
 void TOxygenContentPage::ClearAll()
 {
     RtLineSeriesOxygenContent->data()->clear();
+    fStride = 1;
+    fSinceKept = 0;
+    fLastProvisional = false;
     RtPointSeriesOxygenGaps->data()->clear();
     RtPointSeriesIsotherm->data()->clear();
     RtGraphIsotherm->clearItems();
+    fLabelledTemperatures.clear();
     StringGridIsotherm->setRowCount(0);
     EditOxygenContentb->clear();
     EditOxygenContentDelta->clear();
@@ -166,27 +176,54 @@ void TOxygenContentPage::AppendPoint(const TOxygenRecord& aRecord)
 {
     const double time = aRecord.Result.TimeS;
     const double b = aRecord.Result.b;
+    QCPGraphDataContainer& line = *RtLineSeriesOxygenContent->data();
+    // The newest point is always drawn, but stays only if it falls on the stride.
+    if (fLastProvisional) line.remove(line.at(line.size() - 1)->key);
+    const bool kept = ++fSinceKept >= fStride || aRecord.Result.AfterGap;
+    if (kept) fSinceKept = 0;
+    fLastProvisional = !kept;
     if (aRecord.Result.AfterGap) {
         // No value at the gap's start interrupts the line there.
-        RtLineSeriesOxygenContent->addData(aRecord.Input.StartS,
-                                           std::numeric_limits<double>::quiet_NaN());
+        line.add(QCPGraphData(aRecord.Input.StartS, std::numeric_limits<double>::quiet_NaN()));
         RtPointSeriesOxygenGaps->addData(time, b);
     }
-    RtLineSeriesOxygenContent->addData(time, b);
+    line.add(QCPGraphData(time, b));
+    if (line.size() > 2 * MostPlottedPoints) ThinContentLine();
     fStale = true;
 }
 
-void TOxygenContentPage::AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord)
+// Every other point goes, except the breaks at gaps and the newest; later points are kept
+// at the doubled stride. Each point is thinned a bounded number of times, so a point costs
+// the same at any length of run.
+void TOxygenContentPage::ThinContentLine()
+{
+    QCPGraphDataContainer& line = *RtLineSeriesOxygenContent->data();
+    QVector<QCPGraphData> kept;
+    kept.reserve(line.size() / 2 + 16);
+    int i = 0;
+    for (auto it = line.constBegin(); it != line.constEnd(); ++it, ++i)
+        if (i % 2 == 0 || std::isnan(it->value) || it + 1 == line.constEnd()) kept.push_back(*it);
+    line.set(kept, true);
+    fStride *= 2;
+}
+
+void TOxygenContentPage::AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord,
+                                             const TContentSpread& aContent)
 {
     const double logpO2 = std::log10(aRecord.Input.pO2);
-    const double b = aRecord.Result.b;
+    const double b = aContent.Mean;
     const double tempC = aRecord.Input.CellK - ZeroCelsiusK;
     RtPointSeriesIsotherm->addData(logpO2, b);
-    auto* label = new QCPItemText(RtGraphIsotherm);
-    label->position->setCoords(logpO2, b);
-    label->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    label->setPadding(QMargins(6, 0, 0, 2));
-    label->setText(FormatFloat(u"0", tempC) + QStringLiteral(" °C"));
+    // One label names a temperature's points; one at each would hide the points.
+    const QString temperature = FormatFloat(u"0", tempC) + QStringLiteral(" °C");
+    if (!fLabelledTemperatures.contains(temperature)) {
+        fLabelledTemperatures.insert(temperature);
+        auto* label = new QCPItemText(RtGraphIsotherm);
+        label->position->setCoords(logpO2, b);
+        label->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        label->setPadding(QMargins(6, 0, 0, 2));
+        label->setText(temperature);
+    }
 
     const int row = StringGridIsotherm->rowCount();
     StringGridIsotherm->insertRow(row);
@@ -195,7 +232,8 @@ void TOxygenContentPage::AppendIsothermPoint(int aStep, const TOxygenRecord& aRe
                              FormatFloat(u"0.00", tempC),
                              FormatFloat(u"0.000000E+00", aRecord.Input.pO2),
                              Content(b),
-                             Content(aRecord.Result.Delta)};
+                             Content(aContent.Spread),
+                             Content(aRecord.Result.Delta + aRecord.Result.b - b)};
     for (int col = 0; col < int(std::size(cells)); ++col)
         StringGridIsotherm->setItem(row, col, Item(cells[col]));
     fStale = true;
@@ -207,7 +245,7 @@ void TOxygenContentPage::ShowHistory(const TOxygenHistory& aHistory)
     for (std::size_t i = 0; i < aHistory.Size(); ++i)
         AppendPoint(aHistory.At(i));
     for (const TIsothermPoint& point : aHistory.Isotherm())
-        AppendIsothermPoint(point.Step, aHistory.At(point.Index));
+        AppendIsothermPoint(point.Step, aHistory.At(point.Index), aHistory.Content(point));
 }
 
 void TOxygenContentPage::ShowCurrent(const TOxygenHistory& aHistory, double aAlpha)
@@ -221,8 +259,8 @@ void TOxygenContentPage::ShowCurrent(const TOxygenHistory& aHistory, double aAlp
     LabelOxygenGaps->setText(gaps == 0 ? QStringLiteral("No gaps in the pump record")
                                        : QStringLiteral("Gaps in the pump record: ") +
                                              QString::number(gaps) +
-                                             QStringLiteral(" (red crosses; the pumped "
-                                                            "charge there is unknown)"));
+                                             QStringLiteral(" (red crosses: a stretch no "
+                                                            "reading measured, or a pause)"));
 }
 
 void TOxygenContentPage::Replot()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSet>
+#include <QString>
 #include <QWidget>
 
 class QCPGraph;
@@ -13,12 +15,14 @@ namespace oxtiva
 
 class TOxygenHistory;
 struct TOxygenRecord;
+struct TContentSpread;
 
 // The page "Oxygen content": the sample's oxygen content b against time and its isotherm,
 // b against log10(pO2) with one point per completed step, a table of those points, and
 // the current b, delta and alpha. A point after a stretch that no data point covers
 // breaks the b line and carries a red cross. The plots repaint only while the page is
-// shown; a point that comes while it is hidden costs no drawing.
+// shown; a point that comes while it is hidden costs no drawing. A long run's b line is
+// thinned to a bounded number of points, so drawing it costs the same at any length.
 class TOxygenContentPage : public QWidget
 {
     Q_OBJECT
@@ -27,7 +31,8 @@ class TOxygenContentPage : public QWidget
     explicit TOxygenContentPage(QWidget* parent = nullptr);
 
     void AppendPoint(const TOxygenRecord& aRecord);
-    void AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord);
+    void AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord,
+                             const TContentSpread& aContent);
     // Everything anew, after the constants changed and the run was replayed.
     void ShowHistory(const TOxygenHistory& aHistory);
     void ShowCurrent(const TOxygenHistory& aHistory, double aAlpha);
@@ -54,7 +59,13 @@ class TOxygenContentPage : public QWidget
     void BuildIsothermPlot();
     void ClearAll();
 
+    void ThinContentLine();
+
     bool fStale = false;
+    int fStride = 1; // the b line keeps every fStride-th point
+    int fSinceKept = 0;
+    bool fLastProvisional = false;       // the newest point, drawn though off the stride
+    QSet<QString> fLabelledTemperatures; // "700 °C": the isotherm's labels so far
 };
 
 } // namespace oxtiva

@@ -9,8 +9,10 @@
 #include "control/step_line.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -175,22 +177,37 @@ QGroupBox* SampleGroup(TfrmOxtiva& w)
     return w.GroupBox7;
 }
 
-// The oxygen balance's leak through the electrolyte, with its estimate from a steady PID
-// point beside it and the estimate's answer below.
-void LeakAlphaRow(TfrmOxtiva& w, TFormRows& rows)
+// The oxygen balance's leak constants and law, with their estimate from the steady PID
+// holds, a way back to the constants before it, and the estimate's answer below.
+void LeakRows(TfrmOxtiva& w, TFormRows& rows)
 {
     w.RtDoubleEditLeakAlpha = rows.Add(DoubleEdit("RtDoubleEditLeakAlpha", 0, 0.0),
                                        QStringLiteral("Leakage constant α, mol/(s·atm^¼)"));
-    const int row = rows.Grid()->rowCount() - 1;
+    w.RtDoubleEditLeakSeal = rows.Add(DoubleEdit("RtDoubleEditLeakSeal", 0, 0.0),
+                                      QStringLiteral("Seal leakage constant, mol/(s·atm)"));
+    w.ComboBoxLeakLaw =
+        rows.Add(Named(new QComboBox, "ComboBoxLeakLaw"), QStringLiteral("Leak law to estimate"));
+    w.ComboBoxLeakLaw->addItems({QStringLiteral("Electrolyte, pO2^¼"),
+                                 QStringLiteral("Seal, linear in pO2"), QStringLiteral("Both")});
+    auto* buttons = new QWidget;
+    auto* line = new QHBoxLayout(buttons);
+    line->setContentsMargins(0, 0, 0, 0);
     w.ButtonEstimateLeakAlpha =
         Named(new QPushButton(QStringLiteral("Estimate")), "ButtonEstimateLeakAlpha");
     w.ButtonEstimateLeakAlpha->setToolTip(
-        QStringLiteral("From the last steady point under PID control"));
-    // Under the edit rather than beside it, so the page's columns leave the notes room.
-    rows.Grid()->addWidget(w.ButtonEstimateLeakAlpha, row + 1, 1);
+        QStringLiteral("By least squares over the steady holds under PID control"));
+    w.ButtonUndoLeakEstimate =
+        Named(new QPushButton(QStringLiteral("Undo")), "ButtonUndoLeakEstimate");
+    w.ButtonUndoLeakEstimate->setToolTip(
+        QStringLiteral("Brings back the leak constants from before the estimate"));
+    w.ButtonUndoLeakEstimate->setEnabled(false);
+    line->addWidget(w.ButtonEstimateLeakAlpha);
+    line->addWidget(w.ButtonUndoLeakEstimate);
+    const int row = rows.Grid()->rowCount();
+    rows.Grid()->addWidget(buttons, row, 1);
     w.LabelLeakAlphaEstimate = Named(new QLabel, "LabelLeakAlphaEstimate");
     w.LabelLeakAlphaEstimate->setWordWrap(true);
-    rows.Grid()->addWidget(w.LabelLeakAlphaEstimate, row + 2, 0, 1, 3);
+    rows.Grid()->addWidget(w.LabelLeakAlphaEstimate, row + 1, 0, 1, 3);
 }
 
 QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
@@ -214,7 +231,7 @@ QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
     w.RtDoubleEditFGpO2 =
         edit("RtDoubleEditFGpO2", 0.21, "Flush gas partial pressure of oxygen, FGpO2");
     w.RtDoubleEditCTO = edit("RtDoubleEditCTO", 0, "Cell temperature override, ºC");
-    LeakAlphaRow(w, rows);
+    LeakRows(w, rows);
     return w.GroupBox9;
 }
 
@@ -238,6 +255,11 @@ QGroupBox* RelativeChangeGroup(TfrmOxtiva& w)
         rows.Add(DoubleEdit("RtDoubleEditRCDuration", 100.0), QStringLiteral("Duration, s"));
     w.RtDoubleEditRCThreshold =
         rows.Add(DoubleEdit("RtDoubleEditRCThreshold", 0.5), QStringLiteral("Threshold, %"));
+    // A step also waits for the sample: b may drift at most this much over the duration.
+    w.RtDoubleEditContentDrift = rows.Add(DoubleEdit("RtDoubleEditContentDrift", 0, 0.0),
+                                          QStringLiteral("b drift, mol/mol"));
+    w.RtDoubleEditContentDrift->setToolTip(
+        QStringLiteral("The most b may drift over the duration for a step to end; 0: not judged"));
     return w.GroupBox11;
 }
 

@@ -17,6 +17,8 @@ struct TDataPointRec {
     double Charge = 0;    // C passed over the span, positive removing oxygen
     double StartTime = 0; // days, NowDays() clock: the reading that opened the point
     double EndTime = 0;   // days: the newest current sample
+    double MeanCharge = 0;         // C: the charge since StartTime, averaged over the point
+    double LongestUnmeasuredS = 0; // the longest stretch of the point no reading measured
 };
 
 } // namespace oxtiva

@@ -216,13 +216,22 @@ void TThread2401::ChooseSourceLevels()
 
 // An averager created here takes no value: the reading only opens the interval that the
 // next one weighs.
+// The source level this reading measured stays until this hand-over has chosen the next
+// one, so the current is known up to now, however long the window's thread kept the
+// hand-over waiting. A new point continues from the end of the one before it, so no
+// stretch of the pump record falls between two points.
 void TThread2401::IntegrateReading()
 {
-    fState.LastGoodReading2401 = NowDays();
+    const TDateTime handOver = NowDays();
+    fState.LastGoodReading2401 = handOver;
+    if (!fState.SyncI && fCurrentTail)
+        fState.SyncI = std::make_unique<TDataSynchronizer>(*fCurrentTail, QStringLiteral("I"));
     if (!fState.SyncI)
         fState.SyncI = std::make_unique<TDataSynchronizer>(fResponseTime, QStringLiteral("I"));
     else
         fState.SyncI->Add(fResponseTime, fCurrentMeasured);
+    fState.SyncI->HeldUntil(handOver);
+    fCurrentTail = fState.SyncI->Tail();
     fState.PID.SetCurrentApplied(fCurrentMeasured);
     if (!fState.SyncV)
         fState.SyncV = std::make_unique<TDataSynchronizer>(fResponseTime, QStringLiteral("V"));
@@ -250,6 +259,8 @@ void TThread2401::PublishDataPoint()
     point.Charge = fState.SyncI->Sum();
     point.StartTime = fState.SyncI->TimeMin();
     point.EndTime = fState.SyncI->TimeMax();
+    point.MeanCharge = fState.SyncI->MeanRunningSum();
+    point.LongestUnmeasuredS = fState.SyncI->LongestUnmeasuredS();
     // Without a pO2 mean the point keeps the last one and the averager runs on.
     if (fState.SyncpO2 && fState.SyncpO2->DurationS() > 0) {
         point.CellpO2 = fState.SyncpO2->Sum() / fState.SyncpO2->DurationS();
@@ -264,6 +275,7 @@ void TThread2401::PublishDataPoint()
 
 void TThread2401::DiscardDataPoint()
 {
+    fCurrentTail.reset();
     fState.SyncI.reset();
     fState.SyncV.reset();
     fState.SyncT.reset();

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <atomic>
+#include <optional>
 
 namespace oxtiva
 {
@@ -90,6 +91,7 @@ class TThread2401 : public THandOverThread
     TDateTime fResponseTime = 0;
     double fVoltageMeasured = 0;
     double fCurrentMeasured = 0;
+    std::optional<TSyncTail> fCurrentTail; // the pump record so far; none after a pause
     bool fMeasurementsOK = false;
 };
 

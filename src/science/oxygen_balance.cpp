@@ -12,10 +12,6 @@ namespace
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
-// Below this share of pFG^(1/4) the pressures differ by less than the sensor can tell,
-// and an estimate would divide the current's noise by next to nothing.
-constexpr double LeastRelativeDrivingForce = 1e-3;
-
 double QuarterPower(double p)
 {
     return std::sqrt(std::sqrt(p));
@@ -42,9 +38,19 @@ double GasAmount(double pO2, double cellK, double coldK, double hotVolumeL, doub
     return pO2 / GasConstantLAtm * volumeOverT;
 }
 
+double QuarterPowerForce(double flushpO2, double cellpO2)
+{
+    return QuarterPower(flushpO2) - QuarterPower(cellpO2);
+}
+
+double LinearForce(double flushpO2, double cellpO2)
+{
+    return flushpO2 - cellpO2;
+}
+
 double LeakFlow(double alpha, double flushpO2, double cellpO2)
 {
-    return alpha * (QuarterPower(flushpO2) - QuarterPower(cellpO2));
+    return alpha * QuarterPowerForce(flushpO2, cellpO2);
 }
 
 double PumpedAmount(double chargeC)
@@ -58,19 +64,6 @@ double OxygenContent(double b0, double n0, double releasedMol)
     return b0 - 2 * releasedMol / n0;
 }
 
-TLeakEstimate EstimateLeakAlpha(double pumpCurrentA, double flushpO2, double cellpO2, double& alpha)
-{
-    const double flushRoot = QuarterPower(flushpO2);
-    const double force = flushRoot - QuarterPower(cellpO2);
-    if (!std::isfinite(force) || !(flushRoot > 0) ||
-        !(std::abs(force) >= LeastRelativeDrivingForce * flushRoot))
-        return TLeakEstimate::NoDrivingForce;
-    const double estimate = PumpedAmount(pumpCurrentA) / force;
-    if (!std::isfinite(estimate) || estimate < 0) return TLeakEstimate::AgainstTheLeak;
-    alpha = estimate;
-    return TLeakEstimate::Ok;
-}
-
 void TOxygenBalance::Restart(const TOxygenBalanceConstants& constants)
 {
     *this = TOxygenBalance(constants);
@@ -82,26 +75,42 @@ TOxygenPointResult TOxygenBalance::Add(const TOxygenPointInput& point)
     TOxygenPointResult r;
     r.TimeS = (point.StartS + point.EndS) / 2;
     r.GasMol = GasAmount(point.pO2, point.CellK, c.ColdEndK, c.HotVolumeL, c.GradientVolumeL);
-    const double ownSpan = point.EndS - point.StartS;
-    double span = ownSpan / 2; // the first point: from its middle on
+    const double span = point.EndS - point.StartS;
+    const double current = span > 0 ? point.ChargeC / span : 0;
+    const double quarter = QuarterPowerForce(c.FlushpO2, point.pO2);
+    const double linear = LinearForce(c.FlushpO2, point.pO2);
+    if (fStarted) {
+        const double before = point.StartS - fLastEndS;
+        r.AfterGap = before > BalanceGapToleranceS;
+        if (r.AfterGap) {
+            fToEnd.QuarterS += (fLastQuarter + quarter) / 2 * before;
+            fToEnd.LinearS += (fLastLinear + linear) / 2 * before;
+        } else if (before > 0) {
+            fToEnd.ChargeC += current * before;
+            fToEnd.QuarterS += quarter * before;
+            fToEnd.LinearS += linear * before;
+        }
+    }
+    r.AfterGap = r.AfterGap || point.LongestUnmeasuredS > BalanceGapToleranceS;
+    fGaps += r.AfterGap;
+    const TIntegrals mean{
+        fToEnd.ChargeC + (std::isnan(point.MeanChargeC) ? point.ChargeC / 2 : point.MeanChargeC),
+        fToEnd.QuarterS + quarter * span / 2, fToEnd.LinearS + linear * span / 2};
     if (!fStarted) {
         fStarted = true;
         fFirstGasMol = r.GasMol;
-    } else {
-        r.AfterGap = point.StartS - fLastEndS > BalanceGapToleranceS;
-        fGaps += r.AfterGap;
-        // Contiguous: from the previous end, so the reading interval left out between
-        // points carries this point's mean current too.
-        span = r.AfterGap ? ownSpan : point.EndS - std::min(fLastEndS, point.StartS);
+        fFirst = mean;
     }
-    const double current = ownSpan > 0 ? point.ChargeC / ownSpan : 0;
-    const double leak = LeakFlow(c.LeakAlpha, c.FlushpO2, point.pO2);
-    fChargeToEndC += ownSpan > 0 ? current * span : point.ChargeC;
-    fLeakToEndMol += leak * span;
+    fToEnd.ChargeC += point.ChargeC;
+    fToEnd.QuarterS += quarter * span;
+    fToEnd.LinearS += linear * span;
     fLastEndS = point.EndS;
-    // The integrals stop at the middle of the point, the time its means stand for.
-    r.ChargeC = fChargeToEndC - current * ownSpan / 2;
-    r.LeakMol = fLeakToEndMol - leak * ownSpan / 2;
+    fLastQuarter = quarter;
+    fLastLinear = linear;
+    r.ChargeC = mean.ChargeC - fFirst.ChargeC;
+    r.QuarterForceS = mean.QuarterS - fFirst.QuarterS;
+    r.LinearForceS = mean.LinearS - fFirst.LinearS;
+    r.LeakMol = c.LeakAlpha * r.QuarterForceS + c.SealLeak * r.LinearForceS;
     r.ReleasedMol = (r.GasMol - fFirstGasMol) + PumpedAmount(r.ChargeC) - r.LeakMol;
     r.b = OxygenContent(c.b0, c.n0, r.ReleasedMol);
     r.Delta = c.bs - r.b;

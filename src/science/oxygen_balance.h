@@ -1,5 +1,7 @@
 #pragma once
 
+#include <limits>
+
 namespace oxtiva
 {
 
@@ -11,8 +13,9 @@ namespace oxtiva
 //                   linear temperature profile from Tc down to the cold end Tl
 //   pump   n_pump = sum(mean current * duration) / (4 F); a positive current removes
 //                   oxygen from the cell
-//   leak   j      = alpha * (pFG^(1/4) - pO2^(1/4)), mol/s into the cell through the
-//                   electrolyte from the flush gas
+//   leak   j      = alpha * (pFG^(1/4) - pO2^(1/4)) + k * (pFG - pO2), mol/s into the
+//                   cell from the flush gas, through the electrolyte (alpha) and through
+//                   a seal (k)
 //   sample dn_s   = (n_gas - n_gas,first) + n_pump - sum(j * duration), given off by it
 //          b      = b0 - 2 dn_s / n0,  delta = bs - b
 inline constexpr double GasConstantLAtm = 0.082057; // L atm / (mol K)
@@ -32,8 +35,13 @@ double GradientInverseTemperature(double cellK, double coldK);
 // Moles of O2 in the cell gas (volumes in L).
 double GasAmount(double pO2, double cellK, double coldK, double hotVolumeL, double gradientVolumeL);
 
-// Mol/s of O2 leaking into the cell; negative when the cell holds more oxygen than the
-// flush gas.
+// The driving forces of the two leak laws: through the electrolyte pFG^(1/4) - pO2^(1/4),
+// through a seal pFG - pO2.
+double QuarterPowerForce(double flushpO2, double cellpO2);
+double LinearForce(double flushpO2, double cellpO2);
+
+// Mol/s of O2 leaking into the cell through the electrolyte; negative when the cell holds
+// more oxygen than the flush gas.
 double LeakFlow(double alpha, double flushpO2, double cellpO2);
 
 // Moles of O2 that a charge removes from the cell (a negative charge adds them).
@@ -42,21 +50,13 @@ double PumpedAmount(double chargeC);
 // b = b0 - 2 dn_s / n0; NaN without a positive n0.
 double OxygenContent(double b0, double n0, double releasedMol);
 
-enum class TLeakEstimate { Ok, NoDrivingForce, AgainstTheLeak };
-
-// alpha from a steady point, where the whole pump current goes to hold the pO2 against
-// the leak: alpha = I / (4 F (pFG^(1/4) - pO2^(1/4))). Refused (alpha untouched) when
-// the two pressures are too close for the difference to mean anything, or when the
-// current would give a negative alpha.
-TLeakEstimate EstimateLeakAlpha(double pumpCurrentA, double flushpO2, double cellpO2,
-                                double& alpha);
-
 // The constants the balance reads; the window's edits hold them.
 struct TOxygenBalanceConstants {
     double HotVolumeL = 0;      // Vhp
     double GradientVolumeL = 0; // Vgp
     double ColdEndK = 303.15;   // Tl
     double LeakAlpha = 0;       // mol / (s atm^(1/4))
+    double SealLeak = 0;        // mol / (s atm)
     double FlushpO2 = 0.21;     // atm
     double b0 = 0;
     double n0 = 0; // mol of compound
@@ -67,34 +67,44 @@ struct TOxygenBalanceConstants {
 };
 
 // One data point as the balance takes it: the span the pump current averager covered,
-// its integral over that span, and the point's mean temperature and pO2.
+// its integral over that span and the mean of that integral over it, and the point's mean
+// temperature and pO2.
 struct TOxygenPointInput {
     double StartS = 0; // on any clock that all points share
     double EndS = 0;
     double ChargeC = 0; // positive removes oxygen
     double CellK = 0;
     double pO2 = 0;
+    // The charge since StartS averaged over the span; NaN takes the current as flat
+    // (ChargeC / 2).
+    double MeanChargeC = std::numeric_limits<double>::quiet_NaN();
+    double LongestUnmeasuredS = 0; // the longest stretch of the span no reading measured
 };
 
 struct TOxygenPointResult {
-    double TimeS = 0;      // the middle of the point, which the balance describes
-    bool AfterGap = false; // a stretch before this point was not integrated
+    double TimeS = 0;      // the middle of the point
+    bool AfterGap = false; // the point holds or follows a stretch no reading measured
     double ChargeC = 0;    // pumped since the first point
     double GasMol = 0;
     double LeakMol = 0;     // leaked in since the first point
+    // The leak laws' driving forces integrated since the first point, atm^(1/4) s and
+    // atm s: LeakMol = alpha * QuarterForceS + k * LinearForceS.
+    double QuarterForceS = 0;
+    double LinearForceS = 0;
     double ReleasedMol = 0; // dn_s
     double b = 0;
     double Delta = 0;
 };
 
 // The running balance: a handful of sums, so each point costs the same whatever the
-// length of the run. A point's means of pO2 and temperature stand for the middle of its
-// span, so the balance is taken there: the pump and leak integrals run from the middle of
-// the first point, the reference, to the middle of the newest, and the gas term and the
-// integrals agree in time even while the pO2 moves. Each point adds its mean current and
-// leak over the stretch from the previous point's end, which also covers the reading
-// interval the averagers leave out between points. After a gap only the point's own span
-// is added; the gas term needs no integral and stays exact across it.
+// length of the run. A point's pO2 and temperature are means over its span, so its gas
+// term is the mean gas amount over the span; the pump and leak terms are taken the same
+// way, as the means over the span of their running integrals, so that a current that
+// does not stay flat within a point shows no false change of b. The first point is the
+// reference. Points follow each other without a break; a stretch between two points up
+// to the gap tolerance carries the later point's mean current. A longer stretch, or a
+// point that holds an unmeasured one, is a gap: the charge between points is unknown and
+// left out, while the leak across it follows from the pO2 at both ends.
 class TOxygenBalance
 {
   public:
@@ -115,9 +125,17 @@ class TOxygenBalance
     TOxygenBalanceConstants fConstants;
     bool fStarted = false;
     double fFirstGasMol = 0;
-    double fChargeToEndC = 0; // both integrals up to the newest point's end
-    double fLeakToEndMol = 0;
+    // The running integrals: charge and the two driving forces.
+    struct TIntegrals {
+        double ChargeC = 0;
+        double QuarterS = 0;
+        double LinearS = 0;
+    };
+    TIntegrals fFirst; // their means over the reference point
+    TIntegrals fToEnd; // up to the newest point's end
     double fLastEndS = 0;
+    double fLastQuarter = 0; // the newest point's driving forces
+    double fLastLinear = 0;
     int fGaps = 0;
 };
 

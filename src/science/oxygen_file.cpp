@@ -1,10 +1,13 @@
 #include "science/oxygen_file.h"
 
-#include "records/number_format.h"
+#include "records/date_time.h"
 #include "records/safe_file_name.h"
-#include "records/windows_1252.h"
 #include "science/oxygen_history.h"
 #include "science/oxygen_sensor.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QStringList>
 
 #include <cmath>
 
@@ -14,84 +17,66 @@ namespace oxtiva
 namespace
 {
 
-void AppendLine(QByteArray& out, QStringView text)
+void AppendLine(QByteArray& out, const QString& text)
 {
-    AppendWindows1252(out, text);
+    out.append(text.toUtf8());
     out.append("\r\n");
 }
 
+// Round-trip precision and "." whatever the locale.
 QString Number(double value)
 {
-    return std::isfinite(value) ? FormatGeneral(value) : QString();
+    return std::isfinite(value) ? QString::number(value, 'g', QLocale::FloatingPointShortest)
+                                : QString();
 }
 
-void AppendFields(QByteArray& out, const QStringList& fields)
+QString IsoTime(const TOxygenFileContent& content, double seconds)
 {
-    AppendLine(out, fields.join(u';'));
+    return ToLocalDateTime(content.RunStartDays + seconds / SecondsPerDay)
+        .toString(Qt::ISODateWithMs);
 }
 
-void AppendHeader(QByteArray& out, const TOxygenFileContent& content)
+const TOxygenHistory& HistoryOf(const TOxygenFileContent& content)
 {
-    AppendLine(out, u"** OXYGEN BALANCE ****************************************");
-    AppendLine(out, {});
-    AppendLine(out, OneLineText(content.SampleName));
-    AppendLine(out, OneLineText(content.SampleFormula));
-    AppendLine(out, QStringLiteral("Saved ") + content.SavedAt);
-    AppendLine(out, QStringLiteral("Data file ") + content.DataFileName);
-    AppendLine(out, {});
+    static const TOxygenHistory empty;
+    return content.History ? *content.History : empty;
 }
 
-void AppendConstants(QByteArray& out, const TOxygenBalanceConstants& c)
+void AppendAbout(QByteArray& out, const TOxygenFileContent& content, const QString& what)
 {
-    AppendLine(out, u"** CONSTANTS *********************************************");
-    AppendLine(out, {});
-    AppendLine(out, u"Value;Unit;Abbreviation;Field name");
+    AppendLine(out, QStringLiteral("# ") + what + QStringLiteral(" of ") +
+                        OneLineText(content.SampleName) + QStringLiteral(" (") +
+                        OneLineText(content.SampleFormula) + QStringLiteral("), saved ") +
+                        content.SavedAt + QStringLiteral(" with ") + content.DataFileName);
+}
+
+void AppendConstants(QByteArray& out, const TOxygenFileContent& content)
+{
+    const TOxygenBalanceConstants& c = HistoryOf(content).Constants();
+    // A change of a constant replays the run, so each one holds from its start.
+    const QString from = QStringLiteral(" from ") + IsoTime(content, 0);
     const struct {
+        const char* name;
         double value;
-        const char16_t* tail;
+        const char* unit;
     } rows[] = {
-        {GasConstantLAtm, u";L·atm/(mol·K);R;Gas constant"},
-        {FaradayConstant, u";C/mol;F;Faraday constant"},
-        {c.HotVolumeL, u";L;Vhp;Gas volume of hot part"},
-        {c.GradientVolumeL, u";L;Vgp;Gas volume of gradient part"},
-        {c.ColdEndK, u";K;Tl;Cold end temperature"},
-        {c.FlushpO2, u";atm;FGpO2;Flush gas partial pressure of oxygen"},
-        {c.LeakAlpha, u";mol/(s·atm^¼);alpha;Leakage constant"},
-        {c.b0, u";mol/mol;b0;Initial molar content of oxygen"},
-        {c.n0, u";mol;n0;Moles of compound"},
-        {c.bs, u";mol/mol;bs;Nominal stoichiometric molar content of oxygen"},
+        {"R", GasConstantLAtm, "L atm/(mol K)"},
+        {"F", FaradayConstant, "C/mol"},
+        {"Vhp", c.HotVolumeL, "L, gas volume of the hot part"},
+        {"Vgp", c.GradientVolumeL, "L, gas volume of the gradient part"},
+        {"Tl", c.ColdEndK, "K, cold end temperature"},
+        {"FGpO2", c.FlushpO2, "atm, flush gas pO2"},
+        {"alpha", c.LeakAlpha, "mol/(s atm^0.25), leak through the electrolyte"},
+        {"k_seal", c.SealLeak, "mol/(s atm), leak through a seal"},
+        {"b0", c.b0, "mol/mol, initial oxygen content"},
+        {"n0", c.n0, "mol of compound"},
+        {"bs", c.bs, "mol/mol, nominal stoichiometric oxygen content"},
     };
     for (const auto& row : rows)
-        AppendLine(out, Number(row.value) + QString::fromUtf16(row.tail));
-    AppendLine(out, {});
-}
-
-void AppendPoints(QByteArray& out, const TOxygenHistory& history)
-{
-    AppendLine(out, u"** POINTS ************************************************");
-    AppendLine(out, {});
-    AppendLine(out, u"Time,s;CellT,ºC;CellpO2,atm;Charge,C;nGas,mol;dnS,mol;b;delta;Gap");
-    for (std::size_t i = 0; i < history.Size(); ++i) {
-        const TOxygenPointInput& in = history.At(i).Input;
-        const TOxygenPointResult& r = history.At(i).Result;
-        AppendFields(out, {Number(r.TimeS), Number(in.CellK - ZeroCelsiusK), Number(in.pO2),
-                           Number(r.ChargeC), Number(r.GasMol), Number(r.ReleasedMol), Number(r.b),
-                           Number(r.Delta), r.AfterGap ? QStringLiteral("Gap") : QString()});
-    }
-    AppendLine(out, {});
-}
-
-void AppendIsotherm(QByteArray& out, const TOxygenHistory& history)
-{
-    AppendLine(out, u"** ISOTHERM **********************************************");
-    AppendLine(out, {});
-    AppendLine(out, u"Step;Time,s;CellT,ºC;CellpO2,atm;b;delta");
-    for (const TIsothermPoint& point : history.Isotherm()) {
-        const TOxygenRecord& record = history.At(point.Index);
-        AppendFields(out, {QString::number(point.Step), Number(record.Result.TimeS),
-                           Number(record.Input.CellK - ZeroCelsiusK), Number(record.Input.pO2),
-                           Number(record.Result.b), Number(record.Result.Delta)});
-    }
+        AppendLine(
+            out, QStringLiteral("# %1 = %2 %3;")
+                         .arg(QLatin1String(row.name), Number(row.value), QLatin1String(row.unit)) +
+                     from);
 }
 
 } // namespace
@@ -102,17 +87,68 @@ QString OxygenFileName(const QString& dataFileName)
     return stem + QStringLiteral("_oxygen.csv");
 }
 
+QString IsothermFileName(const QString& dataFileName)
+{
+    const QString stem = dataFileName.endsWith(u".csv") ? dataFileName.chopped(4) : dataFileName;
+    return stem + QStringLiteral("_isotherm.csv");
+}
+
 QByteArray BuildOxygenFile(const TOxygenFileContent& content)
 {
+    const TOxygenHistory& history = HistoryOf(content);
     QByteArray out;
-    const TOxygenHistory empty;
-    const TOxygenHistory& history = content.History ? *content.History : empty;
-    // A point's line is about 150 bytes.
-    out.reserve(2048 + qsizetype(history.Size()) * 160);
-    AppendHeader(out, content);
-    AppendConstants(out, history.Constants());
-    AppendPoints(out, history);
-    AppendIsotherm(out, history);
+    // A point's line is about 300 bytes.
+    out.reserve(2048 + qsizetype(history.Size()) * 320);
+    AppendAbout(out, content, QStringLiteral("Oxygen balance"));
+    AppendConstants(out, content);
+    AppendLine(out, QStringLiteral("time,time_s,grid_row,cell_T_C,pO2_atm,current_A,charge_C,"
+                                   "gas_mol,leak_mol,released_mol,b,delta,gap"));
+    for (std::size_t i = 0; i < history.Size(); ++i) {
+        const TOxygenRecord& record = history.At(i);
+        const TOxygenPointInput& in = record.Input;
+        const TOxygenPointResult& r = record.Result;
+        const double span = in.EndS - in.StartS;
+        const QStringList fields = {IsoTime(content, r.TimeS),
+                                    Number(r.TimeS),
+                                    record.GridRow >= 0 ? QString::number(record.GridRow)
+                                                        : QString(),
+                                    Number(in.CellK - ZeroCelsiusK),
+                                    Number(in.pO2),
+                                    Number(span > 0 ? in.ChargeC / span : NAN),
+                                    Number(r.ChargeC),
+                                    Number(r.GasMol),
+                                    Number(r.LeakMol),
+                                    Number(r.ReleasedMol),
+                                    Number(r.b),
+                                    Number(r.Delta),
+                                    r.AfterGap ? QStringLiteral("1") : QStringLiteral("0")};
+        AppendLine(out, fields.join(u','));
+    }
+    return out;
+}
+
+QByteArray BuildIsothermFile(const TOxygenFileContent& content)
+{
+    const TOxygenHistory& history = HistoryOf(content);
+    QByteArray out;
+    AppendAbout(out, content, QStringLiteral("Isotherm"));
+    AppendConstants(out, content);
+    // b is the mean over the step's last stability window, b_spread its standard deviation.
+    AppendLine(out, QStringLiteral("step,time,time_s,cell_T_C,pO2_atm,b,b_spread,points,delta"));
+    for (const TIsothermPoint& point : history.Isotherm()) {
+        const TOxygenRecord& record = history.At(point.Index);
+        const TContentSpread b = history.Content(point);
+        const QStringList fields = {QString::number(point.Step),
+                                    IsoTime(content, record.Result.TimeS),
+                                    Number(record.Result.TimeS),
+                                    Number(record.Input.CellK - ZeroCelsiusK),
+                                    Number(record.Input.pO2),
+                                    Number(b.Mean),
+                                    Number(b.Spread),
+                                    QString::number(point.Index - point.First + 1),
+                                    Number(history.Constants().bs - b.Mean)};
+        AppendLine(out, fields.join(u','));
+    }
     return out;
 }
 

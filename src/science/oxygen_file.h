@@ -8,21 +8,27 @@ namespace oxtiva
 
 class TOxygenHistory;
 
-// "<stem>_oxygen.csv", written beside each data file: the oxygen balance's constants, a
-// row per data point and the isotherm points. The same bytes as the data file (Windows-1252,
-// ";" between fields, CR LF after every line); numbers in the general number format with the
-// locale's separator, an empty field where a value cannot be computed.
+// "<stem>_oxygen.csv" and "<stem>_isotherm.csv", written beside each data file: each one
+// table that a CSV reader loads as it is (UTF-8, "," between fields, "." in every number
+// whatever the locale, full precision, an empty field where a value cannot be computed).
+// Lines starting with "#" say what the table is and give the constants of the balance
+// with the time from which they hold; a reader told to skip comments passes over them.
+// Times are ISO 8601 on the local clock, as the data file's are, so the two join.
 struct TOxygenFileContent {
     QString SampleName;
     QString SampleFormula;
     QString SavedAt;      // "yyyy-mm-dd hh:mm"
     QString DataFileName; // the data file saved with it
+    double RunStartDays = 0; // the experiment's start, which the balance's seconds count from
     const TOxygenHistory* History = nullptr;
 };
 
 QByteArray BuildOxygenFile(const TOxygenFileContent& content);
+QByteArray BuildIsothermFile(const TOxygenFileContent& content);
 
-// The name beside a data file: "Ceria_0003.csv" gives "Ceria_0003_oxygen.csv".
+// The names beside a data file: "Ceria_0003.csv" gives "Ceria_0003_oxygen.csv" and
+// "Ceria_0003_isotherm.csv".
 QString OxygenFileName(const QString& dataFileName);
+QString IsothermFileName(const QString& dataFileName);
 
 } // namespace oxtiva

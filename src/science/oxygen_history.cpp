@@ -1,19 +1,42 @@
 #include "science/oxygen_history.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace oxtiva
 {
 
-const TOxygenRecord& TOxygenHistory::Add(const TOxygenPointInput& point)
+const TOxygenRecord& TOxygenHistory::Add(const TOxygenPointInput& point, bool steady, int gridRow)
 {
-    fRecords.push_back({point, fBalance.Add(point)});
+    fRecords.push_back({point, fBalance.Add(point), steady, gridRow});
     return fRecords.back();
 }
 
-bool TOxygenHistory::MarkStepCompleted(int aStep)
+bool TOxygenHistory::MarkStepCompleted(int aStep, double aWindowS)
 {
     if (fRecords.empty()) return false;
-    fIsotherm.push_back({aStep, fRecords.size() - 1});
+    const std::size_t last = fRecords.size() - 1;
+    const double from = fRecords[last].Result.TimeS - aWindowS;
+    std::size_t first = last;
+    // Never back into the step before: its last point is where this one began.
+    const std::size_t floor = fIsotherm.empty() ? 0 : fIsotherm.back().Index + 1;
+    while (first > floor && fRecords[first - 1].Result.TimeS >= from)
+        --first;
+    fIsotherm.push_back({aStep, last, first});
     return true;
+}
+
+TContentSpread TOxygenHistory::Content(const TIsothermPoint& aPoint) const
+{
+    double sum = 0;
+    double squares = 0;
+    const double n = double(aPoint.Index - aPoint.First + 1);
+    for (std::size_t i = aPoint.First; i <= aPoint.Index; ++i)
+        sum += fRecords[i].Result.b;
+    const double mean = sum / n;
+    for (std::size_t i = aPoint.First; i <= aPoint.Index; ++i)
+        squares += (fRecords[i].Result.b - mean) * (fRecords[i].Result.b - mean);
+    return {mean, n > 1 ? std::sqrt(squares / (n - 1)) : 0};
 }
 
 void TOxygenHistory::SetConstants(const TOxygenBalanceConstants& constants)
@@ -21,6 +44,27 @@ void TOxygenHistory::SetConstants(const TOxygenBalanceConstants& constants)
     fBalance.Restart(constants);
     for (TOxygenRecord& record : fRecords)
         record.Result = fBalance.Add(record.Input);
+}
+
+double ContentDrift(const TOxygenHistory& aHistory, double aFromS, double aWindowS)
+{
+    if (aHistory.Empty()) return INFINITY;
+    const double newest = aHistory.Last().Result.TimeS;
+    const double from = std::max(aFromS, newest - aWindowS);
+    double n = 0, st = 0, sb = 0, stt = 0, stb = 0;
+    for (std::size_t i = aHistory.Size(); i-- > 0;) {
+        const TOxygenPointResult& r = aHistory.At(i).Result;
+        if (r.TimeS < from) break;
+        const double t = r.TimeS - newest; // small numbers keep the sums exact
+        n += 1;
+        st += t;
+        sb += r.b;
+        stt += t * t;
+        stb += t * r.b;
+    }
+    const double spread = n * stt - st * st;
+    if (n < 3 || !(spread > 0)) return INFINITY;
+    return (n * stb - st * sb) / spread * aWindowS;
 }
 
 } // namespace oxtiva

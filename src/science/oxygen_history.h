@@ -13,12 +13,22 @@ namespace oxtiva
 struct TOxygenRecord {
     TOxygenPointInput Input;
     TOxygenPointResult Result;
+    bool Steady = false; // held steady under PID control: a point of a leak hold
+    int GridRow = -1;    // its row of the data grid, where it has one
 };
 
-// A point that completed a step of a step program: one point of the isotherm.
+// A point that completed a step of a step program: one point of the isotherm, whose b is
+// the mean over the step's last stability window.
 struct TIsothermPoint {
     int Step = 0;          // the step's number, from 1
     std::size_t Index = 0; // of its record
+    std::size_t First = 0; // of the window's first record
+};
+
+// b over a stretch of records: its mean and its standard deviation (0 for one record).
+struct TContentSpread {
+    double Mean = 0;
+    double Spread = 0;
 };
 
 // Every point of the balance with its inputs, so that a change of a constant can replay
@@ -27,9 +37,12 @@ struct TIsothermPoint {
 class TOxygenHistory
 {
   public:
-    const TOxygenRecord& Add(const TOxygenPointInput& point);
-    // The newest point completed step aStep; false when there is no point yet.
-    bool MarkStepCompleted(int aStep);
+    const TOxygenRecord& Add(const TOxygenPointInput& point, bool steady = false, int gridRow = -1);
+    // The newest point completed step aStep; false when there is no point yet. The
+    // isotherm point takes b over the points of the last aWindowS seconds (at least the
+    // newest one).
+    bool MarkStepCompleted(int aStep, double aWindowS = 0);
+    TContentSpread Content(const TIsothermPoint& aPoint) const;
     // Replays every point with the new constants.
     void SetConstants(const TOxygenBalanceConstants& constants);
 
@@ -46,5 +59,10 @@ class TOxygenHistory
     std::deque<TOxygenRecord> fRecords;
     std::vector<TIsothermPoint> fIsotherm;
 };
+
+// The change of b over aWindowS by the least-squares line through the points of the last
+// aWindowS seconds that start at or after aFromS; infinite with fewer than three such
+// points, since then nothing can be judged settled.
+double ContentDrift(const TOxygenHistory& aHistory, double aFromS, double aWindowS);
 
 } // namespace oxtiva

@@ -78,9 +78,10 @@ QStringList DataFilesUnder(const QString& userdata)
 {
     QStringList files;
     QDirIterator it(userdata, {QStringLiteral("*.csv")}, QDir::Files, QDirIterator::Subdirectories);
-    // The oxygen balance beside each data file is not one.
+    // The oxygen balance and its isotherm beside each data file are not one.
     while (it.hasNext())
-        if (const QString file = it.next(); !file.endsWith(QStringLiteral("_oxygen.csv")))
+        if (const QString file = it.next(); !file.endsWith(QStringLiteral("_oxygen.csv")) &&
+                                            !file.endsWith(QStringLiteral("_isotherm.csv")))
             files << file;
     files.sort();
     return files;

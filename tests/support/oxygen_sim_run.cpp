@@ -24,6 +24,7 @@ namespace
 {
 
 constexpr double ModelGasVolumeL = 0.012;
+constexpr double ModelColdEndC = 30;
 // The truth is taken this often: often enough to follow the sample between points, seldom
 // enough to leave the window's thread to the instrument hand-overs.
 constexpr double TruthIntervalS = 0.05;
@@ -33,11 +34,17 @@ TCellSimOptions SimOptions(const TOxygenSimRunOptions& o)
     TCellSimOptions options;
     options.timeScale = o.TimeScale;
     options.extraArgs = {"--leak",
-                         "0",
+                         QString::number(o.SealLeak),
                          "--sample-capacity",
                          QString::number(o.SampleCapacityMol),
                          "--leak-alpha",
-                         QString::number(o.LeakAlpha)};
+                         QString::number(o.LeakAlpha),
+                         "--gradient-volume",
+                         QString::number(o.GradientVolumeL),
+                         "--sample-slow-share",
+                         QString::number(o.SlowShare),
+                         "--sample-slow-time-constant",
+                         QString::number(o.SlowTimeConstantS)};
     return options;
 }
 
@@ -55,7 +62,8 @@ TOxygenSimRun::TOxygenSimRun(const TOxygenSimRunOptions& options)
     w.RtDoubleEditPumpCurrentLimit->setValue(options.CurrentLimitA);
     w.RtDoubleEditd->setValue(0); // no sample volume: Vhp = Vhpws
     w.RtDoubleEditVHPS->setValue(ModelGasVolumeL / options.TimeScale);
-    w.RtDoubleEditVgp->setValue(0);
+    w.RtDoubleEditVgp->setValue(options.GradientVolumeL / options.TimeScale);
+    w.RtDoubleEditTl->setValue(ModelColdEndC);
     w.RtDoubleEditb0->setValue(b0);
     w.RtDoubleEditM0->setValue(SampleMolarMass);
     w.RtDoubleEditmass0->setValue(SampleMassG / options.TimeScale);

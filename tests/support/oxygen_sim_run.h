@@ -25,13 +25,17 @@ namespace oxtiva::testing
 //
 // At time scale X the simulated cell, timed on the wall clock as the program times the
 // pump current, is a cell whose amounts of oxygen are the model's divided by X. So the
-// window gets the constants of that cell: the model's 0.012 L of gas divided by X (no
-// sample volume, no gradient part) and a sample of 1 g of CeO1.98 divided by X, whose b
-// then changes as the model's 1 g sample does.
+// window gets the constants of that cell: the model's 0.012 L of gas and its gradient part
+// divided by X (no sample volume, the cold end at the model's 30 °C) and a sample of 1 g of
+// CeO1.98 divided by X, whose b then changes as the model's 1 g sample does.
 struct TOxygenSimRunOptions {
     double TimeScale = 6000;
     double SampleCapacityMol = 1e-4; // per e-fold of pO2: some 0.08 in b per decade
     double LeakAlpha = 0;            // the simulator's quarter-power leak
+    double SealLeak = 0;             // its linear leak, mol/(s atm)
+    double GradientVolumeL = 0;      // its gas between the hot part and the cold end
+    double SlowShare = 0;            // the share of the sample that follows slowly
+    double SlowTimeConstantS = 3600; // model seconds
     double CurrentLimitA = 0.001;
     double RCDurationS = 3;
     double RCThresholdPercent = 1;
