@@ -24,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -199,14 +200,14 @@ double GraphSpan(const TExperimentGraph& aGraph)
 
 // The running step's label while it waits and already knows its relative changes, caught
 // during the run since a step waits only for seconds at this time scale.
-QPixmap gWaitingStep;
+QImage gWaitingStep; // a QPixmap cannot exist before the application
 
 void CatchWaitingStep(TfrmOxtiva& aWindow)
 {
     if (!gWaitingStep.isNull() || aWindow.LabelStepProgress->isHidden()) return;
     static const QRegularExpression knownRC(QStringLiteral("waiting: RC pO2 -?[0-9]"));
     if (knownRC.match(aWindow.LabelStepProgress->text()).hasMatch())
-        gWaitingStep = aWindow.GroupBox12->parentWidget()->grab();
+        gWaitingStep = aWindow.GroupBox12->parentWidget()->grab().toImage();
 }
 
 void RunExperiment(TfrmOxtiva& aWindow)

@@ -341,6 +341,7 @@ QGroupBox* StepProgramGroup(TfrmOxtiva& w)
     auto* layout = new QVBoxLayout(w.GroupBox12);
     w.LabelStepProgress = Named(new QLabel, "LabelStepProgress");
     w.LabelStepProgress->hide(); // shown while a step program runs
+    w.LabelStepProgress->setWordWrap(true); // a waiting step's reason runs long
     layout->addWidget(w.LabelStepProgress);
     auto* heads = new QHBoxLayout;
     for (const char* head : {"Step", "PPID\nlog(pO2)", "or", "PPS\nmV"})
