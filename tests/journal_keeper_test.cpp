@@ -165,6 +165,10 @@ TEST_F(JournalKeeperTest, FailingJournalNamesTheCauseInTheCaptionAndLosesNothing
     EXPECT_TRUE(caption.contains(QDir::toNativeSeparators(Userdata()))) << caption.toStdString();
     EXPECT_TRUE(fWindow->windowTitle().contains(caption));
     EXPECT_EQ(fWindow->State().ProgramState, TProgramState::PIDSet) << "the experiment goes on";
+    fAnswerer.Expect(QMessageBox::Cancel);
+    fWindow->close();
+    EXPECT_EQ(fAnswerer.Texts().last(), "Close the form? The journal cannot be written, so data "
+                                        "points not saved since the last save will be lost.");
 
     ASSERT_TRUE(QFile::remove(Userdata()));
     AddDataPoint();
@@ -217,7 +221,9 @@ TEST_F(JournalKeeperTest, EndOfSessionKeepsTheJournalOnlyWithUnsavedRows)
         if (c.confirmedClose) {
             fAnswerer.Expect(QMessageBox::Ok);
             fWindow->close();
-            EXPECT_EQ(fAnswerer.Texts().last(), "Close the form? All unsaved data will be lost.");
+            EXPECT_EQ(fAnswerer.Texts().last(),
+                      "Close the form? Data points not yet saved stay in the journal and are "
+                      "offered for recovery at the next start.");
         }
         fWindow.reset();
         const QStringList left = JournalFilesIn(folder.filePath("Userdata"));

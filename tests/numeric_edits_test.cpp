@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
 
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -24,15 +25,18 @@ struct TTypedCase {
     const char* Typed;
     double Expected; // the value the edit holds afterwards
     const char* Shown;
+    const char* NotTaken; // the edit's mark, empty when the entry is taken
 };
 
 class TypedIntoTheSetPointEdit : public ::testing::TestWithParam<TTypedCase>
 {
 };
 
-// The -log(pO2) set point of the step program: from 0.678 to 16, start 0.678.
-TEST_P(TypedIntoTheSetPointEdit, KeepsOnlyEntriesWithinTheLimits)
+// The -log(pO2) set point of the step program: from 0.678 to 16, start 0.678. A refused
+// entry shows the value in force again, marked with why the entry was not taken.
+TEST_P(TypedIntoTheSetPointEdit, KeepsOnlyEntriesWithinTheLimitsAndSaysWhyNot)
 {
+    QLocale::setDefault(QLocale::c());
     const TTypedCase c = GetParam();
     TfrmOxtiva w;
     TRtDoubleEdit& edit = *w.RtDoubleEditEditpO2;
@@ -42,17 +46,42 @@ TEST_P(TypedIntoTheSetPointEdit, KeepsOnlyEntriesWithinTheLimits)
     EXPECT_DOUBLE_EQ(edit.value(), c.Expected);
     EXPECT_EQ(edit.text(), QString::fromLatin1(c.Shown));
     EXPECT_EQ(changed.count(), c.Expected == 5 ? 0 : 1);
+    EXPECT_EQ(edit.NotTakenReason(), QString::fromUtf8(c.NotTaken));
+    EXPECT_EQ(edit.toolTip(), QString::fromUtf8(c.NotTaken));
+    emit edit.editingFinished(); // leaving the edit again keeps the mark
+    EXPECT_EQ(edit.NotTakenReason(), QString::fromUtf8(c.NotTaken));
+
+    Type(edit, "3");
+    EXPECT_EQ(edit.value(), 3);
+    EXPECT_TRUE(edit.NotTakenReason().isEmpty()) << "a taken value ends the mark";
+    EXPECT_TRUE(edit.toolTip().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, TypedIntoTheSetPointEdit,
-    ::testing::Values(TTypedCase{"0.5", 5, "5"},   // below the lower limit
-                      TTypedCase{"0.677", 5, "5"}, // just below
-                      TTypedCase{"0.678", 0.678, "0.678"}, TTypedCase{"16", 16, "16"},
-                      TTypedCase{"16.01", 5, "5"},                        // above the upper limit
-                      TTypedCase{"abc", 5, "5"},                          // not a number
-                      TTypedCase{"", 5, "5"}, TTypedCase{"7.5x", 5, "5"}, // trailing characters
-                      TTypedCase{"1.5E1", 15, "15"}, TTypedCase{" 12 ", 12, "12"}));
+    ::testing::Values(
+        TTypedCase{"0.5", 5, "5", "Not taken: '0.5' lies outside 0.678 to 16"},
+        TTypedCase{"0.677", 5, "5", "Not taken: '0.677' lies outside 0.678 to 16"},
+        TTypedCase{"0.678", 0.678, "0.678", ""}, TTypedCase{"16", 16, "16", ""},
+        TTypedCase{"16.01", 5, "5", "Not taken: '16.01' lies outside 0.678 to 16"},
+        TTypedCase{"abc", 5, "5", "Not taken: 'abc' is not a number"},
+        TTypedCase{"2,5", 5, "5",
+                   "Not taken: '2,5' is not a number (this computer writes decimals with '.')"},
+        TTypedCase{"", 5, "5", ""}, // nothing typed over the value
+        TTypedCase{"7.5x", 5, "5", "Not taken: '7.5x' is not a number"},
+        TTypedCase{"1.5E1", 15, "15", ""}, TTypedCase{" 12 ", 12, "12", ""}));
+
+TEST(RtIntegerEdit, SaysWhyAFractionOrAValueBeyondOneLimitIsNotTaken)
+{
+    TRtIntegerEdit edit;
+    edit.SetLimits(0, std::nullopt);
+    edit.setValue(4);
+    Type(edit, "2.5");
+    EXPECT_EQ(edit.value(), 4);
+    EXPECT_EQ(edit.NotTakenReason(), "Not taken: '2.5' is not a whole number");
+    Type(edit, "-1");
+    EXPECT_EQ(edit.NotTakenReason(), "Not taken: '-1' lies below 0");
+}
 
 TEST(RtDoubleEdit, HasNoLimitsUntilTheyAreSet)
 {

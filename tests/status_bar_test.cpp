@@ -70,7 +70,7 @@ TEST(RelativeChangeStatus, ShowsTheLastRowsValueOnlyWhileTheRCMatters)
     const TRCCase cases[] = {
         {TProgramState::SetVoltage, "0.123", "Relative change (RC) last 100 s: 0.123 %"},
         {TProgramState::PIDSet, "-0.004", "Relative change (RC) last 100 s: -0.004 %"},
-        {TProgramState::PIDStep, "", "Relative change (RC) last 100 s:  %"},
+        {TProgramState::PIDStep, "", "Relative change (RC) last 100 s: not yet known"},
         {TProgramState::ZeroCurrent, "0.123", "Relative change (RC) last 100 s: Unknown"},
         {TProgramState::PPS, "0.123", "Relative change (RC) last 100 s: Unknown"},
         {TProgramState::Paused, "0.123", "Relative change (RC) last 100 s: Unknown"},
@@ -152,7 +152,8 @@ TEST_F(WindowStatusbar, ReadsTheRCOfTheLastGridRow)
     EXPECT_EQ(w.StatusPaneRC->text(), QStringLiteral("Relative change (RC) last 100 s: 0.250 %"));
     AddRowWithRC(QString()); // a state row
     w.Statusbar();
-    EXPECT_EQ(w.StatusPaneRC->text(), QStringLiteral("Relative change (RC) last 100 s:  %"));
+    EXPECT_EQ(w.StatusPaneRC->text(),
+              QStringLiteral("Relative change (RC) last 100 s: not yet known"));
     s.ProgramState = TProgramState::ZeroCurrent;
     AddRowWithRC(QStringLiteral("0.250"));
     w.Statusbar();

@@ -209,7 +209,9 @@ TEST_F(StepProgramEditorTest, AFileThatIsNotAStepProgramLeavesTheListAsItWas)
     const QString empty = WriteFile("empty.steps", "\r\n");
     for (const TCase& c :
          {TCase{bad, "The step program " + QDir::toNativeSeparators(bad) +
-                         " was not loaded; the list is unchanged.\n\nline 3: no millivolt column\n"
+                         " was not loaded; the list is unchanged.\n\nline 3: expected 3 columns "
+                         "(step number, log(pO2) set point, millivolts) separated by blanks or a "
+                         "tab, found 2 in '0003   -6'\n"
                          "line 4: the log(pO2) set point '-7,5' is not a number (this computer "
                          "writes decimals with '.')"},
           TCase{large, QDir::toNativeSeparators(large) + " is too large to be a step program."},
@@ -250,7 +252,8 @@ TEST_F(StepProgramEditorTest, LoadingWhileAProgramRunsAsksFirstAndGoesOnAtTheSam
 }
 
 // A program that runs past the end of a shorter list ends as any program does; the caption
-// and the log keep when, until the operator next chooses a program state.
+// and the log keep when, until the operator next chooses a program state, be it the one
+// the program fell back to.
 TEST_F(StepProgramEditorTest, LoadingAShorterListEndsTheRunningProgramAndSaysWhen)
 {
     const QString path =
@@ -274,8 +277,16 @@ TEST_F(StepProgramEditorTest, LoadingAShorterListEndsTheRunningProgramAndSaysWhe
     const QString log = QString::fromUtf8(ReadFile(fProgramFolder.filePath("Logs/Log.csl")));
     EXPECT_TRUE(log.contains(caption)) << log.toStdString();
 
-    Choose(fWindow.RadioButtonModeOff);
+    // Declining another state is no answer; choosing the zero current the program fell
+    // back to is, though the state stays as it was.
+    fMessages.Expect(QMessageBox::No);
+    fWindow.RadioButtonSetVoltage->click();
+    EXPECT_EQ(fWindow.windowTitle(), caption);
+    fWindow.RadioButtonModePassive->click();
+    EXPECT_EQ(fWindow.State().ProgramState, TProgramState::ZeroCurrent);
     EXPECT_EQ(fWindow.windowTitle(), "Oxtiva");
+    Choose(fWindow.RadioButtonModeOff);
+    EXPECT_EQ(fWindow.State().ProgramState, TProgramState::Paused);
 }
 
 } // namespace

@@ -66,13 +66,14 @@ INSTANTIATE_TEST_SUITE_P(
                                   "0002   -0.678      -20"},
                       TLocaleCase{QLocale::German, QLocale::Germany, "0002   -0,678      -20"}));
 
-TEST_F(StepProgramFile, TakesEitherLineEndAByteOrderMarkAndBlankLinesAtTheEnd)
+TEST_F(StepProgramFile, TakesEitherLineEndAByteOrderMarkAndBlankLines)
 {
     const QStringList expected = {"0001   -4          45", "0002   -5          115"};
     for (const char* text : {"0001   -4          45\n0002   -5          115\n",
                              "0001   -4          45\r\n0002   -5          115\r\n",
                              "0001   -4          45\r\n0002   -5          115",
                              "0001   -4          45\n0002   -5          115\r\n\r\n  \n",
+                             "\n0001   -4          45\n   \n0002   -5          115\n",
                              "\xEF\xBB\xBF"
                              "0001   -4          45\r\n0002   -5          115\r\n"}) {
         SCOPED_TRACE(text);
@@ -106,19 +107,25 @@ TEST_P(StepProgramFileBadLine, NamesTheLineAndWhatIsWrongAndTakesNothing)
 INSTANTIATE_TEST_SUITE_P(
     Table, StepProgramFileBadLine,
     ::testing::Values(
-        TBadLineCase{"", "empty line"}, TBadLineCase{"   ", "empty line"},
-        TBadLineCase{"2      -5          115", "the step number '2   ' is not four digits"},
-        TBadLineCase{"0002 - -5          115", "characters 5 to 7 are not spaces"},
-        TBadLineCase{"0002               115", "no log(pO2) set point in characters 8 to 13"},
+        TBadLineCase{"0002 - -5          115",
+                     "expected 3 columns (step number, log(pO2) set point, millivolts) separated "
+                     "by blanks or a tab, found 4 in '0002 - -5          115'"},
+        TBadLineCase{"0002\t-5\t115 mV",
+                     "expected 3 columns (step number, log(pO2) set point, millivolts) separated "
+                     "by blanks or a tab, found 4 in '0002\u2192-5\u2192115 mV'"},
+        TBadLineCase{"0002   -5", "expected 3 columns (step number, log(pO2) set point, "
+                                  "millivolts) separated by blanks or a tab, found 2 in '0002   "
+                                  "-5'"},
+        TBadLineCase{"00002  -5          115",
+                     "the step number '00002' is not a whole number of at most four digits"},
+        TBadLineCase{"-2     -5          115",
+                     "the step number '-2' is not a whole number of at most four digits"},
         TBadLineCase{"0002   -4,5x       115", "the log(pO2) set point '-4,5x' is not a number"},
         TBadLineCase{"0002   -4,5        115", "the log(pO2) set point '-4,5' is not a number "
                                                "(this computer writes decimals with '.')"},
         TBadLineCase{"0002   -4.33333    115",
-                     "characters 14 to 19 are not spaces (a set point takes at most 6 characters)"},
-        TBadLineCase{"0002   -5", "no millivolt column"},
-        TBadLineCase{"0002   -5          ", "no millivolt column"},
+                     "the log(pO2) set point '-4.33333' is longer than 6 characters"},
         TBadLineCase{"0002   -5          1x5", "the millivolts '1x5' are not a number"},
-        TBadLineCase{"0002   -5          115 mV", "the millivolts '115 mV' are not a number"},
         TBadLineCase{"0002   -5          -0000115",
                      "the millivolts '-0000115' are longer than 6 characters"},
         TBadLineCase{"0002   -17         115", "the log(pO2) set point -17 lies outside -16 to "
@@ -128,19 +135,47 @@ INSTANTIATE_TEST_SUITE_P(
         TBadLineCase{"0002   -5          1001", "the millivolts 1001 lie outside -1000 to 1000"},
         TBadLineCase{"0002   -5          11\xff", "not UTF-8 text"}));
 
+// Hand-written files: any blanks or tabs between the columns, blank lines and comments.
+// Each step comes back in the list's fixed columns, with the numbers exactly as typed,
+// and a problem names the line of the file, comments counted.
+TEST_F(StepProgramFile, TakesFreeColumnsBlankLinesAndCommentsIntoTheListsColumns)
+{
+    const QByteArray text = "# ceria, reduction series\r\n"
+                            "\r\n"
+                            "1 -4 45\r\n"
+                            "  0002\t-5.25\t\t115   \r\n"
+                            "\t# the deep end\r\n"
+                            "3\t \t-10  -0.5\r\n";
+    const TStepFileContents read = ParseStepProgramFile(text, EditLimits);
+    ASSERT_TRUE(read.Ok()) << read.Problems.first().Text().toStdString();
+    EXPECT_EQ(read.Lines, (QStringList{"0001   -4          45", "0002   -5.25       115",
+                                       "0003   -10         -0.5"}));
+    double value = 0;
+    ASSERT_TRUE(StepLineSetpoint(read.Lines[1], value));
+    EXPECT_DOUBLE_EQ(value, -5.25);
+    ASSERT_TRUE(StepLineMillivolts(read.Lines[2], value));
+    EXPECT_DOUBLE_EQ(value, -0.5);
+
+    const TStepFileContents bad =
+        ParseStepProgramFile("# two steps\n\n1\t-4\t45\n2\t-5,0\t115\n", EditLimits);
+    ASSERT_EQ(bad.Problems.size(), 1);
+    EXPECT_EQ(bad.Problems[0].Text(), "line 4: the log(pO2) set point '-5,0' is not a number "
+                                      "(this computer writes decimals with '.')");
+}
+
 TEST_F(StepProgramFile, ReportsEveryBadLineInFileOrder)
 {
     const TStepFileContents read = ParseStepProgramFile(
-        "0001   x           45\n0002   -5          115\n0003   -6\n", EditLimits);
+        "0001   x           45\n0002   -5          115\n0003   -6          1x5\n", EditLimits);
     EXPECT_EQ(read.Problems,
               (QList<TStepFileProblem>{{1, "the log(pO2) set point 'x' is not a number"},
-                                       {3, "no millivolt column"}}));
+                                       {3, "the millivolts '1x5' are not a number"}}));
     EXPECT_TRUE(read.Lines.isEmpty());
 }
 
 TEST_F(StepProgramFile, AFileWithoutStepsIsRefusedAsAWhole)
 {
-    for (const char* text : {"", "\r\n", "\n\n   \r\n", "\xEF\xBB\xBF"}) {
+    for (const char* text : {"", "\r\n", "\n\n   \r\n", "\xEF\xBB\xBF", "# only a comment\n"}) {
         SCOPED_TRACE(text);
         const TStepFileContents read = ParseStepProgramFile(QByteArray(text), EditLimits);
         ASSERT_EQ(read.Problems.size(), 1);

@@ -69,7 +69,12 @@ class StepProgramProgressTest : public ::testing::TestWithParam<TProgressCase>
         set(TProperty::Mode, QString::number(static_cast<int>(state) + 10));
         set(TProperty::Time, FormatFloat(ColumnOf(TProperty::Time).Format, row.Time));
         set(TProperty::Step, QString::number(row.Step));
-        if (row.StablepO2) set(TProperty::StablepO2, "True");
+        if (row.StablepO2) {
+            set(TProperty::StablepO2, "True");
+            set(TProperty::RCpO2, "0.004");
+            set(TProperty::RCI, "-0.002");
+            set(TProperty::StableI, "True");
+        }
         if (row.InRange) set(TProperty::RangepO2, "True");
     }
 
@@ -109,7 +114,7 @@ TEST_P(StepProgramProgressTest, LabelAndHighlightFollowTheRunningStep)
     fWindow.State().StepIndex = 2;
     fWindow.ControlCycle().Timer1Timer();
     EXPECT_TRUE(fWindow.LabelStepProgress->text().startsWith("Step 3 of 8 · "));
-    EXPECT_TRUE(fWindow.LabelStepProgress->text().endsWith("waiting for stability"));
+    EXPECT_TRUE(fWindow.LabelStepProgress->text().endsWith("waiting: no point of this step yet"));
     EXPECT_EQ(HighlightedLines(), std::vector<int>{2});
 
     Choose(fWindow.RadioButtonModeOff);
@@ -122,15 +127,22 @@ TEST_P(StepProgramProgressTest, LabelAndHighlightFollowTheRunningStep)
 INSTANTIATE_TEST_SUITE_P(
     Table, StepProgramProgressTest,
     ::testing::Values(
-        TProgressCase{"NoRowOfTheStepYet", TProgramState::PIDStep, {}, "waiting for stability"},
+        TProgressCase{
+            "NoRowOfTheStepYet", TProgramState::PIDStep, {}, "waiting: no point of this step yet"},
         TProgressCase{"SettledSinceTheEndOfAnUnsettledPoint",
                       TProgramState::PIDStep,
                       {{2, 10, false, true}, {2, 20, true, true}, {2, 30, true, true}},
                       "stable for 00:00:20"},
         TProgressCase{"PidStepOutOfRangeIsNotSettled",
                       TProgramState::PIDStep,
-                      {{2, 10, false, true}, {2, 20, true, true}, {2, 30, true, false}},
-                      "waiting for stability"},
+                      {{2, 130, false, true}, {2, 140, true, true}, {2, 150, true, false}},
+                      "waiting: RC pO2 0.004 % < 0.01 %, RC I -0.002 % < 0.01 %, pO2 not yet "
+                      "within 0.01 % of the set point"},
+        TProgressCase{"UnsettledNewestPointSaysWhy",
+                      TProgramState::PPS,
+                      {{2, 10, false, false}},
+                      "waiting: RC pO2 not yet known, RC I not yet known, step shorter than the "
+                      "RC duration of 120 s"},
         TProgressCase{"VoltageStepHasNoRangeRule",
                       TProgramState::PPS,
                       {{2, 10, false, false}, {2, 20, true, false}, {2, 30, true, false}},

@@ -26,9 +26,32 @@ TEST(StepProgress, LabelNamesTheStepItsTimeAndItsStability)
 {
     EXPECT_EQ(StepProgressText(1, 5, 12 * 60 + 30, 70),
               "Step 2 of 5 · 00:12:30 in step · stable for 00:01:10");
-    EXPECT_EQ(StepProgressText(1, 5, 12 * 60 + 30, std::nullopt),
-              "Step 2 of 5 · 00:12:30 in step · waiting for stability");
     EXPECT_EQ(StepProgressText(0, 1, 0, 0), "Step 1 of 1 · 00:00:00 in step · stable for 00:00:00");
+    const TStepWait wait{0.834, -0.12, 0.5, false, false, 100, true, true};
+    EXPECT_EQ(StepProgressText(1, 5, 12 * 60 + 30, std::nullopt, wait),
+              "Step 2 of 5 · 00:12:30 in step · waiting: RC pO2 0.834 % ≥ 0.5 %, "
+              "RC I -0.120 % < 0.5 %");
+}
+
+// A step that waits names every rule it has not met, and the values behind them.
+TEST(StepProgress, WaitingSaysWhy)
+{
+    struct TCase {
+        TStepWait Wait;
+        const char* Text;
+    };
+    const TCase cases[] = {
+        {{std::nullopt, std::nullopt, 0.5, false, true, 100, false, false},
+         "RC pO2 not yet known, RC I not yet known, step shorter than the RC duration of 100 s"},
+        {{0.1, 0.6, 0.5, false, false, 100, false, false},
+         "RC pO2 0.100 % < 0.5 %, RC I 0.600 % ≥ 0.5 %"},
+        {{-0.5, 0.2, 0.5, true, false, 100, true, false},
+         "RC pO2 -0.500 % ≥ 0.5 %, current at its limit, pO2 not yet within 0.5 % of the set "
+         "point"},
+        {{0.01, 0.02, 0.05, false, false, 60, true, true},
+         "RC pO2 0.010 % < 0.05 %, RC I 0.020 % < 0.05 %"}};
+    for (const TCase& c : cases)
+        EXPECT_EQ(StepWaitText(c.Wait), QString::fromUtf8(c.Text));
 }
 
 struct TSettledCase {

@@ -2,6 +2,7 @@
 // progress while a three-step PID program runs against the simulated cell, for the
 // documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
 #include "app/experiment_graph.h"
+#include "app/experiment_settings_import.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
 #include "app/window_caption.h"
@@ -24,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -32,6 +34,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -196,6 +199,18 @@ double GraphSpan(const TExperimentGraph& aGraph)
     return t.empty() ? 0 : t.back() - t.front();
 }
 
+// The running step's label while it waits and already knows its relative changes, caught
+// during the run since a step waits only for seconds at this time scale.
+QImage gWaitingStep; // a QPixmap cannot exist before the application
+
+void CatchWaitingStep(TfrmOxtiva& aWindow)
+{
+    if (!gWaitingStep.isNull() || aWindow.LabelStepProgress->isHidden()) return;
+    static const QRegularExpression knownRC(QStringLiteral("waiting: RC pO2 -?[0-9]"));
+    if (knownRC.match(aWindow.LabelStepProgress->text()).hasMatch())
+        gWaitingStep = aWindow.GroupBox12->parentWidget()->grab().toImage();
+}
+
 void RunExperiment(TfrmOxtiva& aWindow)
 {
     const TExperimentGraph& graph = *aWindow.RtGraph2D1;
@@ -213,6 +228,7 @@ void RunExperiment(TfrmOxtiva& aWindow)
         [&] {
             if (state.ProgramState != TProgramState::PIDStep)
                 throw std::runtime_error("the step program ended before the pictures");
+            CatchWaitingStep(aWindow);
             return state.StepIndex >= 1 && GraphSpan(graph) >= GraphSpanSeconds &&
                    (NowDays() - state.StepStartTime) * SecondsPerDay >= IntoStepSeconds;
         },
@@ -232,6 +248,38 @@ void SaveInstrumentAlarm(TfrmOxtiva& aWindow, TCellSimulator& aSim, const QDir& 
     if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
     std::printf("%s\n", qPrintable(path));
     aSim.Command(QStringLiteral("fault smu none"));
+}
+
+void SaveWaitingStepPicture(const QDir& aFolder)
+{
+    if (gWaitingStep.isNull()) throw std::runtime_error("no step was seen waiting with its RC");
+    const QString path = aFolder.filePath(QStringLiteral("step-waiting-reason.png"));
+    if (!gWaitingStep.save(path)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+}
+
+// The offer after a crash's journal was recovered: take that session's settings, and the
+// warning that the pump may still be sourcing.
+void SaveRecoveryOfferPicture(const QDir& aFolder)
+{
+    QTemporaryDir programFolder;
+    if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
+    TfrmOxtiva window(nullptr, programFolder.path());
+    window.resize(1400, 900);
+    window.show();
+    Settle(300);
+    const QString path = aFolder.filePath(QStringLiteral("recovery-offer.png"));
+    bool saved = false;
+    QTimer::singleShot(500, &window, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box) return;
+        saved = box->grab().save(path);
+        box->close();
+    });
+    OfferRecoveredSettings(window, programFolder.filePath("Userdata/2026-12-10/Ceria_0003.csv"),
+                           QStringLiteral("\"Ceria\""));
+    if (!saved) throw std::runtime_error("cannot write the recovery offer's picture");
+    std::printf("%s\n", qPrintable(path));
 }
 
 void SavePages(TfrmOxtiva& aWindow, const QDir& aFolder)
@@ -352,6 +400,7 @@ void TakeScreenshots(const QString& aOutputFolder)
         throw std::runtime_error("cannot create the output folder");
     QTemporaryDir programFolder;
     if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
+    SaveRecoveryOfferPicture(folder); // before anything answers dialogs on its own
     TCellSimulator sim;
     TDialogAccepter accepter;
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
@@ -361,6 +410,7 @@ void TakeScreenshots(const QString& aOutputFolder)
     Validate(*window, sim);
     RunExperiment(*window);
     SaveStepProgramPicture(*window, folder);
+    SaveWaitingStepPicture(folder);
     SavePages(*window, folder);
     SaveInstrumentAlarm(*window, sim, folder);
     window->close(); // answered Ok; waits until both instrument threads have stopped

@@ -63,7 +63,14 @@ bool TControlCycle::eventFilter(QObject* watched, QEvent* event)
 
 void TControlCycle::RadioButtonModeOffClick()
 {
-    if (fHandlersAttached) ChangeModeConfirm();
+    if (!fHandlersAttached) return;
+    // A click on the running state changes nothing, yet it answers an ended program's
+    // notice: the zero current the program fell back to is now the operator's choice.
+    const TSharedState& state = fWindow.State();
+    if (state.ProgramState != TProgramState::ToExit &&
+        StateOf(SelectedButton()) == state.ProgramState)
+        fWindow.Caption().ClearNotice(TCaptionNotice::StepProgram);
+    ChangeModeConfirm();
 }
 
 QRadioButton* TControlCycle::ButtonOf(TProgramState state) const

@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/window_caption.h"
 #include "instruments/port_list.h"
 #include "instruments/serial_port.h"
 #include "instruments/thread2000.h"
@@ -181,6 +182,8 @@ void TInstrumentValidation::EnterPausedWhenBothValidated()
     // A validation clicked while the close waits for the threads must not revive the program.
     if (fWindow.State().ProgramState == TProgramState::ToExit) return;
     fWindow.State().ProgramState = TProgramState::Paused;
+    // A new start of the pump: whatever program ran before is over.
+    fWindow.Caption().ClearNotice(TCaptionNotice::StepProgram);
 }
 
 } // namespace oxtiva

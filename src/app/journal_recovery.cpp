@@ -70,8 +70,9 @@ TRecoveryAnswer Ask(QWidget* parent, const TJournalContents& contents, bool save
 class TJournalOffer
 {
   public:
-    TJournalOffer(QWidget* parent, QString dataFolder, std::shared_ptr<TLogDestination> log)
-        : fParent(parent), fDataFolder(std::move(dataFolder))
+    TJournalOffer(QWidget* parent, QString dataFolder, std::shared_ptr<TLogDestination> log,
+                  TRecoveredNotice onRecovered)
+        : fParent(parent), fDataFolder(std::move(dataFolder)), fOnRecovered(std::move(onRecovered))
     {
         fLog.SetDestination(std::move(log));
     }
@@ -137,6 +138,10 @@ class TJournalOffer
         }
         fLog.Send(QStringLiteral("Journal recovered into ") + written);
         Remove(path, QStringLiteral("recovered"));
+        if (fOnRecovered) {
+            fOnRecovered(written, SampleOf(contents));
+            return;
+        }
         QMessageBox::information(fParent, QStringLiteral("Data recovered"),
                                  QStringLiteral("The unsaved data of %1 was written to\n%2")
                                      .arg(SampleOf(contents), QDir::toNativeSeparators(written)));
@@ -154,6 +159,7 @@ class TJournalOffer
 
     QWidget* fParent;
     QString fDataFolder;
+    TRecoveredNotice fOnRecovered;
     TLogger fLog{QStringLiteral("Journal"), true};
 };
 
@@ -197,9 +203,9 @@ QString DiscardQuestion(const TJournalContents& contents)
 }
 
 void OfferUnsavedJournals(QWidget* parent, const QString& dataFolder,
-                          std::shared_ptr<TLogDestination> log)
+                          std::shared_ptr<TLogDestination> log, TRecoveredNotice onRecovered)
 {
-    TJournalOffer offer(parent, dataFolder, std::move(log));
+    TJournalOffer offer(parent, dataFolder, std::move(log), std::move(onRecovered));
     for (const QString& path : JournalFilesIn(dataFolder))
         offer.Offer(path);
 }

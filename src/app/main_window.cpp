@@ -1,5 +1,8 @@
 #include "app/main_window.h"
 
+#include "app/experiment_settings_import.h"
+#include "app/save_action.h"
+
 #include "app/column_table.h"
 #include "app/control_cycle.h"
 #include "app/data_grid.h"
@@ -84,6 +87,9 @@ void TfrmOxtiva::BindWindowHelpers()
     fValidation = new TInstrumentValidation(*this);
     fInstrumentAlarm = std::make_unique<TInstrumentAlarmMonitor>(*this);
     connect(ButtonSaveTest, &QPushButton::clicked, this, [this] { fSaver->ButtonSaveTestClick(); });
+    BindSaveAction(*this);
+    connect(ButtonTakeSettings, &QPushButton::clicked, this,
+            [this] { ChooseAndTakeExperimentSettings(*this); });
     connect(ButtonDeleteData, &QPushButton::clicked, this, &TfrmOxtiva::ButtonDeleteDataClick);
     connect(RtGraph2D1, &QCustomPlot::mousePress, this, &TfrmOxtiva::RtGraph2D1MouseDown);
 }

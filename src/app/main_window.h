@@ -102,8 +102,11 @@ public:
     // The running step program's progress label and highlighted line.
     TStepProgramProgress& StepProgramProgress() { return *fStepProgramProgress; }
 
-    // Pages.
+    // Pages, with the save and the settings taken from a data file beside their tabs.
     QTabWidget* PageControlMain = nullptr;
+    QLabel* LabelLastSave = nullptr;
+    QPushButton* ButtonTakeSettings = nullptr;
+    QPushButton* ButtonSave = nullptr;
     QWidget* TabSheetInstruments = nullptr;
     QWidget* TabSheetExperimentSetup = nullptr;
     QWidget* TabSheetExperimentControl = nullptr;

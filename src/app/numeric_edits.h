@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QString>
 #include <algorithm>
 #include <optional>
 
@@ -20,24 +21,39 @@ bool WithinLimits(T aValue, std::optional<T> aMinimum, std::optional<T> aMaximum
     return true;
 }
 
+// Why typed text is no number: "'2,5' is not a number (this computer writes decimals with
+// '.')", naming the separator when the other one is the likely slip.
+QString NotANumberReason(const QString& aText);
+// "'20' lies outside 0.678 to 16", "'-1' lies below 0", "'99' lies above 10".
+QString OutsideLimitsReason(const QString& aText, const QString& aMinimum, const QString& aMaximum);
+
 // What every numeric edit of the window does with typing: an entry is taken on Return or
-// when the edit loses focus, and one that is refused shows the last good value again, so
-// the text never shows a value that is not in force.
+// when the edit loses focus. One that is refused shows the last good value again, so the
+// text never shows a value that is not in force, and the edit is marked as not having taken
+// it, with the reason in its tooltip, until the next value is taken.
 class TNumericEdit : public QLineEdit
 {
   public:
     explicit TNumericEdit(QWidget* parent);
 
+    // "'2,5' not taken: …" after a refused entry, empty once a value is taken.
+    const QString& NotTakenReason() const { return fNotTaken; }
+
   protected:
     void focusOutEvent(QFocusEvent* event) override;
     void ShowValue();
+    void ClearNotTaken();
 
-    // Takes the typed text when it is a number within the limits; false refuses it.
-    virtual bool TakeTypedText(const QString& aText) = 0;
+    // Takes the typed text when it is a number within the limits; otherwise why not.
+    virtual std::optional<QString> TakeTypedText(const QString& aText) = 0;
     virtual QString ValueText() const = 0;
 
   private:
     void CommitText();
+    void MarkNotTaken(const QString& aReason);
+
+    QString fNotTaken;
+    QString fOwnToolTip;
 };
 
 // A numeric edit holding a value of type T between optional limits ("no limit" until
@@ -57,6 +73,7 @@ template <typename T> class TLimitedNumericEdit : public TNumericEdit
         const T clamped = Clamped(aValue);
         const bool changed = clamped != fValue;
         fValue = clamped;
+        ClearNotTaken();
         ShowValue();
         if (changed) NotifyValueChanged(fValue);
     }
@@ -81,14 +98,18 @@ template <typename T> class TLimitedNumericEdit : public TNumericEdit
     virtual QString Format(T aValue) const = 0;
     // A value that code may set at all; refused ones leave the edit as it was.
     virtual bool Representable(T) const { return true; }
+    virtual QString NotANumberText(const QString& aText) const { return NotANumberReason(aText); }
 
   private:
-    bool TakeTypedText(const QString& aText) override
+    std::optional<QString> TakeTypedText(const QString& aText) override
     {
         const std::optional<T> typed = ParseTyped(aText);
-        if (!typed || !WithinLimits(*typed, fMinimum, fMaximum)) return false;
+        if (!typed) return NotANumberText(aText);
+        if (!WithinLimits(*typed, fMinimum, fMaximum))
+            return OutsideLimitsReason(aText.trimmed(), fMinimum ? Format(*fMinimum) : QString(),
+                                       fMaximum ? Format(*fMaximum) : QString());
         setValue(*typed);
-        return true;
+        return std::nullopt;
     }
     QString ValueText() const override { return Format(fValue); }
     T Clamped(T aValue) const
@@ -138,6 +159,7 @@ class TRtIntegerEdit : public TLimitedNumericEdit<int>
     void NotifyValueChanged(int aValue) override { emit valueChanged(aValue); }
     std::optional<int> ParseTyped(const QString& aText) const override;
     QString Format(int aValue) const override;
+    QString NotANumberText(const QString& aText) const override;
 };
 
 } // namespace oxtiva

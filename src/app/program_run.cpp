@@ -1,5 +1,6 @@
 #include "app/program_run.h"
 
+#include "app/experiment_settings_import.h"
 #include "app/journal_recovery.h"
 #include "app/main_window.h"
 #include "app/test_drive.h"
@@ -19,9 +20,11 @@ int RunProgram(QApplication& app, const TProgramOptions& options)
     frmOxtiva.showMaximized();
     // Asked over the shown window, before any instrument is validated and any new row exists.
     QTimer::singleShot(0, &frmOxtiva, [&frmOxtiva, drive] {
-        OfferUnsavedJournals(&frmOxtiva,
-                             QDir(frmOxtiva.ProgramFolder()).filePath(QStringLiteral("Userdata")),
-                             frmOxtiva.LogDestination());
+        OfferUnsavedJournals(
+            &frmOxtiva, QDir(frmOxtiva.ProgramFolder()).filePath(QStringLiteral("Userdata")),
+            frmOxtiva.LogDestination(), [&frmOxtiva](const QString& file, const QString& sample) {
+                OfferRecoveredSettings(frmOxtiva, file, sample);
+            });
         if (drive) drive->Begin();
     });
     return app.exec();

@@ -59,6 +59,9 @@ TStatusText TemperatureStatus(double aCellTemperature)
 
 QString RelativeChangeStatus(TProgramState aState, double aRCDuration, const QString& aLastRCCell)
 {
+    // The newest row has no value until the rows span the RC duration.
+    if (ShowsRelativeChange(aState) && aLastRCCell.isEmpty())
+        return RCStatusPrefix(aRCDuration) + QStringLiteral("not yet known");
     if (ShowsRelativeChange(aState))
         return RCStatusPrefix(aRCDuration) + aLastRCCell + QStringLiteral(" %");
     return RCStatusPrefix(aRCDuration) + QStringLiteral("Unknown");

@@ -46,7 +46,9 @@ void TStepProgramProgress::Update()
         Highlight(-1);
         return;
     }
-    label.setText(StepProgressText(s.StepIndex, count, SecondsInStep(), SecondsSettled()));
+    const std::optional<double> settled = SecondsSettled();
+    label.setText(StepProgressText(s.StepIndex, count, SecondsInStep(), settled,
+                                   settled ? TStepWait{} : WaitOfNewestRow()));
     label.show();
     Highlight(s.StepIndex);
 }
@@ -106,6 +108,36 @@ std::optional<double> TStepProgramProgress::SecondsSettled()
     std::reverse(rows.begin(), rows.end());
     fSettled = {grid.RowCount(), s.StepIndex, s.ProgramState, oxtiva::SecondsSettled(rows)};
     return fSettled.Seconds;
+}
+
+// Why the step waits, as the newest row of the running step judged it; before the step's
+// first row nothing is known yet.
+TStepWait TStepProgramProgress::WaitOfNewestRow() const
+{
+    const TSharedState& s = fWindow.State();
+    const TStringGrid& grid = *fWindow.StringGridData;
+    const int row = grid.RowCount() - 1;
+    const auto cell = [&grid, row](TProperty q) { return grid.Cell(ColumnOf(q).ColID, row); };
+    const auto number = [&cell](TProperty q) -> std::optional<double> {
+        double value = 0;
+        if (!ParseGridNumber(cell(q), value)) return std::nullopt;
+        return value;
+    };
+    TStepWait wait;
+    wait.Threshold = s.RCThreshold;
+    wait.RCDuration = s.RCDuration;
+    wait.RangeRule = s.ProgramState == TProgramState::PIDStep;
+    const bool stepRow = row >= 2 && cell(TProperty::Mode) == ModeCode(s.ProgramState) &&
+                         cell(TProperty::Step) == QString::number(s.StepIndex + 1);
+    wait.NoPointYet = !stepRow;
+    if (wait.NoPointYet) return wait;
+    wait.RCpO2 = number(TProperty::RCpO2);
+    wait.RCI = number(TProperty::RCI);
+    wait.CurrentAtLimit = cell(TProperty::StableI) == QStringLiteral("MaxI");
+    const std::optional<double> inStep = number(TProperty::Time);
+    wait.ShorterThanRC = inStep && *inStep <= s.RCDuration;
+    wait.InRange = cell(TProperty::RangepO2) == TrueText;
+    return wait;
 }
 
 // Every line is set on each pass, so a list replaced or shortened while the program runs

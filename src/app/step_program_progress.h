@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/modes.h"
+#include "control/step_progress.h"
 #include "records/logging.h"
 
 #include <optional>
@@ -31,6 +32,7 @@ class TStepProgramProgress
   private:
     double SecondsInStep();
     std::optional<double> SecondsSettled();
+    TStepWait WaitOfNewestRow() const;
     void Highlight(int aRow);
 
     TfrmOxtiva& fWindow;

@@ -363,6 +363,7 @@ QGroupBox* StepProgramGroup(TfrmOxtiva& w)
     auto* layout = new QVBoxLayout(w.GroupBox12);
     w.LabelStepProgress = Named(new QLabel, "LabelStepProgress");
     w.LabelStepProgress->hide(); // shown while a step program runs
+    w.LabelStepProgress->setWordWrap(true); // a waiting step's reason runs long
     layout->addWidget(w.LabelStepProgress);
     auto* heads = new QHBoxLayout;
     for (const char* head : {"Step", "PPID\nlog(pO2)", "or", "PPS\nmV"})
@@ -465,6 +466,25 @@ void BuildStatusBar(TfrmOxtiva& w)
     w.setStatusBar(w.StatusBar1);
 }
 
+// Beside the tabs, so the save is where the operator looks for it whichever page is open.
+void BuildTabCorner(TfrmOxtiva& w)
+{
+    auto* corner = new QWidget;
+    auto* layout = new QHBoxLayout(corner);
+    layout->setContentsMargins(0, 0, 4, 0);
+    w.LabelLastSave = Named(new QLabel, "LabelLastSave");
+    w.ButtonTakeSettings =
+        Named(new QPushButton(QStringLiteral("Take settings…")), "ButtonTakeSettings");
+    w.ButtonTakeSettings->setToolTip(
+        QStringLiteral("Take the \"Experiment data\" values, sample and notes from a data file"));
+    w.ButtonSave = Named(new QPushButton(QStringLiteral("Save")), "ButtonSave");
+    w.ButtonSave->setToolTip(QStringLiteral("Save the data file and the graph (Ctrl+S)"));
+    layout->addWidget(w.LabelLastSave);
+    layout->addWidget(w.ButtonTakeSettings);
+    layout->addWidget(w.ButtonSave);
+    w.PageControlMain->setCornerWidget(corner, Qt::TopRightCorner);
+}
+
 QWidget* Page(TfrmOxtiva& w, const char* aName, const QString& aCaption)
 {
     auto* page = Named(new QWidget, aName);
@@ -493,6 +513,7 @@ void BuildWindowLayout(TfrmOxtiva& w)
     BuildExperimentControlTab(w);
     BuildRawDataTab(w);
     BuildDebugTab(w);
+    BuildTabCorner(w);
     w.setCentralWidget(w.PageControlMain);
     BuildStatusBar(w);
     w.PageControlMain->setCurrentIndex(0);

@@ -120,8 +120,14 @@ void TfrmOxtiva::closeEvent(QCloseEvent* event)
 
 bool TfrmOxtiva::FormCloseQuery()
 {
-    return QMessageBox::question(this, windowTitle(),
-                                 QStringLiteral("Close the form? All unsaved data will be lost."),
+    // Unsaved rows outlive the window in the journal, unless the journal itself has failed.
+    const QString question =
+        fCaption->Holds(TCaptionNotice::JournalFailed)
+            ? QStringLiteral("Close the form? The journal cannot be written, so data points not "
+                             "saved since the last save will be lost.")
+            : QStringLiteral("Close the form? Data points not yet saved stay in the journal and "
+                             "are offered for recovery at the next start.");
+    return QMessageBox::question(this, windowTitle(), question,
                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 

@@ -2,6 +2,9 @@
 
 #include "control/step_line.h"
 #include "records/number_format.h"
+#include "records/string_spacer.h"
+
+#include <QRegularExpression>
 
 #include <QStringDecoder>
 
@@ -93,7 +96,64 @@ QList<QByteArray> RawLines(QByteArray aBytes)
     return lines;
 }
 
+// A field of a hand-written line: it goes into a column of at most 6 characters, where a
+// longer text would be cut and run as another number.
+// aName holds %1 for the text: "the millivolts '%1' are".
+std::optional<QString> FieldProblem(const QString& aName, const QString& aText, double& aValue)
+{
+    if (!ParseLocaleDouble(aText, aValue))
+        return WithSeparatorHint(aName.arg(aText) + QStringLiteral(" not a number"), aText);
+    if (aText.size() > SetpointWidth)
+        return aName.arg(aText) + QStringLiteral(" longer than 6 characters");
+    return std::nullopt;
+}
+
 } // namespace
+
+QString VisibleTabs(QString aText)
+{
+    return aText.replace(QLatin1Char('\t'), QStringLiteral("\u2192"));
+}
+
+TStepFileLine ReadStepFileLine(const QString& aLine, const TStepLimits& aLimits)
+{
+    static const QRegularExpression blanks(QStringLiteral("[ \t]+"));
+    const QStringList fields = aLine.split(blanks, Qt::SkipEmptyParts);
+    if (fields.size() != 3)
+        return {{},
+                QStringLiteral("expected 3 columns (step number, log(pO2) set point, millivolts) "
+                               "separated by blanks or a tab, found %1 in '%2'")
+                    .arg(fields.size())
+                    .arg(VisibleTabs(aLine.trimmed()))};
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
+    if (!digits.match(fields[0]).hasMatch())
+        return {{},
+                QStringLiteral("the step number '%1' is not a whole number of at most four "
+                               "digits")
+                    .arg(fields[0])};
+    double setpoint = 0;
+    double millivolts = 0;
+    std::optional<QString> problem =
+        FieldProblem(QStringLiteral("the log(pO2) set point '%1' is"), fields[1], setpoint);
+    if (!problem)
+        problem = OutsideLimits(QStringLiteral("the log(pO2) set point %1 lies outside %2 to %3"),
+                                setpoint, aLimits.LowestSetpoint, aLimits.HighestSetpoint);
+    if (!problem)
+        problem = FieldProblem(QStringLiteral("the millivolts '%1' are"), fields[2], millivolts);
+    if (problem) return {{}, problem};
+    if (auto outside =
+            OutsideLimits(QStringLiteral("the millivolts %1 lie outside %2 to %3"), millivolts,
+                          aLimits.LowestMillivolts, aLimits.HighestMillivolts))
+        return {{}, outside};
+    // The texts as typed, so the line runs exactly the numbers the file holds.
+    const QString line =
+        fields[0].rightJustified(StepNumberWidth, QLatin1Char('0')) +
+        QString(SetpointColumn - StepNumberWidth, QLatin1Char(' ')) +
+        StringSpacer(static_cast<int>(SetpointWidth), fields[1], false) +
+        QString(MillivoltsColumn - SetpointColumn - SetpointWidth, QLatin1Char(' ')) + fields[2];
+    if (auto fixed = StepLineProblem(line, aLimits)) return {{}, fixed};
+    return {line, std::nullopt};
+}
 
 QString TStepFileProblem::Text() const
 {
@@ -128,22 +188,23 @@ QByteArray StepProgramFileText(const QStringList& aLines)
 TStepFileContents ParseStepProgramFile(const QByteArray& aBytes, const TStepLimits& aLimits)
 {
     TStepFileContents contents;
-    QList<QByteArray> raw = RawLines(aBytes);
-    while (!raw.isEmpty() && raw.last().trimmed().isEmpty())
-        raw.removeLast();
-    if (raw.isEmpty()) {
-        contents.Problems.append({0, QStringLiteral("the file holds no steps")});
-        return contents;
-    }
+    const QList<QByteArray> raw = RawLines(aBytes);
     for (int i = 0; i < raw.size(); ++i) {
         QStringDecoder decoder(QStringDecoder::Utf8);
         const QString line = decoder(raw[i]);
-        if (decoder.hasError())
+        if (decoder.hasError()) {
             contents.Problems.append({i + 1, QStringLiteral("not UTF-8 text")});
-        else if (auto problem = StepLineProblem(line, aLimits))
-            contents.Problems.append({i + 1, *problem});
-        contents.Lines << line;
+            continue;
+        }
+        if (IsBlank(line) || line.trimmed().startsWith(QLatin1Char('#'))) continue;
+        const TStepFileLine step = ReadStepFileLine(line, aLimits);
+        if (step.Problem)
+            contents.Problems.append({i + 1, *step.Problem});
+        else
+            contents.Lines << step.Line;
     }
+    if (contents.Lines.isEmpty() && contents.Problems.isEmpty())
+        contents.Problems.append({0, QStringLiteral("the file holds no steps")});
     if (!contents.Ok()) contents.Lines.clear();
     return contents;
 }

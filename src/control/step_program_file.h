@@ -11,9 +11,10 @@
 namespace oxtiva
 {
 
-// A step program kept as a file: plain UTF-8 text, one step per line exactly as the list
-// shows it. The control cycle reads the lines by character position, so a file is taken
-// only when every line reads back the way a line written by the list does.
+// A step program kept as a file: plain UTF-8 text, one step per line as the list shows it.
+// A hand-written file may separate the three columns by any blanks or tabs and hold blank
+// lines and "#" comments; each step is laid back into the list's fixed columns, since the
+// control cycle reads the lines by character position.
 
 // The range a step may hold: what the list's two edits let the operator type. A hand-
 // edited file cannot sneak in a set point the edits would have refused.
@@ -44,11 +45,23 @@ struct TStepFileContents {
 QByteArray StepProgramFileText(const QStringList& aLines);
 
 // Reads a file's bytes: CR LF and LF line ends both count, a missing final line end is
-// fine, and blank lines at the end are ignored. Every line is checked with the readers
-// the control cycle and the status bar use, in the locale the list writes with.
+// fine, blank lines and lines starting with "#" are skipped. Every step is checked with the
+// readers the control cycle and the status bar use, in the locale the list writes with;
+// a problem's line number counts every line of the file.
 TStepFileContents ParseStepProgramFile(const QByteArray& aBytes, const TStepLimits& aLimits = {});
 
-// What is wrong with one line, if anything.
+// One step of a file: its three columns laid into the list's fixed columns, or why not.
+struct TStepFileLine {
+    QString Line;
+    std::optional<QString> Problem;
+};
+TStepFileLine ReadStepFileLine(const QString& aLine, const TStepLimits& aLimits = {});
+
+// A message quoting a line shows its tabs as arrows: an invisible tab is the likeliest
+// reason a line looks right and reads wrong.
+QString VisibleTabs(QString aText);
+
+// What is wrong with one line in the list's fixed columns, if anything.
 std::optional<QString> StepLineProblem(const QString& aLine, const TStepLimits& aLimits = {});
 
 // The problems for a message box: at most aMostShown lines, then how many more there are.

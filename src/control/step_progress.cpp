@@ -1,5 +1,9 @@
 #include "control/step_progress.h"
 
+#include "records/number_format.h"
+
+#include <QStringList>
+
 #include <cmath>
 
 namespace oxtiva
@@ -16,12 +20,48 @@ QString ElapsedText(double aSeconds)
         .arg(whole % 60, 2, 10, zero);
 }
 
+namespace
+{
+
+QString Percent(double aValue)
+{
+    return FormatFloat(u"0.000", aValue) + QStringLiteral(" %");
+}
+
+// "RC pO2 0.834 % ≥ 0.5 %", or that it is not known yet.
+QString AgainstThreshold(const QString& aName, std::optional<double> aRC, double aThreshold)
+{
+    if (!aRC) return aName + QStringLiteral(" not yet known");
+    const bool met = std::abs(*aRC) < std::abs(aThreshold);
+    return aName + u' ' + Percent(*aRC) + (met ? QStringLiteral(" < ") : QStringLiteral(" ≥ ")) +
+           FormatGeneral(aThreshold) + QStringLiteral(" %");
+}
+
+} // namespace
+
+QString StepWaitText(const TStepWait& aWait)
+{
+    if (aWait.NoPointYet) return QStringLiteral("no point of this step yet");
+    QStringList parts;
+    parts << AgainstThreshold(QStringLiteral("RC pO2"), aWait.RCpO2, aWait.Threshold);
+    parts << (aWait.CurrentAtLimit
+                  ? QStringLiteral("current at its limit")
+                  : AgainstThreshold(QStringLiteral("RC I"), aWait.RCI, aWait.Threshold));
+    if (aWait.ShorterThanRC)
+        parts << QStringLiteral("step shorter than the RC duration of %1 s")
+                     .arg(FormatGeneral(aWait.RCDuration));
+    if (aWait.RangeRule && !aWait.InRange)
+        parts << QStringLiteral("pO2 not yet within %1 % of the set point")
+                     .arg(FormatGeneral(aWait.Threshold));
+    return parts.join(QStringLiteral(", "));
+}
+
 QString StepProgressText(int aStepIndex, int aStepCount, double aSecondsInStep,
-                         std::optional<double> aSecondsStable)
+                         std::optional<double> aSecondsStable, const TStepWait& aWait)
 {
     const QString stability = aSecondsStable
                                   ? QStringLiteral("stable for ") + ElapsedText(*aSecondsStable)
-                                  : QStringLiteral("waiting for stability");
+                                  : QStringLiteral("waiting: ") + StepWaitText(aWait);
     return QStringLiteral("Step %1 of %2 · %3 in step · %4")
         .arg(aStepIndex + 1)
         .arg(aStepCount)

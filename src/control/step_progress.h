@@ -16,10 +16,27 @@ namespace oxtiva
 // a second are dropped and a negative duration (a clock set back) shows as zero.
 QString ElapsedText(double aSeconds);
 
-// "Step 2 of 5 · 00:12:30 in step · stable for 00:01:10", or "· waiting for stability"
+// What the newest point of a step that has not settled says about why it waits: the
+// relative changes (none when not yet known) against the threshold, and the other rules.
+struct TStepWait {
+    std::optional<double> RCpO2; // per cent
+    std::optional<double> RCI;   // per cent
+    double Threshold = 0;        // per cent
+    bool CurrentAtLimit = false;
+    bool ShorterThanRC = false; // the step has not yet lasted the RC duration
+    double RCDuration = 0;      // seconds
+    bool RangeRule = false;     // a PID step must also come within the threshold of its set point
+    bool InRange = false;
+    bool NoPointYet = false; // the step has no point yet, so nothing is known
+};
+
+// "RC pO2 0.834 % ≥ 0.5 %, RC I 0.120 % < 0.5 %, pO2 not yet within 0.5 % of the set point".
+QString StepWaitText(const TStepWait& aWait);
+
+// "Step 2 of 5 · 00:12:30 in step · stable for 00:01:10", or "· waiting: " and the reason
 // in place of the last part when the step has not settled.
 QString StepProgressText(int aStepIndex, int aStepCount, double aSecondsInStep,
-                         std::optional<double> aSecondsStable);
+                         std::optional<double> aSecondsStable, const TStepWait& aWait = {});
 
 // One data row of the running step: its "Duration, s" and whether it had settled.
 struct TStepRow {

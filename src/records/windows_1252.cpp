@@ -38,4 +38,17 @@ void AppendWindows1252(QByteArray& out, QStringView text)
         out.append(Windows1252Byte(c));
 }
 
+QString Windows1252Text(const QByteArray& bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto code = static_cast<unsigned char>(byte);
+        const bool high = code >= 0x80 && code < 0xA0;
+        const char16_t mapped = high ? HighControlRange[code - 0x80] : char16_t(code);
+        text.append(QChar(mapped != 0 ? mapped : char16_t(0xFFFD)));
+    }
+    return text;
+}
+
 } // namespace oxtiva

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QStringView>
 
 namespace oxtiva
@@ -14,5 +15,8 @@ void AppendWindows1252(QByteArray& out, QStringView text);
 
 // The same for one character.
 char Windows1252Byte(QChar c);
+
+// Reads such bytes back; the five bytes the code page leaves unused become U+FFFD.
+QString Windows1252Text(const QByteArray& bytes);
 
 } // namespace oxtiva
