@@ -82,6 +82,7 @@ TEST_F(ExperimentSettingsImportTest, AFreshWindowTakesTheSettingsOfASavedFile)
     TfrmOxtiva a(nullptr, fFolderA.path());
     TypeOperatorsConstants(a);
     a.ButtonSave->click();
+    ASSERT_TRUE(a.Saver().WaitUntilSaved());
     const QString saved = a.Saver().LastSavedPath();
     ASSERT_TRUE(QFile::exists(saved));
     EXPECT_TRUE(QRegularExpression(R"(^Saved Ceria_0000\.csv at \d\d:\d\d:\d\d$)")
@@ -188,6 +189,7 @@ TEST_F(ExperimentSettingsImportTest, CtrlSSavesFromAnyPage)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&a));
     a.PageControlMain->setCurrentWidget(a.TabSheetData);
     QTest::keyClick(&a, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(a.Saver().WaitUntilSaved());
     EXPECT_TRUE(a.LabelLastSave->text().startsWith("Saved Ceria_0000.csv at "))
         << a.LabelLastSave->text().toStdString();
     EXPECT_TRUE(QFile::exists(a.Saver().LastSavedPath()));

@@ -206,7 +206,7 @@ void TExperimentSaver::TakeFinished()
     }
     for (const TSaveOutcome& outcome : outcomes) {
         Report(outcome);
-        if (fOnSaveEnded) fOnSaveEnded();
+        for (const auto& listener : fSaveEndedListeners) listener(fLastSaveSucceeded);
     }
 }
 

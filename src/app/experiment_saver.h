@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 #include <optional>
 
 class QThreadPool;
@@ -73,8 +74,12 @@ class TExperimentSaver
     // Waits until every save started has ended and its outcome is reported; false when
     // the time ran out or the last save failed.
     bool WaitUntilSaved(int timeoutMs = 60000);
-    // Called on the window's thread after each save has ended and been reported.
-    void SetOnSaveEnded(std::function<void()> onEnded) { fOnSaveEnded = std::move(onEnded); }
+    // Called on the window's thread after each save has ended and been reported, with
+    // whether it wrote every file; several parts of the window may listen.
+    void AddSaveEndedListener(std::function<void(bool saved)> listener)
+    {
+        fSaveEndedListeners.push_back(std::move(listener));
+    }
 
     const QString& ProgramFolder() const { return fProgramFolder; }
     void SetProgramFolder(const QString& folder) { fProgramFolder = folder; }
@@ -93,7 +98,7 @@ class TExperimentSaver
     QString fProgramFolder;
     QString fLastSavedPath;
     bool fLastSaveSucceeded = true;
-    std::function<void()> fOnSaveEnded;
+    std::vector<std::function<void(bool saved)>> fSaveEndedListeners;
     std::shared_ptr<TFinished> fFinished;
     std::unique_ptr<QThreadPool> fThread;       // one thread: saves never overlap
     TLogger fLog{QStringLiteral("Form"), true}; // failures, on the window's log destination

@@ -21,10 +21,15 @@ QString SaveFeedbackText(bool saved, const QString& dataFilePath, const QDateTim
 
 void BindSaveAction(TfrmOxtiva& window)
 {
-    const auto save = [&window] {
-        const bool saved = window.Saver().Save();
+    // Saves are written on a thread of their own: the label answers when the save has ended,
+    // for the operator's saves and the automatic ones alike.
+    window.Saver().AddSaveEndedListener([&window](bool saved) {
         window.LabelLastSave->setText(
             SaveFeedbackText(saved, window.Saver().LastSavedPath(), QDateTime::currentDateTime()));
+    });
+    const auto save = [&window] {
+        window.LabelLastSave->setText(QStringLiteral("Saving…"));
+        window.Saver().Save();
     };
     QObject::connect(window.ButtonSave, &QPushButton::clicked, &window, save);
     auto* shortcut = new QShortcut(QKeySequence::Save, &window);

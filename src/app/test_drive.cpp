@@ -52,8 +52,8 @@ TTestDrive::TTestDrive(TfrmOxtiva& window, TTestDriveOptions options)
     // Queued: the row's cells are written after it is added.
     connect(&fWindow.StringGridData->Model(), &QAbstractItemModel::rowsInserted, this,
             &TTestDrive::RowsEntered, Qt::QueuedConnection);
-    fWindow.Saver().SetOnSaveEnded(
-        [this] { Print(QStringLiteral("save ends ") + fWindow.Saver().LastSavedPath()); });
+    fWindow.Saver().AddSaveEndedListener(
+        [this](bool) { Print(QStringLiteral("save ends ") + fWindow.Saver().LastSavedPath()); });
 }
 
 void TTestDrive::Begin()
