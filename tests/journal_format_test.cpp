@@ -37,7 +37,7 @@ QByteArray Session()
            JournalRowLine(1, Row(0, false, ";;")) +
            JournalRowLine(2, Row(0, false, "2020-05-0614:03:27;2;")) +
            JournalRowLine(3, Row(10, true, "10.00;12;845.30")) +
-           JournalSavedLine(4, "/data/2020-05-06/Ceria_0000.csv") + JournalHeadLine(changed) +
+           JournalSavedLine({4, "/data/2020-05-06/Ceria_0000.csv"}) + JournalHeadLine(changed) +
            JournalRowLine(4, Row(20, true, "20.00;12;\"a;b\"\t"));
 }
 
@@ -87,7 +87,7 @@ QList<QByteArray> SavedSessionRecords()
     QList<QByteArray> records{JournalFirstLineBytes(), JournalHeadLine(TrickyHead())};
     for (int r = 0; r < 5; ++r)
         records << JournalRowLine(r, Row(r, r >= 3, r >= 3 ? "10.00;12;845.30" : "x"));
-    records << JournalSavedLine(5, "/d/Ceria_0000.csv", 1234, 0xbeef);
+    records << JournalSavedLine({5, "/d/Ceria_0000.csv", 1234, 0xbeef});
     return records;
 }
 
@@ -166,16 +166,51 @@ TEST(JournalFormat, CountsOnlyTheRunsOwnUnsavedRows)
         bytes += JournalRowLine(r, Row(r, points[r], "x"));
     for (const Case c : {Case{0, 5, 3}, Case{3, 4, 3}, Case{5, 2, 1}, Case{7, 0, 0}}) {
         QByteArray withSave = bytes;
-        if (c.savedRows > 0) withSave += JournalSavedLine(c.savedRows, "f.csv");
+        if (c.savedRows > 0) withSave += JournalSavedLine({c.savedRows, "f.csv"});
         const TJournalContents contents = ParseJournal(withSave);
         EXPECT_EQ(contents.UnsavedRows(), c.unsavedRows) << c.savedRows;
         EXPECT_EQ(contents.UnsavedDataPoints(), c.unsavedPoints) << c.savedRows;
     }
     // An earlier, smaller save does not undo a later one.
     const TJournalContents contents =
-        ParseJournal(bytes + JournalSavedLine(7, "b.csv") + JournalSavedLine(3, "a.csv"));
+        ParseJournal(bytes + JournalSavedLine({7, "b.csv"}) + JournalSavedLine({3, "a.csv"}));
     EXPECT_EQ(contents.SavedRows, 7);
     EXPECT_EQ(contents.SavedFile, "b.csv");
+}
+
+// A segment after a save: the fixed rows, the save it starts from, the rows after it.
+TEST(JournalFormat, SegmentCountsItsRowsFromTheSaveItStartsFrom)
+{
+    const TSavedFile save{40, "/d/C_0000.csv", 9000, 0xbeef, 1500};
+    const QByteArray fixed = JournalFirstLineBytes() +
+                             JournalRowLine(0, Row(0, false, "captions")) +
+                             JournalRowLine(1, Row(1, false, ""));
+    const QByteArray segment = fixed + JournalBaseLine(save) +
+                               JournalRowLine(40, Row(40, true, "a")) +
+                               JournalRowLine(41, Row(41, false, "b"));
+    const TJournalContents contents = ParseJournal(segment);
+    EXPECT_TRUE(contents.Problems.isEmpty()) << contents.Problems.join('\n').toStdString();
+    EXPECT_EQ(contents.BaseRows, 40);
+    EXPECT_EQ(contents.GridRows(), 42);
+    EXPECT_EQ(contents.SavedRowsOffset, 1500);
+    EXPECT_EQ(contents.UnsavedRows(), 2);
+    EXPECT_EQ(contents.UnsavedDataPoints(), 1);
+    EXPECT_EQ(contents.DataLines(), (QStringList{"captions", "", "a", "b"}));
+
+    struct Case {
+        const char* Name;
+        QByteArray Bytes;
+    };
+    const Case damaged[] = {
+        {"rows missing after the base",
+         fixed + JournalBaseLine(save) + JournalRowLine(39, Row(39, true, "a"))},
+        {"a base after the run's rows",
+         fixed + JournalRowLine(2, Row(2, true, "a")) + JournalBaseLine(save)},
+        {"a base without where its rows start",
+         fixed + JournalBaseLine({40, "/d/C.csv", 9000, 0xbeef})},
+    };
+    for (const Case& c : damaged)
+        EXPECT_EQ(ParseJournal(c.Bytes).Problems.size(), 1) << c.Name;
 }
 
 TEST(JournalFormat, AnotherFileIsNoJournal)

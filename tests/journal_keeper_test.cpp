@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -113,6 +114,7 @@ TEST_F(JournalKeeperTest, RowsReachTheJournalAsTheyEnterTheGridWithTheBytesSaveW
 
     for (int i = 0; i < 3; ++i)
         AddDataPoint();
+    const TJournalContents beforeSave = ReadBack();
     const QString firstSave = Save();
     fWindow->MemoNotes->setPlainText("Example values\nExample notes\nAfter the save");
     // A number typed into an edit: its text changes first, its value when it is taken.
@@ -121,7 +123,9 @@ TEST_F(JournalKeeperTest, RowsReachTheJournalAsTheyEnterTheGridWithTheBytesSaveW
     emit fWindow->RtDoubleEditDataPointLength->editingFinished();
     fWindow->Journal().Sync(); // the next pass
     contents = ReadBack();
-    ASSERT_EQ(int(contents.Rows.size()), Rows());
+    EXPECT_EQ(contents.GridRows(), Rows());
+    EXPECT_EQ(int(contents.Rows.size()), FixedGridRows + 1) << "a segment after the save";
+    EXPECT_EQ(contents.BaseRows, Rows() - 1);
     EXPECT_EQ(contents.SavedRows, Rows() - 1);
     EXPECT_EQ(contents.SavedFile, firstSave);
     EXPECT_EQ(contents.UnsavedDataPoints(), 1);
@@ -129,11 +133,12 @@ TEST_F(JournalKeeperTest, RowsReachTheJournalAsTheyEnterTheGridWithTheBytesSaveW
     EXPECT_EQ(contents.Head.VariableValues[27], "12") << "the data point length row";
     EXPECT_TRUE(contents.Problems.isEmpty());
     const QList<QByteArray> firstFile = CrLfFileLines(firstSave);
-    EXPECT_EQ(Encoded(contents.DataLines()).mid(0, Rows() - 1).join('\n'),
+    EXPECT_EQ(Encoded(beforeSave.DataLines()).join('\n'),
               firstFile.mid(DataSectionStart).join('\n'))
         << "the journal's rows are the DATA lines that save wrote";
 
-    // Written again from the journal, the file is what a save now writes, to the byte.
+    // Written again from the segment and the saved file, the file is what a save now
+    // writes, to the byte.
     QString recovered;
     QString error;
     ASSERT_TRUE(WriteRecoveredDataFile(contents, Userdata(), QDateTime::currentDateTime(),
@@ -147,6 +152,30 @@ TEST_F(JournalKeeperTest, RowsReachTheJournalAsTheyEnterTheGridWithTheBytesSaveW
     actual.removeAt(4); // the minute of saving
     expected.removeAt(4);
     EXPECT_EQ(actual.join('\n'), expected.join('\n'));
+}
+
+// However long the run, a save leaves a journal of the head and the rows after it.
+TEST_F(JournalKeeperTest, JournalAfterASaveHoldsOnlyTheRowsSinceThatSave)
+{
+    ChoosePIDSet();
+    for (int i = 0; i < 400; ++i)
+        AddDataPoint();
+    ASSERT_TRUE(fWindow->Journal().WaitUntilWritten(WriteTimeoutMs));
+    const qint64 beforeSave = QFileInfo(fWindow->Journal().Path()).size();
+    const QString saved = Save();
+    AddDataPoint();
+    const TJournalContents contents = ReadBack();
+    const QStringList journals = JournalsOnDisk();
+    ASSERT_EQ(journals, QStringList{fWindow->Journal().Path()}) << "the run's first is gone";
+    const qint64 afterSave = QFileInfo(journals[0]).size();
+    EXPECT_GT(beforeSave, 400 * 100);
+    EXPECT_LT(afterSave, 2048) << "head, fixed rows, the save and one row";
+    EXPECT_EQ(contents.SavedFile, saved);
+    EXPECT_EQ(contents.UnsavedDataPoints(), 1);
+    EXPECT_EQ(contents.GridRows(), Rows());
+    fWindow->Journal().Sync(); // the pass after the cut lets the old segment's lock go
+    EXPECT_EQ(QDir(Userdata()).entryList({"*.lock"}, QDir::Files),
+              QStringList{QFileInfo(journals[0]).fileName() + ".lock"});
 }
 
 TEST_F(JournalKeeperTest, FailingJournalNamesTheCauseInTheCaptionAndLosesNothing)

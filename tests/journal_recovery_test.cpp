@@ -119,7 +119,7 @@ TEST_F(JournalRecoveryTest, RecoverWritesWhatSaveWouldHaveWrittenThenRemovesTheJ
     EXPECT_TRUE(question.contains("Unsaved: 3 data points\n")) << question.toStdString();
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
     EXPECT_TRUE(question.contains("Recorded: " + today)) << question.toStdString();
-    EXPECT_TRUE(question.contains("The journal is damaged at line 12: no record frame; the 29 "
+    EXPECT_TRUE(question.contains("The journal is damaged at line 9: no record frame; the 29 "
                                   "bytes from there on are left out."))
         << question.toStdString();
     EXPECT_EQ(DataFiles(), (QStringList{"Ceria_0000.csv", "Ceria_0001.csv"}));
@@ -169,14 +169,15 @@ TEST_F(JournalRecoveryTest, JournalWithEveryRowSavedGoesWithoutAQuestion)
     EXPECT_EQ(DataFiles(), QStringList{"Ceria_0000.csv"});
 }
 
-void SpoilFirstDataPointRecord(const QString& journal)
+// The record naming the save the journal's segment starts from.
+void SpoilBaseRecord(const QString& journal)
 {
     QFile file(journal);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     QByteArray bytes = file.readAll();
-    const qsizetype at = bytes.indexOf("845.30");
+    const qsizetype at = bytes.indexOf("Ceria_0000.csv");
     ASSERT_GT(at, 0);
-    bytes[at + 5] = '1';
+    bytes[at + 1] = 'E';
     file.seek(0);
     file.write(bytes);
 }
@@ -192,8 +193,8 @@ TEST_F(JournalRecoveryTest, JournalIsDeletedOnlyWhenItsSavedFileHoldsItsRows)
         const char* Said;
     };
     const Case cases[] = {
-        {"a row before the save spoilt",
-         [](const QString& journal, const QString&) { SpoilFirstDataPointRecord(journal); },
+        {"the record of the save spoilt",
+         [](const QString& journal, const QString&) { SpoilBaseRecord(journal); },
          "The journal is damaged at line"},
         {"the saved file gone", [](const QString&, const QString& saved) { QFile::remove(saved); },
          "is missing or no longer holds the saved rows"},
@@ -213,6 +214,32 @@ TEST_F(JournalRecoveryTest, JournalIsDeletedOnlyWhenItsSavedFileHoldsItsRows)
         QFile::remove(session.Journal);
         QFile::remove(saved);
     }
+}
+
+// After a save the journal holds only the rows since; with that save's file gone, those
+// rows are what can still be recovered, and the operator is told so.
+TEST_F(JournalRecoveryTest, WithoutItsSavedFileASegmentRecoversTheRowsAfterTheSave)
+{
+    const TLeftSession session = RunSession(2, 3);
+    ASSERT_TRUE(QFile::remove(DayFolder().filePath("Ceria_0000.csv")));
+    fAnswerer.Expect(QMessageBox::Yes);
+    fAnswerer.Expect(QMessageBox::Ok);
+    Offer();
+    ASSERT_EQ(Texts().size(), 2);
+    EXPECT_TRUE(Texts()[0].contains("Unsaved: 3 data points\n")) << Texts()[0].toStdString();
+    EXPECT_TRUE(Texts()[0].contains("Recover writes the rows recorded after that save"))
+        << Texts()[0].toStdString();
+    ASSERT_EQ(DataFiles(), QStringList{"Ceria_0000.csv"}) << "the free name is taken again";
+
+    const QList<QByteArray> whole = CrLfLines(session.FileAtTheEnd);
+    const QList<QByteArray> recovered = CrLfFileLines(DayFolder().filePath("Ceria_0000.csv"));
+    const qsizetype data =
+        whole.indexOf("** DATA *************************************************");
+    ASSERT_GT(data, 0);
+    const qsizetype rowsStart = data + 2;
+    const QList<QByteArray> expected = whole.mid(rowsStart, 2) + whole.mid(whole.size() - 3);
+    EXPECT_EQ(recovered.mid(rowsStart), expected) << "captions, the empty row, the 3 rows after";
+    EXPECT_FALSE(QFile::exists(session.Journal));
 }
 
 TEST_F(JournalRecoveryTest, JournalOfARunningProgramIsLeftAlone)

@@ -137,6 +137,45 @@ TEST(JournalWriter, FailedWritesStayQueuedAndReachTheDiskOnceInOrder)
     EXPECT_EQ(Contents(path), "row 0\nrow 1\nrow 2\n");
 }
 
+// A new segment takes over only once it is on the disk: until then the old file stays
+// whole, with what was queued for it, and appends wait for the new one in order.
+TEST(JournalWriter, NewSegmentReplacesTheOldFileOnlyOnceItIsOnTheDisk)
+{
+    QTemporaryDir dir;
+    const QString oldPath = dir.filePath("Userdata/old.journal");
+    const QString newPath = dir.filePath("Userdata/next/new.journal");
+    TJournalWriter writer(oldPath);
+    writer.Append("row 0\nrow 1\n", 2);
+    ASSERT_TRUE(writer.WaitUntilWritten(5000));
+    {
+        TFolderBlocker blocker(dir.filePath("Userdata/next"));
+        writer.Append("saved 2\n", 2);
+        writer.StartSegment(newPath, "base 2\n", 2);
+        writer.StartSegment(dir.filePath("Userdata/other.journal"), "ignored\n", 2);
+        writer.Append("row 2\n", 3);
+        EXPECT_FALSE(writer.WaitUntilWritten(5000));
+        const TJournalWriter::TStatus status = writer.Status();
+        EXPECT_TRUE(status.Cutting);
+        EXPECT_FALSE(status.Error.isEmpty());
+        EXPECT_EQ(status.DurableRows, 2);
+        EXPECT_EQ(writer.Path(), oldPath);
+        EXPECT_EQ(Contents(oldPath), "row 0\nrow 1\nsaved 2\n");
+    }
+    writer.Retry();
+    ASSERT_TRUE(writer.WaitUntilWritten(5000)) << writer.Status().Error.toStdString();
+    EXPECT_FALSE(writer.Status().Cutting);
+    EXPECT_EQ(writer.Path(), newPath);
+    EXPECT_FALSE(QFile::exists(oldPath));
+    EXPECT_FALSE(QFile::exists(dir.filePath("Userdata/other.journal")));
+    writer.Append("row 3\n", 4);
+    ASSERT_TRUE(writer.WaitUntilWritten(5000));
+    EXPECT_EQ(writer.Status().DurableRows, 4);
+    EXPECT_EQ(Contents(newPath), "base 2\nrow 2\nrow 3\n");
+    QString error;
+    EXPECT_TRUE(writer.StopAndRemove(error));
+    EXPECT_FALSE(QFile::exists(newPath));
+}
+
 TEST(JournalWriter, VanishedFileWaitsForEverythingAnew)
 {
     QTemporaryDir dir;

@@ -9,6 +9,7 @@
 #include "app/window_caption.h"
 #include "records/date_time.h"
 #include "records/day_folder.h"
+#include "records/journal_format.h"
 #include "records/number_format.h"
 #include "records/safe_file_name.h"
 #include "science/oxygen_file.h"
@@ -95,6 +96,7 @@ std::optional<TSaveFailure> WriteFiles(const TSaveRequest& request, TSaveOutcome
     outcome.CountedStem = counted;
     outcome.Size = csv.Size();
     outcome.Checksum = csv.Checksum();
+    outcome.RowsOffset = DataFileRowOffset(request.Content, FixedGridRows);
     const QString pngPath = day.filePath(counted + QStringLiteral(".png"));
     if (!WritePng(pngPath, request.Picture, error)) return TSaveFailure{pngPath, error};
     return std::nullopt;
@@ -217,7 +219,8 @@ void TExperimentSaver::Report(const TSaveOutcome& outcome)
     std::optional<TSaveFailure> failure = outcome.Failure;
     if (!outcome.CsvPath.isEmpty()) {
         fLastSavedPath = outcome.CsvPath;
-        fWindow.Journal().NoteSaved(outcome.Rows, outcome.CsvPath, outcome.Size, outcome.Checksum);
+        fWindow.Journal().NoteSaved(
+            {outcome.Rows, outcome.CsvPath, outcome.Size, outcome.Checksum, outcome.RowsOffset});
         QString error;
         if (!fWindow.OxygenContent().WriteFile(outcome.CsvPath, error) && !failure) {
             const QString oxygenPath =

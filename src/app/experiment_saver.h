@@ -43,6 +43,7 @@ struct TSaveOutcome {
     int Rows = 0;
     qint64 Size = 0;
     quint32 Checksum = 0;
+    qint64 RowsOffset = -1; // where the run's own rows start in the data file
 };
 
 // Writes the data file and the picture of one request; runs on any thread.

@@ -102,6 +102,30 @@ void TJournalKeeper::Sync()
     if (!status.Error.isEmpty() && status.QueuedBytes >= MaxQueuedBytes) return;
     const QByteArray records = NewRecords(rows);
     if (!records.isEmpty()) fWriter->Append(records, rows);
+    if (fOldSegmentLock && !status.Cutting) fOldSegmentLock.reset();
+    if (fSegmentWanted) StartSegment(rows, status);
+}
+
+// The new segment holds what a file written from it needs besides the saved rows: the
+// head, the fixed rows, the save it starts from and the rows after that save.
+void TJournalKeeper::StartSegment(int gridRows, const TJournalWriter::TStatus& status)
+{
+    if (status.Cutting) return; // the one before is not on the disk yet
+    fSegmentWanted = false;
+    // A save that did not record where its rows start cannot stand in for them.
+    if (fSaved.Size < 0 || fSaved.RowsOffset < 0 || fSaved.Rows < FixedGridRows ||
+        fSaved.Rows > gridRows || !fQueuedHead)
+        return;
+    QByteArray segment = JournalFirstLineBytes() + JournalHeadLine(*fQueuedHead);
+    AppendRows(segment, 0, FixedGridRows);
+    segment += JournalBaseLine(fSaved);
+    AppendRows(segment, fSaved.Rows, gridRows);
+    const QString path = NewJournalPath(QFileInfo(fWriter->Path()).absolutePath());
+    fOldSegmentLock = std::move(fLock);
+    TakeLock(path);
+    fWriter->StartSegment(path, segment, gridRows);
+    fLog.Send(QStringLiteral("Journal goes on after the save of %1 rows in ").arg(fSaved.Rows) +
+              QDir::toNativeSeparators(path));
 }
 
 void TJournalKeeper::Start()
@@ -158,7 +182,12 @@ void TJournalKeeper::StartAgainAfterLoss()
     fQueuedRows = 0;
     fQueuedHead.reset();
     fHeadMayHaveChanged = true;
-    fSavedQueued = fSavedRows == 0;
+    fOldSegmentLock.reset();
+    fSavedQueued = fSaved.Rows == 0;
+    // Small again once the whole grid is back on the disk, but only while the saved rows
+    // are: the folder may have gone with the saved file in it.
+    const QFileInfo savedFile(fSaved.Path);
+    fSegmentWanted = fSaved.Rows > 0 && savedFile.exists() && savedFile.size() == fSaved.Size;
 }
 
 QByteArray TJournalKeeper::NewRecords(int gridRows)
@@ -174,20 +203,20 @@ QByteArray TJournalKeeper::NewRecords(int gridRows)
             fQueuedHead = std::move(head);
         }
     }
-    AppendRows(out, gridRows);
+    AppendRows(out, fQueuedRows, gridRows);
     fQueuedRows = gridRows;
     if (!fSavedQueued) {
-        out += JournalSavedLine(fSavedRows, fSavedFile, fSavedFileSize, fSavedFileChecksum);
+        out += JournalSavedLine(fSaved);
         fSavedQueued = true;
     }
     return out;
 }
 
-void TJournalKeeper::AppendRows(QByteArray& out, int gridRows) const
+void TJournalKeeper::AppendRows(QByteArray& out, int firstRow, int endRow) const
 {
     const TStringGrid& grid = *fWindow.StringGridData;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (int row = fQueuedRows; row < gridRows; ++row) {
+    for (int row = firstRow; row < endRow; ++row) {
         const QString line =
             DataLine(grid.ColCount(), [&grid, row](int col) { return grid.Cell(col, row); });
         out += JournalRowLine(row, {now, IsDataPointRow(grid, row), line});
@@ -201,14 +230,11 @@ bool IsDataPointRow(const TStringGrid& grid, int row)
     return ok && mode >= FirstDataPointModeCode;
 }
 
-void TJournalKeeper::NoteSaved(int gridRows, const QString& dataFile, qint64 fileSize,
-                               quint32 fileChecksum)
+void TJournalKeeper::NoteSaved(const TSavedFile& saved)
 {
-    fSavedRows = gridRows;
-    fSavedFile = dataFile;
-    fSavedFileSize = fileSize;
-    fSavedFileChecksum = fileChecksum;
+    fSaved = saved;
     fSavedQueued = false;
+    fSegmentWanted = true;
     fHeadMayHaveChanged = true; // whatever the save read is what the journal holds
 }
 
@@ -218,10 +244,10 @@ void TJournalKeeper::CloseSession()
     Sync();
     fClosed = true;
     const int rows = fWindow.StringGridData->RowCount();
-    if (fSavedRows < rows) {
+    if (fSaved.Rows < rows) {
         const bool written = fWriter->WaitUntilWritten(StuckWriteMs);
         fLog.Send(QStringLiteral("Journal kept with %1 unsaved rows%2: ")
-                      .arg(rows - fSavedRows)
+                      .arg(rows - fSaved.Rows)
                       .arg(written ? QString() : QStringLiteral(", not all of them written")) +
                   fWriter->Path());
         return;
@@ -233,6 +259,7 @@ void TJournalKeeper::CloseSession()
         fLog.Send(QStringLiteral("Every row is saved, but the journal could not be removed: ") +
                   error);
     fLock.reset();
+    fOldSegmentLock.reset();
     fWriter.reset();
 }
 

@@ -21,8 +21,10 @@ class TStringGrid;
 // Keeps this session's grid on the disk between saves: from the run's first row on, every
 // row goes into a journal in the Userdata folder as it enters the grid, with the sample's
 // head and the saves made, so that the next start can write a crash's unsaved rows into a
-// data file. The disk work runs on the journal's own thread; a write that fails shows in
-// the caption, and the experiment goes on.
+// data file. Once a save is on the disk the journal goes on in a new segment that holds
+// the rows after it, so its size follows the rows since the last save, not the run. The
+// disk work runs on the journal's own thread; a write that fails shows in the caption, and
+// the experiment goes on.
 class TJournalKeeper
 {
   public:
@@ -33,9 +35,8 @@ class TJournalKeeper
     // Hands the rows the grid gained (and a changed head) to the journal; after every
     // control-cycle pass and every state row, so each is on the disk before the next pass.
     void Sync();
-    // A save wrote the first gridRows rows into dataFile, of that size and checksum.
-    void NoteSaved(int gridRows, const QString& dataFile, qint64 fileSize = -1,
-                   quint32 fileChecksum = 0);
+    // A save wrote the first saved.Rows grid rows into saved.Path, now on the disk.
+    void NoteSaved(const TSavedFile& saved);
     // The operator confirmed closing: a journal whose rows are all in saved files goes, one
     // with unsaved rows stays for the next start.
     void CloseSession();
@@ -52,10 +53,12 @@ class TJournalKeeper
     void StartAgainAfterLoss();
     void WatchHeadEdits();
     QByteArray NewRecords(int gridRows);
-    void AppendRows(QByteArray& out, int gridRows) const;
+    void AppendRows(QByteArray& out, int firstRow, int endRow) const;
+    void StartSegment(int gridRows, const TJournalWriter::TStatus& status);
 
     TfrmOxtiva& fWindow;
     std::unique_ptr<QLockFile> fLock; // released after the writer has stopped
+    std::unique_ptr<QLockFile> fOldSegmentLock; // until the new segment is on the disk
     std::unique_ptr<TJournalWriter> fWriter;
     int fQueuedRows = 0;
     std::optional<TJournalHead> fQueuedHead;
@@ -63,11 +66,9 @@ class TJournalKeeper
     // changed or a save, not on every pass.
     bool fHeadMayHaveChanged = true;
     QObject fHeadEditWatch;
-    int fSavedRows = 0;
-    QString fSavedFile;
-    qint64 fSavedFileSize = -1;
-    quint32 fSavedFileChecksum = 0;
+    TSavedFile fSaved;
     bool fSavedQueued = true;
+    bool fSegmentWanted = false; // a save is on the disk that no segment starts from yet
     QString fShownProblem;
     bool fClosed = false;
     TLogger fLog{QStringLiteral("Journal"), true};

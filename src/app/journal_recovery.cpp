@@ -188,9 +188,15 @@ QString RecoveryQuestion(const TJournalContents& contents, bool savedFileIntact)
         text += QStringLiteral("The saved file %1 is missing or no longer holds the saved "
                                "rows.\n")
                     .arg(QDir::toNativeSeparators(contents.SavedFile));
-    text += QStringLiteral("\nRecover writes the session's whole grid into a new data file, as a "
-                           "save would have. Keep for later asks again at the next start. "
-                           "Discard deletes the unsaved data.");
+    // A segment's saved rows are only in the saved file.
+    if (!contents.HasBase() || (savedFileIntact && contents.SavedRowsOffset >= 0))
+        text += QStringLiteral("\nRecover writes the session's whole grid into a new data file, "
+                               "as a save would have.");
+    else
+        text += QStringLiteral("\nRecover writes the rows recorded after that save into a new "
+                               "data file; the rows before it were only in the saved file.");
+    text += QStringLiteral(" Keep for later asks again at the next start. Discard deletes the "
+                           "unsaved data.");
     return text;
 }
 

@@ -4,6 +4,8 @@
 #include "records/whole_file.h"
 #include "records/windows_1252.h"
 
+#include <algorithm>
+
 namespace oxtiva
 {
 
@@ -227,6 +229,15 @@ QByteArray DataFileHead(const TDataFileContent& content)
 void AppendEncodedDataLine(QByteArray& out, QStringView line)
 {
     AppendEncodedLine(out, line);
+}
+
+qint64 DataFileRowOffset(const TDataFileContent& content, int row)
+{
+    QByteArray out = DataFileHead(content);
+    for (int r = 0; r < std::min(row, content.RowCount); ++r)
+        AppendEncodedLine(out, DataLine(content.ColumnCount,
+                                        [&content, r](int col) { return content.Cell(col, r); }));
+    return out.size();
 }
 
 bool WriteDataFile(TNewFile& file, const TDataFileContent& content, QString& errorText)

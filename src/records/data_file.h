@@ -46,6 +46,10 @@ QByteArray BuildDataFile(const TDataFileContent& content, const QStringList& dat
 
 class TNewFile;
 
+// Where the line of grid row `row` starts in the file: the bytes of the head and the rows
+// before it. A journal cut after a save copies the saved rows from there.
+qint64 DataFileRowOffset(const TDataFileContent& content, int row);
+
 // The file's lines before its DATA rows, and one DATA line (made by DataLine) as its bytes.
 QByteArray DataFileHead(const TDataFileContent& content);
 void AppendEncodedDataLine(QByteArray& out, QStringView line);

@@ -13,6 +13,7 @@ namespace
 constexpr char HeadTag[] = "head";
 constexpr char RowTag[] = "row";
 constexpr char SavedTag[] = "saved";
+constexpr char BaseTag[] = "base";
 constexpr char PointKind[] = "point";
 constexpr char OtherKind[] = "other";
 
@@ -165,6 +166,27 @@ bool SplitFields(QByteArrayView line, QStringList& fields)
     }
 }
 
+// "saved" or "base": rows and file, then (since saves are checked) size and checksum, then
+// (since journals are cut) where the run's rows start in the file.
+bool ReadSaved(const QStringList& fields, TSavedFile& saved)
+{
+    const qsizetype n = fields.size();
+    if (n != 3 && n != 5 && n != 6) return false;
+    bool ok = false;
+    saved.Rows = fields[1].toInt(&ok);
+    if (!ok || saved.Rows < 0) return false;
+    saved.Path = fields[2];
+    if (n == 3) return true;
+    bool sizeOk = false;
+    bool checksumOk = false;
+    saved.Size = fields[3].toLongLong(&sizeOk);
+    saved.Checksum = fields[4].toUInt(&checksumOk, 16);
+    if (!sizeOk || !checksumOk) return false;
+    if (n == 5) return true;
+    saved.RowsOffset = fields[5].toLongLong(&ok);
+    return ok && saved.RowsOffset >= 0 && saved.RowsOffset <= saved.Size;
+}
+
 // One complete line after the first; false with the reason when it cannot be read.
 bool ReadRecord(QByteArrayView line, TJournalContents& contents, QString& problem)
 {
@@ -184,26 +206,31 @@ bool ReadRecord(QByteArrayView line, TJournalContents& contents, QString& proble
     }
     if (tag == QLatin1String(RowTag)) {
         TJournalRow row;
-        if (!ReadRow(fields, int(contents.Rows.size()), row, problem)) return false;
+        if (!ReadRow(fields, contents.GridRows(), row, problem)) return false;
         contents.Rows.push_back(std::move(row));
         return true;
     }
-    bool ok = false;
-    const bool saved = tag == QLatin1String(SavedTag) && (fields.size() == 3 || fields.size() == 5);
-    const int rows = saved ? fields[1].toInt(&ok) : 0;
-    bool sizeOk = fields.size() == 3;
-    bool checksumOk = fields.size() == 3;
-    const qint64 size = fields.size() == 5 ? fields[3].toLongLong(&sizeOk) : -1;
-    const quint32 checksum = fields.size() == 5 ? fields[4].toUInt(&checksumOk, 16) : 0;
-    if (!ok || !sizeOk || !checksumOk) {
+    const bool base = tag == QLatin1String(BaseTag);
+    TSavedFile saved;
+    if ((!base && tag != QLatin1String(SavedTag)) || !ReadSaved(fields, saved)) {
         problem = QStringLiteral("unknown record");
         return false;
     }
-    if (rows >= contents.SavedRows) {
-        contents.SavedRows = rows;
-        contents.SavedFile = fields[2];
-        contents.SavedFileSize = size;
-        contents.SavedFileChecksum = checksum;
+    if (base) {
+        // Only a new segment starts with one, right after the fixed rows.
+        if (contents.HasBase() || int(contents.Rows.size()) != FixedGridRows ||
+            saved.Rows < FixedGridRows || saved.RowsOffset < 0) {
+            problem = QStringLiteral("a base record out of place");
+            return false;
+        }
+        contents.BaseRows = saved.Rows;
+    }
+    if (saved.Rows >= contents.SavedRows) {
+        contents.SavedRows = saved.Rows;
+        contents.SavedFile = saved.Path;
+        contents.SavedFileSize = saved.Size;
+        contents.SavedFileChecksum = saved.Checksum;
+        contents.SavedRowsOffset = saved.RowsOffset;
     }
     return true;
 }
@@ -252,12 +279,27 @@ QByteArray JournalRowLine(int gridRow, const TJournalRow& row)
                    QLatin1String(row.DataPoint ? PointKind : OtherKind), row.Line});
 }
 
-QByteArray JournalSavedLine(int rowCount, const QString& dataFile, qint64 fileSize,
-                            quint32 fileChecksum)
+namespace
 {
-    QStringList fields{QLatin1String(SavedTag), QString::number(rowCount), dataFile};
-    if (fileSize >= 0) fields << QString::number(fileSize) << QString::number(fileChecksum, 16);
+QByteArray SavedFileRecord(const char* tag, const TSavedFile& saved)
+{
+    QStringList fields{QLatin1String(tag), QString::number(saved.Rows), saved.Path};
+    if (saved.Size >= 0) {
+        fields << QString::number(saved.Size) << QString::number(saved.Checksum, 16);
+        if (saved.RowsOffset >= 0) fields << QString::number(saved.RowsOffset);
+    }
     return Record(fields);
+}
+} // namespace
+
+QByteArray JournalSavedLine(const TSavedFile& saved)
+{
+    return SavedFileRecord(SavedTag, saved);
+}
+
+QByteArray JournalBaseLine(const TSavedFile& saved)
+{
+    return SavedFileRecord(BaseTag, saved);
 }
 
 bool TJournalReader::AddLine(QByteArrayView line)
@@ -312,18 +354,30 @@ TJournalContents ParseJournal(const QByteArray& bytes)
     return reader.Take();
 }
 
+int TJournalContents::GridRows() const
+{
+    const int rows = int(Rows.size());
+    return rows < FixedGridRows ? rows : rows + BaseRows - FixedGridRows;
+}
+
+int TJournalContents::IndexOfGridRow(int gridRow) const
+{
+    return gridRow < FixedGridRows ? gridRow : gridRow - BaseRows + FixedGridRows;
+}
+
 int TJournalContents::UnsavedRows() const
 {
-    return std::max(0, int(Rows.size()) - std::max(SavedRows, RunStart(*this)));
+    return std::max(0, GridRows() - std::max(SavedRows, RunStart(*this)));
 }
 
 int TJournalContents::UnsavedDataPoints() const
 {
-    const int first = std::max(SavedRows, RunStart(*this));
-    return int(std::count_if(Rows.begin() + std::min<int>(first, int(Rows.size())), Rows.end(),
+    const int first = IndexOfGridRow(std::max(SavedRows, RunStart(*this)));
+    return int(std::count_if(Rows.begin() + std::clamp<int>(first, 0, int(Rows.size())), Rows.end(),
                              [](const TJournalRow& row) { return row.DataPoint; }));
 }
 
+// In a segment, the first row after its base: the rows before it have been saved.
 QDateTime TJournalContents::FirstRowTime() const
 {
     const int first = RunStart(*this);

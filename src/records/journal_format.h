@@ -20,7 +20,14 @@ namespace oxtiva
 //   Oxtiva journal 2
 //   head  <sample name> <formula> <31 variable values> <notes>   (again after each change)
 //   row   <grid row> <UTC time> point|other <DATA line as Save writes it>
-//   saved <rows> <data file> <its size> <its CRC-32>   (the first <rows> grid rows are in it)
+//   saved <rows> <data file> <its size> <its CRC-32> <offset of grid row 2 in it>
+//         (the first <rows> grid rows are in that file)
+//   base  <rows> <data file> <its size> <its CRC-32> <offset of grid row 2 in it>
+//         (as saved; grid rows 2 to <rows> - 1 are in that file and not in this journal)
+//
+// Once a save is on the disk the journal goes on in a new file, a segment that starts with
+// the head, the two fixed grid rows and a base record naming the save, so a journal holds
+// the rows since the last save, not the whole run.
 //
 // Each record is framed as "~<length>:<CRC-32 in 8 hex digits>\t<record>\n", so that a torn
 // or misplaced write never reads as a record. It is only ever appended to; a crash can cut
@@ -50,38 +57,57 @@ struct TJournalRow {
     QString Line;           // the DATA line text (DataLine), before its encoding
 };
 
+// The first two grid rows (captions, the empty row) are in every data file; a run's own
+// rows start after them.
+inline constexpr int FixedGridRows = 2;
+
 // Each record as one line, ended by LF.
 QByteArray JournalFirstLineBytes();
 QByteArray JournalHeadLine(const TJournalHead& head);
 QByteArray JournalRowLine(int gridRow, const TJournalRow& row);
-QByteArray JournalSavedLine(int rowCount, const QString& dataFile, qint64 fileSize = -1,
-                            quint32 fileChecksum = 0);
+// A save's data file as the journal names it.
+struct TSavedFile {
+    int Rows = 0; // grid rows from 0 it holds
+    QString Path;
+    qint64 Size = -1; // as written, -1 when not recorded
+    quint32 Checksum = 0;
+    qint64 RowsOffset = -1; // where grid row FixedGridRows starts in it, -1 when not recorded
+    friend bool operator==(const TSavedFile&, const TSavedFile&) = default;
+};
 
-// The first two grid rows (captions, the empty row) are in every data file; a run's own
-// rows start after them.
-inline constexpr int FixedGridRows = 2;
+QByteArray JournalSavedLine(const TSavedFile& saved);
+QByteArray JournalBaseLine(const TSavedFile& saved);
 
 struct TJournalContents {
     bool IsJournal = false; // the first line names the format
     bool HasHead = false;
     TJournalHead Head;
-    std::vector<TJournalRow> Rows; // grid rows from 0, in order
-    int SavedRows = 0;             // the most rows any save wrote
-    QString SavedFile;             // the file of that save
-    qint64 SavedFileSize = -1;     // as written, -1 when not recorded
+    // Grid rows in order: the fixed rows, then from BaseRows on (from FixedGridRows on in a
+    // journal without a base).
+    std::vector<TJournalRow> Rows;
+    int BaseRows = FixedGridRows; // rows before it after the fixed ones are in a saved file
+    int SavedRows = 0;            // the most rows any save wrote
+    QString SavedFile;            // the file of that save
+    qint64 SavedFileSize = -1;    // as written, -1 when not recorded
     quint32 SavedFileChecksum = 0;
+    qint64 SavedRowsOffset = -1;
     bool CutLastLine = false;
     // The first damaged record and how many bytes from it on were left unread; empty
     // when every complete record could be read.
     QStringList Problems;
     qint64 SkippedBytes = 0;
 
+    // The grid rows the journal knows of, those only in the base's file included.
+    int GridRows() const;
+    // Index into Rows of a grid row at or past BaseRows (or a fixed one).
+    int IndexOfGridRow(int gridRow) const;
+    bool HasBase() const { return BaseRows > FixedGridRows; }
     int UnsavedRows() const;
     int UnsavedDataPoints() const;
     // The run's own rows: the first and the last time one entered the grid.
     QDateTime FirstRowTime() const;
     QDateTime LastRowTime() const;
-    QStringList DataLines() const;
+    QStringList DataLines() const; // the lines of Rows
 };
 
 // Reads a journal record by record as its lines come, holding the rows but never the file.

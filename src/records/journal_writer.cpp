@@ -1,8 +1,10 @@
 #include "records/journal_writer.h"
 
 #include "records/durable_append_file.h"
+#include "records/whole_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <chrono>
@@ -29,15 +31,23 @@ constexpr auto LongestRetryDelay = std::chrono::seconds(30);
 // Shared with the thread, which keeps it alive if the disk holds the thread beyond the
 // writer's own life.
 struct TJournalWriter::TShared {
-    explicit TShared(const QString& path) : File(path) {}
+    explicit TShared(const QString& path)
+        : Path(path), File(std::make_unique<TDurableAppendFile>(path))
+    {
+    }
 
     std::mutex Mutex;
     std::condition_variable Wake;    // work queued, a retry, or the stop
     std::condition_variable Settled; // a write ended, or the thread did
 
-    QByteArray Queue;
+    QString Path;
+    QByteArray Queue; // for the file at Path
     int QueuedRows = 0;
     int DurableRows = 0;
+    // A new segment: its path and what is queued for it, written once Queue is empty.
+    std::optional<QString> NextPath;
+    QByteArray NextQueue;
+    int NextQueuedRows = 0;
     QString Error;
     bool DiskFull = false;
     bool Vanished = false;
@@ -48,9 +58,12 @@ struct TJournalWriter::TShared {
     bool Stopped = false;
     std::optional<Clock::time_point> BusySince;
 
-    TDurableAppendFile File; // the thread's alone while it runs
+    // The thread's alone while it runs.
+    std::unique_ptr<TDurableAppendFile> File;
+    std::unique_ptr<TDurableAppendFile> NextFile;
 
-    bool HasWork() const { return !Queue.isEmpty() && !Vanished; }
+    bool HasWork() const { return (!Queue.isEmpty() || NextPath) && !Vanished; }
+    bool AllWritten() const { return Queue.isEmpty() && !NextPath; }
 
     bool ReadyToWrite() const
     {
@@ -59,15 +72,19 @@ struct TJournalWriter::TShared {
 
     void WriteQueued(std::unique_lock<std::mutex>& lock)
     {
-        const QByteArray bytes = Queue;
-        const int rows = QueuedRows;
+        const bool toNext = Queue.isEmpty();
+        const QByteArray bytes = toNext ? NextQueue : Queue;
+        const int rows = toNext ? NextQueuedRows : QueuedRows;
+        if (toNext && !NextFile) NextFile = std::make_unique<TDurableAppendFile>(*NextPath);
+        TDurableAppendFile& file = toNext ? *NextFile : *File;
         RetryNow = false;
         BusySince = Clock::now();
         lock.unlock();
-        const bool vanished = File.Vanished();
+        const bool vanished = !toNext && file.Vanished();
         QString error;
-        const bool written = !vanished && File.Append(bytes, error);
-        if (vanished) File.Restart();
+        const bool written = !vanished && file.Append(bytes, error);
+        if (vanished) file.Restart();
+        if (written && toNext) RemoveOldSegment();
         lock.lock();
         BusySince.reset();
         if (vanished) {
@@ -75,19 +92,53 @@ struct TJournalWriter::TShared {
             Queue.clear();
             DurableRows = 0;
         } else if (written) {
-            Queue.remove(0, bytes.size());
+            if (toNext) {
+                TakeNewSegment(bytes.size());
+            } else {
+                Queue.remove(0, bytes.size());
+            }
             DurableRows = rows;
             Error.clear();
             DiskFull = false;
             RetryDelay = {};
         } else {
             Error = error.isEmpty() ? QStringLiteral("unknown cause") : error;
-            DiskFull = File.DiskFull();
+            DiskFull = file.DiskFull();
             RetryDelay =
                 std::clamp<Clock::duration>(2 * RetryDelay, FirstRetryDelay, LongestRetryDelay);
             NextTry = Clock::now() + RetryDelay;
         }
         Settled.notify_all();
+    }
+
+    // The new segment is on the disk: the old one holds nothing it lacks. A removal the
+    // power cut undoes leaves a journal whose rows are saved or in the new one too.
+    void RemoveOldSegment()
+    {
+        File->Close();
+        QFile::remove(Path);
+        QString ignored;
+        SyncFolder(QFileInfo(Path).absolutePath(), ignored);
+    }
+
+    void TakeNewSegment(qsizetype writtenBytes)
+    {
+        NextQueue.remove(0, writtenBytes);
+        Queue = std::move(NextQueue);
+        NextQueue.clear();
+        QueuedRows = NextQueuedRows;
+        Path = *NextPath;
+        NextPath.reset();
+        File = std::move(NextFile);
+    }
+
+    // Only while the thread writes nothing (after Vanished).
+    void ForgetNewSegment()
+    {
+        if (NextPath && NextFile) QFile::remove(*NextPath);
+        NextPath.reset();
+        NextQueue.clear();
+        NextFile.reset();
     }
 
     void Run()
@@ -109,8 +160,7 @@ struct TJournalWriter::TShared {
     }
 };
 
-TJournalWriter::TJournalWriter(const QString& path)
-    : fPath(path), fShared(std::make_shared<TShared>(path))
+TJournalWriter::TJournalWriter(const QString& path) : fShared(std::make_shared<TShared>(path))
 {
     fThread = std::thread([shared = fShared] { shared->Run(); });
 }
@@ -136,13 +186,34 @@ void TJournalWriter::Stop()
         fThread.detach(); // a hung disk; the thread owns what it still uses
 }
 
+QString TJournalWriter::Path() const
+{
+    std::lock_guard lock(fShared->Mutex);
+    return fShared->Path;
+}
+
 void TJournalWriter::Append(const QByteArray& records, int gridRows)
 {
     std::lock_guard lock(fShared->Mutex);
     if (fShared->Vanished) return; // everything is queued anew after Restart
-    fShared->Queue.append(records);
-    fShared->QueuedRows = gridRows;
+    if (fShared->NextPath) {
+        fShared->NextQueue.append(records);
+        fShared->NextQueuedRows = gridRows;
+    } else {
+        fShared->Queue.append(records);
+        fShared->QueuedRows = gridRows;
+    }
     fShared->Wake.notify_one(); // after a failure, it waits for its pause all the same
+}
+
+void TJournalWriter::StartSegment(const QString& path, const QByteArray& records, int gridRows)
+{
+    std::lock_guard lock(fShared->Mutex);
+    if (fShared->Vanished || fShared->NextPath) return;
+    fShared->NextPath = path;
+    fShared->NextQueue = records;
+    fShared->NextQueuedRows = gridRows;
+    fShared->Wake.notify_one();
 }
 
 void TJournalWriter::Retry()
@@ -159,7 +230,8 @@ TJournalWriter::TStatus TJournalWriter::Status() const
     status.DurableRows = fShared->DurableRows;
     status.Error = fShared->Error;
     status.DiskFull = fShared->DiskFull;
-    status.QueuedBytes = fShared->Queue.size();
+    status.QueuedBytes = fShared->Queue.size() + fShared->NextQueue.size();
+    status.Cutting = fShared->NextPath.has_value();
     status.Vanished = fShared->Vanished;
     if (fShared->BusySince) {
         status.BusyMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() -
@@ -175,17 +247,18 @@ bool TJournalWriter::WaitUntilWritten(int timeoutMs)
     fShared->RetryNow = true;
     fShared->Wake.notify_one();
     const auto settled = [this] {
-        return fShared->Queue.isEmpty() || fShared->Vanished ||
+        return fShared->AllWritten() || fShared->Vanished ||
                (!fShared->Error.isEmpty() && !fShared->RetryNow && !fShared->BusySince);
     };
     fShared->Settled.wait_for(lock, std::chrono::milliseconds(timeoutMs), settled);
-    return fShared->Queue.isEmpty() && !fShared->Vanished;
+    return fShared->AllWritten() && !fShared->Vanished;
 }
 
 void TJournalWriter::Restart()
 {
     std::lock_guard lock(fShared->Mutex);
     fShared->Vanished = false;
+    fShared->ForgetNewSegment();
     fShared->Queue.clear();
     fShared->QueuedRows = 0;
     fShared->DurableRows = 0;
@@ -194,7 +267,10 @@ void TJournalWriter::Restart()
 bool TJournalWriter::StopAndRemove(QString& errorText)
 {
     Stop();
-    QFile file(fPath);
+    std::lock_guard lock(fShared->Mutex);
+    // The thread may still hold the new segment's file on a hung disk: only its name goes.
+    if (fShared->NextPath) QFile::remove(*fShared->NextPath);
+    QFile file(fShared->Path);
     if (!file.exists() || file.remove()) return true;
     errorText = file.errorString();
     return false;

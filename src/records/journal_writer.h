@@ -23,10 +23,17 @@ class TJournalWriter
     TJournalWriter(const TJournalWriter&) = delete;
     TJournalWriter& operator=(const TJournalWriter&) = delete;
 
-    const QString& Path() const { return fPath; }
+    // The file written now; a new segment's once it is on the disk.
+    QString Path() const;
 
     // Queues records that take the journal to gridRows grid rows.
     void Append(const QByteArray& records, int gridRows);
+    // Goes on in a new file at path that starts with records (a whole new segment) and
+    // takes what is appended from now on. Whatever is queued for the current file is
+    // written first; the current file is removed only once the new one is on the disk, so a
+    // crash at any moment leaves every row in one file or the other. Ignored while an
+    // earlier new segment is not yet on the disk (Status().Cutting).
+    void StartSegment(const QString& path, const QByteArray& records, int gridRows);
     // After a failed write: try the queued records again now, not after the pause.
     void Retry();
 
@@ -37,6 +44,7 @@ class TJournalWriter
         qint64 QueuedBytes = 0;
         bool Vanished = false; // the file disappeared: queue everything anew after Restart
         qint64 BusyMs = 0;     // how long the write under way has lasted, 0 when idle
+        bool Cutting = false;  // a new segment is not yet on the disk
     };
     TStatus Status() const;
 
@@ -44,17 +52,18 @@ class TJournalWriter
     // ran out first.
     bool WaitUntilWritten(int timeoutMs);
 
-    // After Vanished: forgets what was written and queued; the next Append starts anew.
+    // After Vanished: forgets what was written and queued (a new segment too); the next
+    // Append starts anew at Path.
     void Restart();
 
-    // Stops writing (waiting at most a few seconds) and removes the file.
+    // Stops writing (waiting at most a few seconds) and removes the file, and a new
+    // segment's.
     bool StopAndRemove(QString& errorText);
 
   private:
     struct TShared;
     void Stop();
 
-    QString fPath;
     std::shared_ptr<TShared> fShared;
     std::thread fThread;
 };
