@@ -92,7 +92,7 @@ void BM_SaveWhileHandingOver(benchmark::State& state)
     window.RtGraph2D1->Replot();
     window.RtGraph2D1->Picture(); // fonts and caches of the first picture are not a save's cost
     int ended = 0;
-    window.Saver().SetOnSaveEnded([&ended] { ++ended; });
+    window.Saver().AddSaveEndedListener([&ended](bool) { ++ended; });
     double longestStallMs = 0;
     double longestSaveCallMs = 0;
     for (auto _ : state) {
