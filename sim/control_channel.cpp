@@ -96,6 +96,20 @@ std::string AnswerSet(std::string rest, TSimulator& simulator)
     return "ok";
 }
 
+// The line held against others, and register replies of another style:
+// "intrude smu" answers "sent" when a second opener got through and sent "*RST",
+// "refused" when the line was held; "registers dmm padded|plain".
+std::string AnswerHeldLine(const std::string& verb, std::string rest, TSimulator& simulator)
+{
+    TInstrumentLink* link = simulator.Link(NextWord(rest));
+    const std::string style = NextWord(rest);
+    if (!link || !rest.empty()) return "error bad " + verb + " request";
+    if (verb == "intrude") return style.empty() && link->IntruderGetsThrough() ? "sent" : "refused";
+    if (style != "padded" && style != "plain") return "error unknown style " + style;
+    link->Instrument().PaddedRegisterReplies = style == "padded";
+    return "ok";
+}
+
 } // namespace
 
 std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
@@ -111,6 +125,7 @@ std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
     if (verb == "history") return AnswerHistory(rest, simulator);
     if (verb == "oxygen" && rest.find_first_not_of(' ') == std::string::npos)
         return simulator.OxygenLine();
+    if (verb == "intrude" || verb == "registers") return AnswerHeldLine(verb, rest, simulator);
     if (verb == "last") {
         TInstrumentLink* link = simulator.Link(NextWord(rest));
         if (link && rest.empty()) return link->Log().Last();

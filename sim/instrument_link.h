@@ -54,6 +54,9 @@ class TInstrumentLink
     TFault Fault() const { return fFault; }
 
     const TCommandLog& Log() const { return fLog; }
+    TInstrument& Instrument() { return fInstrument; }
+    // A second program opens the line and, if it gets through, sends "*RST".
+    bool IntruderGetsThrough() const { return fEndpoint.SecondOpenerGetsThrough("*RST\r"); }
     long long UnknownCommands() const { return fUnknown; }
     bool Verbose = false;
 
