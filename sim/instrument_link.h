@@ -19,6 +19,8 @@ namespace oxtiva::sim
 
 using TSimClock = std::chrono::steady_clock;
 
+// latencyMs: the instrument's time to answer. modelWireTime: commands arrive and replies
+// leave at the line's baud rate, a few bytes at a time.
 struct TLinkTiming {
     int latencyMs = 0;
     bool modelWireTime = false;
@@ -84,7 +86,9 @@ class TInstrumentLink
     };
 
     void HandleLine(const std::string& line, TSimClock::time_point now);
-    void Schedule(TPending reply, TSimClock::time_point now, std::size_t commandBytes);
+    TSimClock::time_point CommandArrival(std::size_t bytes, TSimClock::time_point now);
+    void Schedule(TPending reply, TSimClock::time_point arrived);
+    TSimClock::time_point SendPaced(TPending piece, TSimClock::time_point start);
     void Settle(const TPending& piece, bool delivered);
     void DropPending();
     TSimClock::duration WireTime(std::size_t bytes) const;
@@ -99,6 +103,7 @@ class TInstrumentLink
     TFault fFault = TFault::None;
     std::deque<TPending> fPending;
     TSimClock::time_point fBusyUntil{};
+    TSimClock::time_point fCommandsArriveUntil{}; // when the last command has crossed the line
     long long fUnknown = 0;
     TReplyTiming fReplyTiming;
     TFaultDraw fDraw;
