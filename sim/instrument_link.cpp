@@ -69,7 +69,10 @@ void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point 
         joined.text += ';' + replies[i].text;
     if (fTagReadings && joined.kind == TReplyKind::Reading)
         joined.text = TagReading(joined.text, fLog.Lines());
-    auto shaped = ShapeReply(fFault, joined, fIsSourceMeter);
+    TFault fault = fFault;
+    for (const auto& [chance, probability] : fFaultChances)
+        if (fault == TFault::None && fDraw.Strikes(probability)) fault = chance;
+    auto shaped = ShapeReply(fault, joined, fIsSourceMeter);
     if (!shaped) return;
     TPending reply;
     reply.bytes = *shaped;
@@ -154,6 +157,12 @@ std::optional<TSimClock::time_point> TInstrumentLink::NextDue() const
 {
     if (fPending.empty()) return std::nullopt;
     return fPending.front().due;
+}
+
+void TInstrumentLink::SetFaultChance(TFault fault, double probability)
+{
+    std::erase_if(fFaultChances, [fault](const auto& chance) { return chance.first == fault; });
+    if (probability > 0) fFaultChances.emplace_back(fault, probability);
 }
 
 bool TInstrumentLink::SetFault(TFault fault, std::string& error)

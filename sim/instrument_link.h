@@ -13,6 +13,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace oxtiva::sim
 {
@@ -54,6 +56,9 @@ class TInstrumentLink
     // Sets the fault mode: "vanish" closes the line, any other mode reopens a vanished one.
     bool SetFault(TFault fault, std::string& error);
     TFault Fault() const { return fFault; }
+    // Strikes each reply with the fault at this probability, while no fault mode is set;
+    // probability 0 takes it away again.
+    void SetFaultChance(TFault fault, double probability);
 
     const TCommandLog& Log() const { return fLog; }
     TInstrument& Instrument() { return fInstrument; }
@@ -101,6 +106,7 @@ class TInstrumentLink
     TLineSplitter fSplitter;
     TCommandLog fLog;
     TFault fFault = TFault::None;
+    std::vector<std::pair<TFault, double>> fFaultChances;
     std::deque<TPending> fPending;
     TSimClock::time_point fBusyUntil{};
     TSimClock::time_point fCommandsArriveUntil{}; // when the last command has crossed the line
