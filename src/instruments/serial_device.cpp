@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
