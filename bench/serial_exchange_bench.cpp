@@ -1,6 +1,6 @@
 // One ":READ?" exchange with the SourceMeter against the simulator, which delays each
 // reply by the wire time of command and reply at 57600 baud plus 1 ms. The counters give
-// the median exchange time and its ratio to that ideal (target: at most 1.4); a second
+// the median exchange time and its ratio to that ideal (target: at most 1.1); a second
 // run without the delays shows what the transport itself costs.
 #include "instruments/serial_port.h"
 #include "support/cell_sim.h"

@@ -96,6 +96,36 @@ std::string AnswerSet(std::string rest, TSimulator& simulator)
     return "ok";
 }
 
+// The line held against others, and register replies of another style:
+// "intrude smu" answers "sent" when a second opener got through and sent "*RST",
+// "refused" when the line was held; "registers dmm padded|plain".
+std::string AnswerHeldLine(const std::string& verb, std::string rest, TSimulator& simulator)
+{
+    TInstrumentLink* link = simulator.Link(NextWord(rest));
+    const std::string style = NextWord(rest);
+    if (!link || !rest.empty()) return "error bad " + verb + " request";
+    if (verb == "intrude") return style.empty() && link->IntruderGetsThrough() ? "sent" : "refused";
+    if (style != "padded" && style != "plain") return "error unknown style " + style;
+    link->Instrument().PaddedRegisterReplies = style == "padded";
+    return "ok";
+}
+
+// "chance smu junk 0.05": a fault that strikes single replies at random.
+std::string AnswerFaultChance(std::string rest, TSimulator& simulator)
+{
+    TInstrumentLink* link = simulator.Link(NextWord(rest));
+    const auto fault = FaultFromName(NextWord(rest));
+    const std::string text = NextWord(rest);
+    char* end = nullptr;
+    const double probability = std::strtod(text.c_str(), &end);
+    if (!link || !fault || text.empty() || *end != '\0' ||
+        !(probability >= 0 && probability <= 1) || !rest.empty() || *fault == TFault::Vanish ||
+        *fault == TFault::Silent)
+        return "error bad chance request";
+    link->SetFaultChance(*fault, probability);
+    return "ok";
+}
+
 } // namespace
 
 std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
@@ -111,6 +141,8 @@ std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
     if (verb == "history") return AnswerHistory(rest, simulator);
     if (verb == "oxygen" && rest.find_first_not_of(' ') == std::string::npos)
         return simulator.OxygenLine();
+    if (verb == "intrude" || verb == "registers") return AnswerHeldLine(verb, rest, simulator);
+    if (verb == "chance") return AnswerFaultChance(rest, simulator);
     if (verb == "last") {
         TInstrumentLink* link = simulator.Link(NextWord(rest));
         if (link && rest.empty()) return link->Log().Last();

@@ -2,6 +2,7 @@
 
 #include "scpi_command.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -31,13 +32,19 @@ class TInstrument
     // where every reading measures the same.
     virtual std::string ReadingContext() const { return {}; }
 
+    // Answers register queries signed and zero-padded ("+037"), as some instruments do.
+    bool PaddedRegisterReplies = false;
+
   protected:
     // The event status enable register of IEEE 488.2 ("*ESE n", "*ESE?"): a value the
     // instrument keeps and echoes, which *RST leaves alone. False for other commands.
     bool ExecuteEventStatusEnable(const TScpiCommand& command, std::vector<TReply>& replies)
     {
         if (command.header == "*ESE?") {
-            replies.push_back({std::to_string(fEventStatusEnable), TReplyKind::Text});
+            std::string text = std::to_string(fEventStatusEnable);
+            if (PaddedRegisterReplies)
+                text = '+' + std::string(3 - std::min<std::size_t>(text.size(), 3), '0') + text;
+            replies.push_back({text, TReplyKind::Text});
             return true;
         }
         if (command.header != "*ESE") return false;

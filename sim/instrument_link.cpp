@@ -40,9 +40,19 @@ void TInstrumentLink::Receive(TSimClock::time_point now, const std::function<voi
     }
 }
 
+// A command line is all there only once its bytes have crossed the line behind the ones
+// before it; the terminator counts too.
+TSimClock::time_point TInstrumentLink::CommandArrival(std::size_t bytes, TSimClock::time_point now)
+{
+    if (!fTiming.modelWireTime) return now;
+    fCommandsArriveUntil = std::max(now, fCommandsArriveUntil) + WireTime(bytes);
+    return fCommandsArriveUntil;
+}
+
 void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point now)
 {
     fLog.Record(line);
+    const TSimClock::time_point arrived = CommandArrival(line.size() + 1, now);
     if (!ExecutesCommands(fFault)) return;
     std::vector<TReply> replies;
     for (const TScpiCommand& command : ParseCommandLine(line)) {
@@ -59,7 +69,10 @@ void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point 
         joined.text += ';' + replies[i].text;
     if (fTagReadings && joined.kind == TReplyKind::Reading)
         joined.text = TagReading(joined.text, fLog.Lines());
-    auto shaped = ShapeReply(fFault, joined, fIsSourceMeter);
+    TFault fault = fFault;
+    for (const auto& [chance, probability] : fFaultChances)
+        if (fault == TFault::None && fDraw.Strikes(probability)) fault = chance;
+    auto shaped = ShapeReply(fault, joined, fIsSourceMeter);
     if (!shaped) return;
     TPending reply;
     reply.bytes = *shaped;
@@ -67,17 +80,14 @@ void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point 
     reply.context = joined.kind == TReplyKind::Reading ? fInstrument.ReadingContext() : "";
     reply.command = line;
     reply.text = shaped->substr(0, shaped->find_last_not_of('\r') + 1);
-    Schedule(std::move(reply), now, line.size() + 1);
+    Schedule(std::move(reply), arrived);
 }
 
 // The instrument starts on a command once it has all of it and has sent the reply before;
 // a late reply therefore holds up every reply after it, as on a real instrument.
-void TInstrumentLink::Schedule(TPending reply, TSimClock::time_point now, std::size_t commandBytes)
+void TInstrumentLink::Schedule(TPending reply, TSimClock::time_point arrived)
 {
-    const bool wire = fTiming.modelWireTime;
-    auto start = now + (wire ? WireTime(commandBytes) : TSimClock::duration{});
-    start = std::max(start, fBusyUntil);
-    auto ready = start + std::chrono::milliseconds(fTiming.latencyMs);
+    auto ready = std::max(arrived, fBusyUntil) + std::chrono::milliseconds(fTiming.latencyMs);
     if (fDraw.Strikes(fReplyTiming.lateProbability))
         ready += std::chrono::milliseconds(fReplyTiming.lateMs);
     const bool paused = reply.bytes.size() >= 2 && fDraw.Strikes(fReplyTiming.pauseProbability);
@@ -86,13 +96,33 @@ void TInstrumentLink::Schedule(TPending reply, TSimClock::time_point now, std::s
         head.bytes = reply.bytes.substr(0, reply.bytes.size() / 2);
         head.last = false;
         reply.bytes.erase(0, head.bytes.size());
-        head.due = ready + (wire ? WireTime(head.bytes.size()) : TSimClock::duration{});
-        ready = head.due + std::chrono::milliseconds(fReplyTiming.pauseMs);
-        fPending.push_back(std::move(head));
+        ready = SendPaced(std::move(head), ready) + std::chrono::milliseconds(fReplyTiming.pauseMs);
     }
-    reply.due = ready + (wire ? WireTime(reply.bytes.size()) : TSimClock::duration{});
-    fBusyUntil = reply.due;
-    fPending.push_back(std::move(reply));
+    fBusyUntil = SendPaced(std::move(reply), ready);
+}
+
+// With the wire modelled, a reply leaves a few bytes at a time at the line's speed, as
+// from a UART, instead of landing whole once its last byte is due. Returns when the
+// piece has left.
+TSimClock::time_point TInstrumentLink::SendPaced(TPending piece, TSimClock::time_point start)
+{
+    if (!fTiming.modelWireTime) {
+        piece.due = start;
+        fPending.push_back(std::move(piece));
+        return start;
+    }
+    // About 2 ms of the line per chunk.
+    const std::size_t chunk = std::max<std::size_t>(1, fInstrument.BaudRate() / 5000);
+    std::size_t sent = 0;
+    while (sent < piece.bytes.size()) {
+        TPending part = piece;
+        part.bytes = piece.bytes.substr(sent, chunk);
+        sent += part.bytes.size();
+        part.last = piece.last && sent >= piece.bytes.size();
+        part.due = start + WireTime(sent);
+        fPending.push_back(std::move(part));
+    }
+    return start + WireTime(piece.bytes.size());
 }
 
 void TInstrumentLink::Settle(const TPending& piece, bool delivered)
@@ -127,6 +157,12 @@ std::optional<TSimClock::time_point> TInstrumentLink::NextDue() const
 {
     if (fPending.empty()) return std::nullopt;
     return fPending.front().due;
+}
+
+void TInstrumentLink::SetFaultChance(TFault fault, double probability)
+{
+    std::erase_if(fFaultChances, [fault](const auto& chance) { return chance.first == fault; });
+    if (probability > 0) fFaultChances.emplace_back(fault, probability);
 }
 
 bool TInstrumentLink::SetFault(TFault fault, std::string& error)

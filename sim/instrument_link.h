@@ -13,12 +13,16 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace oxtiva::sim
 {
 
 using TSimClock = std::chrono::steady_clock;
 
+// latencyMs: the instrument's time to answer. modelWireTime: commands arrive and replies
+// leave at the line's baud rate, a few bytes at a time.
 struct TLinkTiming {
     int latencyMs = 0;
     bool modelWireTime = false;
@@ -52,8 +56,14 @@ class TInstrumentLink
     // Sets the fault mode: "vanish" closes the line, any other mode reopens a vanished one.
     bool SetFault(TFault fault, std::string& error);
     TFault Fault() const { return fFault; }
+    // Strikes each reply with the fault at this probability, while no fault mode is set;
+    // probability 0 takes it away again.
+    void SetFaultChance(TFault fault, double probability);
 
     const TCommandLog& Log() const { return fLog; }
+    TInstrument& Instrument() { return fInstrument; }
+    // A second program opens the line and, if it gets through, sends "*RST".
+    bool IntruderGetsThrough() const { return fEndpoint.SecondOpenerGetsThrough("*RST\r"); }
     long long UnknownCommands() const { return fUnknown; }
     bool Verbose = false;
 
@@ -81,7 +91,9 @@ class TInstrumentLink
     };
 
     void HandleLine(const std::string& line, TSimClock::time_point now);
-    void Schedule(TPending reply, TSimClock::time_point now, std::size_t commandBytes);
+    TSimClock::time_point CommandArrival(std::size_t bytes, TSimClock::time_point now);
+    void Schedule(TPending reply, TSimClock::time_point arrived);
+    TSimClock::time_point SendPaced(TPending piece, TSimClock::time_point start);
     void Settle(const TPending& piece, bool delivered);
     void DropPending();
     TSimClock::duration WireTime(std::size_t bytes) const;
@@ -94,8 +106,10 @@ class TInstrumentLink
     TLineSplitter fSplitter;
     TCommandLog fLog;
     TFault fFault = TFault::None;
+    std::vector<std::pair<TFault, double>> fFaultChances;
     std::deque<TPending> fPending;
     TSimClock::time_point fBusyUntil{};
+    TSimClock::time_point fCommandsArriveUntil{}; // when the last command has crossed the line
     long long fUnknown = 0;
     TReplyTiming fReplyTiming;
     TFaultDraw fDraw;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -122,6 +123,19 @@ void TPtyEndpoint::Write(const std::string& bytes)
         else
             return;
     }
+}
+
+bool TPtyEndpoint::SecondOpenerGetsThrough(const std::string& bytes) const
+{
+    if (fLinkPath.empty()) return false;
+    const int fd = ::open(fLinkPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    const bool through = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (through) {
+        [[maybe_unused]] const auto written = ::write(fd, bytes.data(), bytes.size());
+    }
+    ::close(fd);
+    return through;
 }
 
 } // namespace oxtiva::sim

@@ -33,6 +33,11 @@ class TPtyEndpoint
     // instrument's reply is lost when nobody listens.
     void Write(const std::string& bytes);
 
+    // Another program opening the line as a client while one may hold it: it asks for
+    // the lock every careful program asks for, and when it gets through sends bytes to
+    // the instrument. False when the line was held against it.
+    bool SecondOpenerGetsThrough(const std::string& bytes) const;
+
   private:
     int fMaster = -1;
     std::string fLinkPath;

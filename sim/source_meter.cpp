@@ -1,5 +1,7 @@
 #include "source_meter.h"
 
+#include <cstdio>
+
 #include "measurement_noise.h"
 
 #include <cmath>
@@ -79,6 +81,7 @@ bool TSourceMeter::Execute(const TScpiCommand& command, std::vector<TReply>& rep
         replies.push_back(Reading());
         return true;
     }
+    if (ExecuteSourceQuery(h, replies)) return true;
     if (h == "OUTP:STAT" || h == "OUTP") {
         auto on = BooleanParameter(command.parameter);
         if (on) fDrive.output = *on;
@@ -87,6 +90,26 @@ bool TSourceMeter::Execute(const TScpiCommand& command, std::vector<TReply>& rep
     if (h.rfind("SOUR:", 0) == 0 && ExecuteSource(command)) return true;
     if (h.rfind("SENS:", 0) == 0 && ExecuteSense(command)) return true;
     return IsAcceptedSetting(h);
+}
+
+// What the program reads back to confirm the state it left the pump in.
+bool TSourceMeter::ExecuteSourceQuery(const std::string& h, std::vector<TReply>& replies) const
+{
+    char level[32];
+    if (h == "SOUR:FUNC?" || h == "SOUR:FUNC:MODE?") {
+        replies.push_back({fDrive.voltageSource ? "VOLT" : "CURR", TReplyKind::Text});
+    } else if (h == "SOUR:CURR:LEV?" || h == "SOUR:CURR?" || h == "SOUR:CURR:LEV:IMM:AMPL?") {
+        std::snprintf(level, sizeof level, "%+.6E", fDrive.currentLevel);
+        replies.push_back({level, TReplyKind::Text});
+    } else if (h == "SOUR:VOLT:LEV?" || h == "SOUR:VOLT?" || h == "SOUR:VOLT:LEV:IMM:AMPL?") {
+        std::snprintf(level, sizeof level, "%+.6E", fDrive.voltageLevel);
+        replies.push_back({level, TReplyKind::Text});
+    } else if (h == "OUTP:STAT?" || h == "OUTP?") {
+        replies.push_back({fDrive.output ? "1" : "0", TReplyKind::Text});
+    } else {
+        return false;
+    }
+    return true;
 }
 
 bool TSourceMeter::ExecuteSource(const TScpiCommand& command)

@@ -22,6 +22,7 @@ class TSourceMeter : public TInstrument
 
   private:
     bool ExecuteSource(const TScpiCommand& command);
+    bool ExecuteSourceQuery(const std::string& header, std::vector<TReply>& replies) const;
     bool ExecuteSense(const TScpiCommand& command);
     TReply Reading();
 

@@ -41,6 +41,15 @@ using oxtiva::testing::WaitFor;
 namespace
 {
 
+// The last source command; its read-back and the line's marks may follow it.
+QString LastSourceCommand(TCellSim& sim)
+{
+    QString last;
+    for (const QString& line : sim.Command("history smu 20").split('\t'))
+        if (line.startsWith(":SOUR:FUNC ")) last = line;
+    return last;
+}
+
 QStringList MemoLines(const QPlainTextEdit& memo)
 {
     return memo.toPlainText().split('\n');
@@ -403,6 +412,7 @@ TEST_F(MainWindowSimTest, NoClickDuringTheCloseLeavesTheExitState)
     });
     clicker.start(20);
     answerer.Expect(QMessageBox::Ok);
+    answerer.Expect(QMessageBox::Ok); // the silent pump cannot confirm 0 A
     EXPECT_TRUE(window->close());
     clicker.stop();
     EXPECT_GT(modeClicks, 0) << "the close ended before a click could come";
@@ -557,7 +567,8 @@ TEST_F(MainWindowSimTest, ClosingWithRunningThreadsLeavesThePumpAtZeroCurrent)
     EXPECT_EQ(window->windowTitle(), "Waiting for communication threads to close");
     EXPECT_TRUE(window->Thread2000 == nullptr);
     EXPECT_TRUE(window->Thread2401 == nullptr);
-    EXPECT_EQ(sim->Command("last smu"), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000000;:OUTPUT:STATE 1");
+    EXPECT_EQ(LastSourceCommand(*sim), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000000;:OUTPUT:STATE 1");
+    EXPECT_EQ(sim->State()["level"], 0);
     EXPECT_EQ(window->State().ProgramState, TProgramState::ToExit);
 }
 
@@ -572,7 +583,8 @@ TEST_F(MainWindowSimTest, DestroyingTheWindowWithoutClosingAlsoLeavesThePumpAtZe
         return sim->Command("count smu :SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000100").toInt() > 0;
     }));
     window.reset();
-    EXPECT_EQ(sim->Command("last smu"), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000000;:OUTPUT:STATE 1");
+    EXPECT_EQ(LastSourceCommand(*sim), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000000;:OUTPUT:STATE 1");
+    EXPECT_EQ(sim->State()["level"], 0);
 }
 
 TEST_F(MainWindowSimTest, CancellingTheCloseKeepsTheExperimentRunning)
@@ -596,6 +608,28 @@ TEST_F(MainWindowSimTest, ClosingWithoutInstrumentsReturnsAtOnce)
     elapsed.start();
     EXPECT_TRUE(window->close());
     EXPECT_LT(elapsed.elapsed(), 1000);
+}
+
+// The pump's 0 A at exit is read back; when the instrument cannot confirm it the operator
+// is told before the program ends, and the close still ends in bounded time.
+TEST_F(MainWindowSimTest, ExitTellsTheOperatorWhenThePumpDoesNotConfirmZeroCurrent)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    Choose(window->RadioButtonModePassive);
+    ASSERT_EQ(sim->Command("fault smu no-reply"), "ok");
+    answerer.Expect(QMessageBox::Ok);
+    answerer.Expect(QMessageBox::Ok);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(window->close());
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_TRUE(window->Thread2401 == nullptr);
+    ASSERT_FALSE(answerer.Texts().isEmpty());
+    EXPECT_TRUE(answerer.Texts().last().contains(QStringLiteral("did not confirm 0 A")))
+        << answerer.Texts().join(" | ").toStdString();
+    EXPECT_EQ(sim->State()["level"], 0);
 }
 
 } // namespace

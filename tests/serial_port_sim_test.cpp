@@ -1,4 +1,5 @@
 // The transport against the simulated instruments on their pseudo-terminals.
+#include "instruments/reply_shape.h"
 #include "instruments/serial_port.h"
 #include "instruments/smu_commands.h"
 #include "records/number_format.h"
@@ -151,6 +152,82 @@ TEST(SerialPortSim, RepliesThatPauseHalfWayAreReadWhole)
         const TSerialResponse r = port.Send2(QByteArray(":READ?\r"), true);
         EXPECT_EQ(r.Status, QByteArray()) << i;
         EXPECT_TRUE(TwoNumbers(r.Response)) << i << ": " << r.Response.toStdString();
+    }
+}
+
+// The port stays held between exchanges: another program cannot get in to reset the
+// instrument, nor can a second transport; once let go, both can.
+TEST(SerialPortSim, PortIsHeldBetweenExchangesAgainstOtherOpeners)
+{
+    TCellSim sim;
+    TSimPort port(sim.SmuPort());
+    ASSERT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2)).Status, QByteArray());
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(sim.Command(QStringLiteral("intrude smu")), QStringLiteral("refused")) << i;
+        EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2)).Status, QByteArray());
+    }
+    TSimPort second(sim.SmuPort());
+    EXPECT_EQ(second.Send2(QByteArray("*IDN?\r"), true).Status, PortInUse);
+    EXPECT_EQ(sim.Command(QStringLiteral("count smu *RST")), QStringLiteral("0"));
+
+    port.Close();
+    EXPECT_EQ(second.Send2(QByteArray("*IDN?\r"), true).Status, QByteArray());
+    second.Close();
+    EXPECT_EQ(sim.Command(QStringLiteral("intrude smu")), QStringLiteral("sent"));
+}
+
+// A held port whose instrument goes away fails the exchange, is let go, and is opened
+// anew once the instrument is back.
+TEST(SerialPortSim, HeldPortThatFailsIsClosedAndOpenedAgain)
+{
+    TCellSim sim;
+    TSimPort port(sim.SmuPort(), 300);
+    ASSERT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2)).Status, QByteArray());
+    ASSERT_EQ(sim.Command(QStringLiteral("fault smu vanish")), QStringLiteral("ok"));
+    EXPECT_FALSE(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2)).Status.isEmpty());
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_EQ(sim.Command(QStringLiteral("fault smu none")), QStringLiteral("ok"));
+    const TSerialResponse r = port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2));
+    EXPECT_EQ(r.Status, QByteArray());
+    EXPECT_TRUE(TwoNumbers(r.Response)) << r.Response.toStdString();
+}
+
+// A mark whose answer was lost is never waited for again: the first exchange after the
+// instrument answers once more is good.
+TEST(SerialPortSim, LostMarkDoesNotHoldUpTheNextExchange)
+{
+    TCellSim sim;
+    TSimPort port(sim.SmuPort(), 300);
+    ASSERT_EQ(sim.Command(QStringLiteral("fault smu no-reply")), QStringLiteral("ok"));
+    EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2)).Status, Timeout);
+    ASSERT_EQ(sim.Command(QStringLiteral("fault smu none")), QStringLiteral("ok"));
+    const TSerialResponse r = port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2));
+    EXPECT_EQ(r.Status, QByteArray());
+    EXPECT_TRUE(TwoNumbers(r.Response)) << r.Response.toStdString();
+}
+
+// An instrument that answers the register signed and padded ("+037") is still brought
+// back into step, and the register holds what it held before the marks.
+TEST(SerialPortSim, MarkAnswerIsComparedAsANumberAndTheRegisterIsPutBack)
+{
+    for (const char* style : {"plain", "padded"}) {
+        TCellSim sim;
+        ASSERT_EQ(sim.Command(QStringLiteral("registers smu ") + style), QStringLiteral("ok"));
+        TSimPort port(sim.SmuPort(), 300);
+        ASSERT_EQ(port.Send2(QByteArray("*ESE 17\r"), false).Status, QByteArray());
+        ASSERT_EQ(sim.Command(QStringLiteral("late smu 400")), QStringLiteral("ok"));
+        EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2)).Status, Timeout);
+        ASSERT_EQ(sim.Command(QStringLiteral("late smu 0")), QStringLiteral("ok"));
+        TSerialResponse r;
+        QElapsedTimer clock;
+        clock.start();
+        while (
+            !(r = port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2))).Status.isEmpty() &&
+            clock.elapsed() < 3000) {
+        }
+        EXPECT_TRUE(TwoNumbers(r.Response)) << style << ": " << r.Status.toStdString();
+        const TSerialResponse ese = port.Send2(QByteArray("*ESE?\r"), true);
+        EXPECT_EQ(ese.Response.toInt(), 17) << style << ": " << ese.Response.toStdString();
     }
 }
 

@@ -95,8 +95,9 @@ class TPtyPeer
     }
 
     // A silent peer (no script) answers nothing; otherwise the place mark of the
-    // transport ("*ESE n;*ESE?;*IDN?") is answered as an instrument does, and any other
-    // command with the script.
+    // transport ("*ESE?;*ESE n;*ESE?;*IDN?") is answered as an instrument does, setting the
+    // register ("*ESE n") and an empty command draw no reply, and any other command is
+    // answered with the script.
     void Answer(const QByteArray& command)
     {
         std::vector<std::pair<int, QByteArray>> pieces;
@@ -104,10 +105,15 @@ class TPtyPeer
             std::lock_guard lock(fMutex);
             pieces = fPieces;
         }
-        if (pieces.empty()) return;
-        if (command.startsWith("*ESE ") && command.contains(";*ESE?;*IDN?")) {
-            const QByteArray value = command.mid(5, command.indexOf(';') - 5);
-            pieces = {{0, value + ";TEST PEER,MODEL 1,0,1.0\r"}};
+        if (pieces.empty() || command.isEmpty()) return;
+        if (command.startsWith("*ESE ") && !command.contains(';')) {
+            fRegister = command.mid(5);
+            return;
+        }
+        if (command.startsWith("*ESE?;*ESE ") && command.endsWith(";*ESE?;*IDN?")) {
+            const QByteArray value = command.mid(11, command.indexOf(';', 11) - 11);
+            pieces = {{0, fRegister + ';' + value + ";TEST PEER,MODEL 1,0,1.0\r"}};
+            fRegister = value;
         }
         for (const auto& [pauseMs, bytes] : pieces) {
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
@@ -123,6 +129,7 @@ class TPtyPeer
     std::mutex fMutex;
     std::vector<std::pair<int, QByteArray>> fPieces;
     QByteArray fReceived;
+    QByteArray fRegister = "0"; // the event status enable register, on the serving thread
     std::atomic<bool> fStop{false};
     std::thread fThread;
 };
@@ -235,7 +242,7 @@ TEST(SerialPort, ReplyOfTheWrongShapeFailsTheExchangeAndTheNextQueryMarksItsPlac
     EXPECT_FALSE(port.InStep());
     const qsizetype before = peer.Received().size();
     EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(1)).Status, QByteArray());
-    EXPECT_TRUE(peer.Received().mid(before).startsWith("*ESE "));
+    EXPECT_TRUE(peer.Received().mid(before).startsWith("\r*ESE?;*ESE "));
     EXPECT_TRUE(port.InStep());
 }
 
@@ -337,8 +344,9 @@ TEST(SerialPort, SecondExchangeOnAPortInUseFailsAndLeavesTheFirstUndisturbed)
     const TSerialResponse r = first.get();
     EXPECT_EQ(r.Status, QByteArray());
     EXPECT_EQ(r.Response, QByteArray("+1.0E+00"));
-    // The refused ones wrote nothing: the line carried the place mark and the query only.
-    EXPECT_EQ(peer.Received().count('\r'), 2);
+    // The refused ones wrote nothing: the line carried the place mark (with its leading
+    // terminator), the register put back and the query only.
+    EXPECT_EQ(peer.Received().count('\r'), 4);
     EXPECT_TRUE(peer.Received().endsWith(":READ?\r"));
 
     TTestPort after(peer.Link());

@@ -88,7 +88,7 @@ TEST(Thread2000Sim, CellTemperatureAndPO2FeedTheAveragersAndThePID)
     EXPECT_NEAR(rig.State.SyncT->Sum() / rig.State.SyncT->DurationS(), 800, 0.5);
     const double po2 = rig.Sim.State()["po2_atm"];
     EXPECT_NEAR(rig.State.PID.ProcessVariable(), std::log10(po2), 0.01);
-    EXPECT_GT(rig.DmmCount(QStringLiteral(":ROUT:CLOSE (@2)")), 0);
+    EXPECT_GT(rig.DmmCount(QStringLiteral(":ROUT:OPEN:ALL;:ROUT:CLOSE (@2)")), 0);
 }
 
 TEST(Thread2000Sim, SensorIsReadOnlyWhileTheCellIsInsideItsWindow)
@@ -104,7 +104,8 @@ TEST(Thread2000Sim, SensorIsReadOnlyWhileTheCellIsInsideItsWindow)
         rig.Dmm->SetToPauseEx(false);
         ASSERT_TRUE(rig.TemperatureNear(c.celsius)) << c.celsius;
         ASSERT_TRUE(WaitFor([&] { return rig.SyncTDuration() > 0.5; }, 5000)) << c.celsius;
-        EXPECT_EQ(rig.DmmCount(QStringLiteral(":ROUT:CLOSE (@2)")) > 0, c.sensorRead) << c.celsius;
+        EXPECT_EQ(rig.DmmCount(QStringLiteral(":ROUT:OPEN:ALL;:ROUT:CLOSE (@2)")) > 0, c.sensorRead)
+            << c.celsius;
         EXPECT_EQ(static_cast<bool>(rig.State.SyncpO2), c.sensorRead) << c.celsius;
     }
 }
@@ -142,8 +143,8 @@ TEST(Thread2000Sim, MeasuringThreadStopsAfterItsPass)
 {
     TDmmRig rig;
     rig.Dmm->SetToPauseEx(false);
-    ASSERT_TRUE(
-        WaitFor([&] { return rig.DmmCount(QStringLiteral(":ROUT:CLOSE (@3)")) > 2; }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return rig.DmmCount(QStringLiteral(":ROUT:OPEN:ALL;:ROUT:CLOSE (@3)")) > 2; }, 5000));
     ASSERT_TRUE(rig.Stop(3000));
     const int routed = rig.DmmCount(QStringLiteral(":ROUT"));
     RunEventsFor(300);
@@ -187,5 +188,29 @@ INSTANTIATE_TEST_SUITE_P(Faults, DmmFault,
                              std::erase(name, '-');
                              return name;
                          });
+
+// A reading goes out as one line with its channel and function, so that no lost channel
+// command can leave the query reading whichever input was connected before.
+TEST(Thread2000Sim, EveryReadingCarriesItsChannelAndFunctionInOneLine)
+{
+    TDmmRig rig;
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("set temp 800")), QStringLiteral("ok"));
+    rig.Dmm->SetToPauseEx(false);
+    ASSERT_TRUE(WaitFor(
+        [&] { return rig.DmmCount(QStringLiteral(":ROUT:OPEN:ALL;:ROUT:CLOSE (@2)")) > 1; }, 5000));
+    const QStringList history = rig.Sim.Command(QStringLiteral("history dmm 60")).split('\t');
+    int readings = 0;
+    for (const QString& line : history) {
+        if (!line.contains(QStringLiteral("READ?"))) {
+            EXPECT_FALSE(line.contains(QStringLiteral("ROUT:"))) << line.toStdString();
+            continue;
+        }
+        ++readings;
+        EXPECT_TRUE(line.startsWith(QStringLiteral(":ROUT:OPEN:ALL;:ROUT:CLOSE (@")) &&
+                    line.contains(QStringLiteral(";:FUNC ")))
+            << line.toStdString();
+    }
+    EXPECT_GE(readings, 3);
+}
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -93,12 +94,31 @@ class TPumpRig
                        timeoutMs);
     }
 
-    // The last command lands a moment after the write that sent it returned.
-    QString LastSmuCommandOnceSettled(const QString& expected)
+    // The last source command (the read-back and the line's marks may follow it); it
+    // lands a moment after the write that sent it returned.
+    QString LastSourceCommandOnceSettled(const QString& expected)
     {
         QString last;
-        WaitFor([&] { return (last = Sim.Command(QStringLiteral("last smu"))) == expected; }, 1000);
+        WaitFor(
+            [&] {
+                const QStringList history =
+                    Sim.Command(QStringLiteral("history smu 20")).split('\t');
+                last.clear();
+                for (const QString& line : history)
+                    if (line.startsWith(QStringLiteral(":SOUR:FUNC "))) last = line;
+                return last == expected;
+            },
+            1000);
         return last;
+    }
+
+    // Lines of the recent command history that contain text.
+    int SmuHistoryLinesWith(const QString& text)
+    {
+        const QStringList history = Sim.Command(QStringLiteral("history smu 4000")).split('\t');
+        return static_cast<int>(
+            std::count_if(history.cbegin(), history.cend(),
+                          [&](const QString& line) { return line.contains(text); }));
     }
 
     int SmuCount(const QString& prefix)
@@ -202,7 +222,7 @@ TEST(Thread2401Sim, PausedThreadStopsWithoutAReadingAndLeavesZeroCurrent)
     ASSERT_TRUE(rig.StopPump(3000));
     EXPECT_LT(clock.elapsed(), 2500);
     EXPECT_EQ(rig.SmuCount(QStringLiteral(":READ?")), 0);
-    EXPECT_EQ(rig.LastSmuCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
+    EXPECT_EQ(rig.LastSourceCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
 }
 
 struct TActiveMode {
@@ -224,7 +244,7 @@ TEST_P(StopFromActiveMode, LastCommandIsTheZeroCurrentSource)
     rig.Smu->SetModeEx(GetParam().mode);
     ASSERT_TRUE(WaitFor([&] { return rig.SmuCount(GetParam().sourcePrefix) > 2; }, 5000));
     ASSERT_TRUE(rig.StopPump(3000));
-    EXPECT_EQ(rig.LastSmuCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
+    EXPECT_EQ(rig.LastSourceCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
     auto cell = rig.Sim.State();
     EXPECT_EQ(cell["source"], 0);
     EXPECT_EQ(cell["level"], 0);
@@ -256,7 +276,7 @@ TEST(Thread2401Sim, DeletingARunningThreadNeverDeadlocksAndLeavesZeroCurrent)
     clock.start();
     rig.Smu.reset();
     EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_EQ(rig.LastSmuCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
+    EXPECT_EQ(rig.LastSourceCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
     rig.Smu = std::make_unique<TThread2401>(rig.State, rig.Inputs); // for the rig's stop
     rig.Smu->start();
 }
@@ -284,10 +304,11 @@ TEST_P(PumpFault, BadRepliesFeedNoPointAndTheThreadStillStops)
 
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(rig.StopPump(5000));
-    EXPECT_LT(clock.elapsed(), 3000);
+    ASSERT_TRUE(rig.StopPump(8000));
+    // The last source command is tried three times while nothing confirms it.
+    EXPECT_LT(clock.elapsed(), 5000);
     if (fault != QLatin1String("silent") && fault != QLatin1String("vanish"))
-        EXPECT_EQ(rig.LastSmuCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
+        EXPECT_EQ(rig.LastSourceCommandOnceSettled(ZeroCurrentCommand), ZeroCurrentCommand);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, PumpFault,
@@ -351,6 +372,67 @@ TEST(Thread2401Sim, PointsResumeOnceTheInstrumentAnswersAgain)
     ASSERT_TRUE(rig.NextPoint(point));
     EXPECT_EQ(point.Mode, 12);
     EXPECT_NEAR(point.PumpI, 10e-6, 1e-9);
+}
+
+// Nobody else gets at the instruments while the threads run: not a second program that
+// would reset the pump, not between two readings.
+TEST(Thread2401Sim, PortsAreHeldForTheWholeRun)
+{
+    TPumpRig rig;
+    rig.State.GSCurrent = 10;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    ASSERT_TRUE(rig.PointRunningFor(0.2));
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(rig.Sim.Command(QStringLiteral("intrude smu")), QStringLiteral("refused")) << i;
+        EXPECT_EQ(rig.Sim.Command(QStringLiteral("intrude dmm")), QStringLiteral("refused")) << i;
+        RunEventsFor(30);
+    }
+    EXPECT_EQ(rig.SmuCount(QStringLiteral("*RST")), 1) << "only the set-up's";
+    ASSERT_TRUE(rig.StopPump(3000));
+    EXPECT_EQ(rig.Sim.Command(QStringLiteral("intrude smu")), QStringLiteral("sent"))
+        << "a stopped thread lets its port go";
+}
+
+// The thread's start waits for no reply that never comes: one mark brings the fresh
+// port into step, and no exchange times out before the first reading.
+TEST(Thread2401Sim, StartTakesOneMarkAndNoTimeOut)
+{
+    TPumpRig rig;
+    rig.State.GSCurrent = 10;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    ASSERT_TRUE(WaitFor([&] { return rig.State.LastGoodReading2401 != 0; }, 5000));
+    EXPECT_EQ(rig.SmuHistoryLinesWith(QStringLiteral("*IDN?")), 1)
+        << rig.Sim.Command(QStringLiteral("history smu 40")).toStdString();
+    EXPECT_EQ(rig.SmuCount(QStringLiteral(":INIT")), 1);
+}
+
+// The last source command is read back; an instrument that takes commands but answers
+// nothing cannot confirm it, and the thread says so after trying again, still in time.
+TEST(Thread2401Sim, LastSourceCommandIsConfirmedOrReportedUnconfirmed)
+{
+    {
+        TPumpRig rig;
+        rig.State.GSCurrent = 50;
+        rig.Smu->SetModeEx(TMode::SetCurrent);
+        ASSERT_TRUE(rig.PointRunningFor(0.2));
+        ASSERT_TRUE(rig.StopPump(3000));
+        EXPECT_TRUE(rig.Smu->FinalSourceConfirmed());
+        EXPECT_EQ(
+            rig.SmuHistoryLinesWith(QStringLiteral(":SOUR:FUNC?;:SOUR:CURR:LEV?;:OUTP:STAT?")), 1);
+    }
+    for (const char* fault : {"no-reply", "junk"}) {
+        TPumpRig rig;
+        rig.State.GSCurrent = 50;
+        rig.Smu->SetModeEx(TMode::SetCurrent);
+        ASSERT_TRUE(rig.PointRunningFor(0.2));
+        ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault smu ") + fault), QStringLiteral("ok"));
+        const int before = rig.SmuCount(ZeroCurrentCommand);
+        ASSERT_TRUE(rig.StopPump(8000)) << fault;
+        EXPECT_FALSE(rig.Smu->FinalSourceConfirmed()) << fault;
+        EXPECT_EQ(rig.SmuCount(ZeroCurrentCommand) - before, 3) << fault;
+        auto cell = rig.Sim.State();
+        EXPECT_EQ(cell["level"], 0) << fault;
+    }
 }
 
 } // namespace

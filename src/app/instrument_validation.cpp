@@ -110,6 +110,8 @@ bool TInstrumentValidation::IdentifyMultimeter(const QString& port)
         Append(QStringLiteral("Change inputs button position from front to back, then validate again."));
         return fWindow.CheckBox2000Validated->isChecked();
     }
+    // The set-up opens the port for itself; this object would hold it against that.
+    serial.Close();
     fWindow.CheckBox2000Validated->setChecked(true);
     fWindow.SaveSettings();
     InitializeMultimeter(port);

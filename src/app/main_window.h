@@ -75,6 +75,9 @@ public:
     // Stops a running thread, serving the window's events while it winds down, and frees it.
     void ReleaseThread2000WhenStopped();
     void ReleaseThread2401WhenStopped();
+    // Tells the operator, in a message box and the log, when the pump thread ended
+    // without the instrument confirming its last source command.
+    void WarnIfPumpNotConfirmed(const TThread2401& thread);
 
     std::shared_ptr<TLogDestination> LogDestination() const { return fLogDestination; }
     const THandOverInputs& HandOverInputs() const { return *fHandOverInputs; }

@@ -167,13 +167,23 @@ void TfrmOxtiva::FormDestroy()
     fState.SyncpO2.reset();
 }
 
-void TfrmOxtiva::ReleaseThread2000()
-{
-    Release(Thread2000, fShutdownLog);
-}
+void TfrmOxtiva::ReleaseThread2000() { Release(Thread2000, fShutdownLog); }
 void TfrmOxtiva::ReleaseThread2401()
 {
+    if (Thread2401) WarnIfPumpNotConfirmed(*Thread2401);
     Release(Thread2401, fShutdownLog);
+}
+
+// A thread that never stopped has not even tried; one that stopped has read the level
+// and the output back.
+void TfrmOxtiva::WarnIfPumpNotConfirmed(const TThread2401& thread)
+{
+    if (thread.IsStopped() && thread.FinalSourceConfirmed()) return;
+    const QString text = QStringLiteral("The SourceMeter did not confirm 0 A: the pump may still "
+                                        "be driven. Check the instrument and switch its output "
+                                        "off by hand.");
+    fShutdownLog.Send(text);
+    QMessageBox::warning(this, windowTitle(), text);
 }
 
 // A validation that replaces a running thread takes it out of the window's hands first, so
@@ -196,6 +206,7 @@ void TfrmOxtiva::ReleaseThread2401WhenStopped()
     fState.GSCurrent = 0;
     old->SetToStopEx(true);
     WaitUntilStopped(*old, 100);
+    WarnIfPumpNotConfirmed(*old);
     Release(old, fShutdownLog);
 }
 

@@ -46,20 +46,20 @@ bool GetValue(const QByteArray& Input, double& Output)
     return whole && std::isfinite(Output) && !IsOverflowReading(Output);
 }
 
-void CloseChannel(int aChannel, TSerialPort& COM)
+QByteArray ChannelReadingCommand(int aChannel, const QByteArray& function)
 {
-    COM.Send2(QByteArray(":ROUT:OPEN:ALL\r"), false);
-    COM.Send2(":ROUT:CLOSE (@" + QByteArray::number(aChannel) + ")\r", false);
+    return ":ROUT:OPEN:ALL;:ROUT:CLOSE (@" + QByteArray::number(aChannel) + ");:FUNC \"" +
+           function + "\";:READ?\r";
 }
 
-bool Voltage(double& aResult, TSerialPort& COM)
+bool Voltage(int aChannel, double& aResult, TSerialPort& COM)
 {
-    return Reading(QByteArray(":FUNC \"VOLT:DC\";:READ?\r"), aResult, COM, PlausibleDmmVoltage);
+    return Reading(ChannelReadingCommand(aChannel, "VOLT:DC"), aResult, COM, PlausibleDmmVoltage);
 }
 
-bool Resistance(double& aResult, TSerialPort& COM)
+bool Resistance(int aChannel, double& aResult, TSerialPort& COM)
 {
-    return Reading(QByteArray(":FUNC \"RES\";:READ?\r"), aResult, COM, PlausibleDmmResistance);
+    return Reading(ChannelReadingCommand(aChannel, "RES"), aResult, COM, PlausibleDmmResistance);
 }
 
 } // namespace oxtiva

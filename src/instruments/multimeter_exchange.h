@@ -17,12 +17,15 @@ QList<QByteArray> MultimeterSetupCommands();
 // (9.9E37, however it is written).
 bool GetValue(const QByteArray& Input, double& Output);
 
-// Opens every scanner relay, then closes the one of aChannel.
-void CloseChannel(int aChannel, TSerialPort& COM);
+// One command line that opens every scanner relay, closes the one of aChannel, chooses
+// the function and reads: the instrument takes the reading under that channel and
+// function or, when the line does not reach it whole, not at all. Sent as separate
+// commands, a lost channel command would have the query read whatever input was left.
+QByteArray ChannelReadingCommand(int aChannel, const QByteArray& function);
 
-// One reading on the closed channel; aResult keeps its content when the exchange fails
-// or the reading is not one the function can give (see plausible_readings.h).
-bool Voltage(double& aResult, TSerialPort& COM);
-bool Resistance(double& aResult, TSerialPort& COM);
+// One reading on aChannel; aResult keeps its content when the exchange fails or the
+// reading is not one the function can give (see plausible_readings.h).
+bool Voltage(int aChannel, double& aResult, TSerialPort& COM);
+bool Resistance(int aChannel, double& aResult, TSerialPort& COM);
 
 } // namespace oxtiva

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -38,7 +37,9 @@ TSerialDevice::~TSerialDevice()
 
 void TSerialDevice::Close()
 {
-    if (fPort.isOpen()) fPort.close(); // also drops the flock of this descriptor
+    if (!fPort.isOpen()) return;
+    Drain(QDeadlineTimer(DrainOnCloseMS));
+    fPort.close(); // also drops the flock of this descriptor
 }
 
 bool TSerialDevice::OpenExclusive()
@@ -95,37 +96,36 @@ bool TSerialDevice::DeviceLost() const
 TWriteOutcome TSerialDevice::Write(const QByteArray& data)
 {
     TWriteOutcome outcome;
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 allowedMs = 10 * data.size() + 1000;
+    const QDeadlineTimer deadline(10 * data.size() + 1000);
     if (fPort.write(data) != data.size()) return outcome;
-    outcome.Accepted = true;
-    while (fPort.bytesToWrite() > 0) {
-        const qint64 left = allowedMs - clock.elapsed();
-        if (left <= 0) break;
+    while (fPort.bytesToWrite() > 0 && !deadline.hasExpired()) {
         fPort.clearError();
-        if (!fPort.waitForBytesWritten(static_cast<int>(left)) &&
-            fPort.error() != QSerialPort::TimeoutError && fPort.bytesToWrite() > 0) {
-            outcome.Accepted = false;
-            return outcome;
-        }
+        if (!fPort.waitForBytesWritten(
+                static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1))) &&
+            fPort.error() != QSerialPort::TimeoutError && fPort.bytesToWrite() > 0)
+            break;
     }
     outcome.Written = data.size() - fPort.bytesToWrite();
-    outcome.Drained = fPort.bytesToWrite() == 0 && DrainOutput(allowedMs, clock);
+    outcome.Accepted = outcome.Written == data.size();
+    // A command cut short must not go out later as the head of the next one.
+    if (!outcome.Accepted) fPort.clear(QSerialPort::Output);
     return outcome;
 }
 
-// The driver's queue and the UART (or the adapter) still hold bytes after the write has
-// returned. Waits for them within what is left of the write's allowance; what has not
-// left by then is discarded, so that it cannot go out later at another speed.
-bool TSerialDevice::DrainOutput(qint64 allowedMs, const QElapsedTimer& clock)
+// Polls the driver's queue instead of calling tcdrain, which waits on the transmitter
+// without a deadline and never returns on adapters that do not report it empty. The
+// last character or two in the transmitter itself are not waited for.
+bool TSerialDevice::Drain(const QDeadlineTimer& deadline)
 {
+    if (!fPort.isOpen()) return true;
+    while (fPort.bytesToWrite() > 0 && !deadline.hasExpired())
+        fPort.waitForBytesWritten(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)));
 #ifdef Q_OS_UNIX
     const int fd = fPort.handle();
     for (;;) {
         int queued = 0;
         if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
-        if (clock.elapsed() >= allowedMs) {
+        if (deadline.hasExpired()) {
             ::tcflush(fd, TCOFLUSH);
             return false;
         }
@@ -133,21 +133,24 @@ bool TSerialDevice::DrainOutput(qint64 allowedMs, const QElapsedTimer& clock)
         const qint64 wireMs = 10LL * queued * 1000 / std::max(fSettings.BaudRate, 1);
         QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(wireMs, 1, 20)));
     }
-    // The last bytes may still be in the transmitter; tcdrain waits for them. By now
-    // the queue is empty, so it returns within a character time.
-    int result = 0;
-    do
-        result = ::tcdrain(fd);
-    while (result != 0 && errno == EINTR);
-    return result == 0 || errno == ENOTTY || errno == EINVAL;
+    return fPort.bytesToWrite() == 0;
 #elif defined(Q_OS_WIN)
-    Q_UNUSED(allowedMs);
-    Q_UNUSED(clock);
-    return ::FlushFileBuffers(reinterpret_cast<HANDLE>(fPort.handle())) != 0;
+    // FlushFileBuffers has no deadline either; the queue count serves as on Unix.
+    for (;;) {
+        COMSTAT status{};
+        DWORD errors = 0;
+        if (!::ClearCommError(reinterpret_cast<HANDLE>(fPort.handle()), &errors, &status) ||
+            status.cbOutQue == 0)
+            break;
+        if (deadline.hasExpired()) {
+            ::PurgeComm(reinterpret_cast<HANDLE>(fPort.handle()), PURGE_TXCLEAR);
+            return false;
+        }
+        QThread::msleep(5);
+    }
+    return fPort.bytesToWrite() == 0;
 #else
-    Q_UNUSED(allowedMs);
-    Q_UNUSED(clock);
-    return true;
+    return fPort.bytesToWrite() == 0;
 #endif
 }
 
@@ -169,6 +172,13 @@ TWaitOutcome TSerialDevice::WaitForData(const QDeadlineTimer& deadline, const TW
 QByteArray TSerialDevice::ReadAvailable()
 {
     return fPort.readAll();
+}
+
+bool TSerialDevice::InputWaiting()
+{
+    if (fPort.bytesAvailable() > 0) return true;
+    fPort.clearError();
+    return fPort.waitForReadyRead(0) || fPort.bytesAvailable() > 0;
 }
 
 void TSerialDevice::DiscardInput()

@@ -22,13 +22,12 @@ struct TSerialLineSettings {
 enum class TWaitOutcome { DataAvailable, TimedOut, Failed };
 
 struct TWriteOutcome {
-    bool Accepted = false; // false: the device refused the data
+    bool Accepted = false; // false: the device refused the data, or not all of it left
     qint64 Written = 0;
-    bool Drained = false; // false: what had not left in time was discarded
 };
 
-// A serial device held open for the span of one exchange; the destructor closes it, so
-// every path that opened it also closes it.
+// A serial device held open by one owner for as long as it likes; the destructor closes
+// it, so every path that opened it also closes it.
 class TSerialDevice
 {
   public:
@@ -42,10 +41,16 @@ class TSerialDevice
     // held by anybody else (this process or another) or refuses the line settings.
     bool OpenExclusive();
 
-    // Writes everything and waits until it has left the port, allowing 10 ms per byte
-    // plus one second for both: closing the port puts back the line settings it had
-    // before, and bytes still queued would leave at the old speed as garbage.
+    // Writes everything and waits until the driver has taken it, allowing 10 ms per byte
+    // plus one second. The line keeps its settings while the device stays open, so the
+    // bytes may still be on their way in the driver when this returns.
     TWriteOutcome Write(const QByteArray& data);
+
+    // Waits until what was written has left the port, for at most the deadline; what has
+    // not left by then is discarded, so that it cannot go out later at another speed.
+    // Needed where the line's settings change or the device closes. Never blocks in the
+    // driver: an adapter that does not report its transmitter empty cannot hold it up.
+    bool Drain(const QDeadlineTimer& deadline);
 
     // Waits until bytes are there to read or the deadline has passed. Polls in slices of
     // at most PollSliceMS, returning as soon as a byte arrives; report (may be empty) is
@@ -53,19 +58,25 @@ class TSerialDevice
     using TWaitReport = std::function<void(bool timedOut, bool dataAvailable)>;
     TWaitOutcome WaitForData(const QDeadlineTimer& deadline, const TWaitReport& report);
     QByteArray ReadAvailable();
+    // Whether bytes have come that nobody has read yet; does not wait.
+    bool InputWaiting();
     void DiscardInput();
 
     // For binary exchanges, which carry no terminator: reads up to maxBytes until the
     // line has been quiet for 20 ms. False when the device failed before any byte.
     bool ReadUntilQuiet(int maxBytes, QByteArray& reply);
 
+    // Drains for at most DrainOnCloseMS, then closes.
     void Close();
+    bool IsOpen() const { return fPort.isOpen(); }
+    // The device has failed under its owner (unplugged adapter, read or resource error).
+    bool DeviceLost() const;
+
+    static constexpr int DrainOnCloseMS = 500;
 
   private:
     void ChooseLineSettings();
     bool TakeExclusiveLock();
-    bool DeviceLost() const;
-    bool DrainOutput(qint64 allowedMs, const QElapsedTimer& clock);
 
     TSerialLineSettings fSettings;
     QSerialPort fPort;

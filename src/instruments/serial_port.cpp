@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 
 namespace oxtiva
 {
@@ -44,19 +45,29 @@ QString TrueFalse(bool value)
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
 
+// The leading terminator ends a command that a failed send may have left half written.
 QByteArray MarkerQuery(int marker)
 {
-    return "*ESE " + QByteArray::number(marker) + ";*ESE?;*IDN?\r";
+    return "\r*ESE?;*ESE " + QByteArray::number(marker) + ";*ESE?;*IDN?\r";
 }
 
-// The marker's reply: its value, then the identification.
-bool AnswersMarker(const QByteArray& line, int marker)
+std::optional<int> RegisterValue(const QByteArray& field)
 {
-    const QByteArray prefix = QByteArray::number(marker) + ';';
-    return line.size() > prefix.size() && line.startsWith(prefix);
+    bool ok = false;
+    const double value = TrimControlCharacters(field).toDouble(&ok);
+    if (!ok || value != std::floor(value) || value < 0 || value > HighestMarker)
+        return std::nullopt;
+    return static_cast<int>(value);
 }
 
 } // namespace
+
+std::optional<int> MarkAnswerFoundValue(const QByteArray& line, int marker)
+{
+    const QList<QByteArray> fields = line.split(';');
+    if (fields.size() < 3 || RegisterValue(fields[1]) != marker) return std::nullopt;
+    return RegisterValue(fields[0]);
+}
 
 QByteArray TrimControlCharacters(const QByteArray& text)
 {
@@ -76,7 +87,48 @@ TSerialPort::TSerialPort()
 {
 }
 
-TSerialPort::~TSerialPort() = default;
+TSerialPort::~TSerialPort()
+{
+    Close();
+}
+
+bool TSerialPort::IsOpen() const
+{
+    return fDevice != nullptr;
+}
+
+void TSerialPort::Close()
+{
+    fReader.reset();
+    fDevice.reset(); // drains within its bound and closes
+    fInStep = false;
+}
+
+// Opens the port at the first exchange, and again when its name or speed has changed
+// or it failed before. A freshly opened line may hold anything: out of step.
+bool TSerialPort::EnsureOpen()
+{
+    if (fDevice && (fOpenPort != Port || fOpenBaudRate != BaudRate)) Close();
+    if (fDevice) return true;
+    auto device = std::make_unique<TSerialDevice>(LineSettingsOf(*this));
+    if (!device->OpenExclusive()) return false;
+    fDevice = std::move(device);
+    fReader = std::make_unique<TReplyReader>(*fDevice);
+    fOpenPort = Port;
+    fOpenBaudRate = BaudRate;
+    fInStep = false;
+    return true;
+}
+
+// A device that failed under an exchange is let go; its owner pauses and the next
+// exchange opens it anew. One that only timed out stays held.
+void TSerialPort::DropFailedDevice()
+{
+    if (!fDevice || !fDevice->DeviceLost()) return;
+    L.Send(QStringLiteral("The port failed and is closed"));
+    Close();
+    fPortUnavailable = true;
+}
 
 void TSerialPort::SetDebug(bool newValue)
 {
@@ -123,45 +175,46 @@ TSerialResponse TSerialPort::Exchange(const QByteArray& aMessage,
     result.SentMessage = aMessage;
     const auto finish = [&] {
         if (!result.Status.isEmpty()) L.Send(QString::fromLatin1(result.Status));
+        DropFailedDevice();
         L.ExitMethod(QStringLiteral("Send2"));
         return result;
     };
 
-    TSerialDevice device(LineSettingsOf(*this));
-    fPortUnavailable = !device.OpenExclusive();
+    fPortUnavailable = !EnsureOpen();
     if (fPortUnavailable) {
         result.Status = StatusPortInUse;
         L.ExitMethod(QStringLiteral("Send2"));
         return result;
     }
-    TReplyReader reader(device);
+    // Nothing was asked, so whatever waits answers nothing this object knows of.
+    if (fInStep && (fReader->HasMore() || fDevice->InputWaiting())) {
+        L.Send(QStringLiteral("Bytes came unasked; out of step"));
+        fInStep = false;
+    }
     if (expected && !fInStep) {
-        result.Status = Resynchronise(device, reader);
+        result.Status = Resynchronise();
         if (!result.Status.isEmpty()) return finish();
     }
-    const TWriteOutcome written = device.Write(aMessage);
+    const TWriteOutcome written = fDevice->Write(aMessage);
     if (!written.Accepted) {
-        // A query cut off on its way may still draw a reply.
-        if (expected) fInStep = false;
+        // A command cut off on its way may still draw a reply, or join the next one.
+        fInStep = false;
         result.Status = StatusWriteFailed;
         return finish();
     }
     L.SendValue(QStringLiteral("Bytes written: "), static_cast<double>(written.Written));
     L.Send(QStringLiteral("As string    : ") +
            QString::fromLatin1(TrimControlCharacters(aMessage)));
-    if (!written.Drained)
-        L.Send(QStringLiteral("Output had not left the port in time and was discarded"));
 
     if (!expected) {
         L.Send(QStringLiteral("Exit read/write without waiting for reply"));
         return finish();
     }
-    ReadReply(reader, *expected, result);
+    ReadReply(*expected, result);
     return finish();
 }
 
-void TSerialPort::ReadReply(TReplyReader& reader, const TReplyShape& expected,
-                            TSerialResponse& result)
+void TSerialPort::ReadReply(const TReplyShape& expected, TSerialResponse& result)
 {
     L.Send(QStringLiteral("Waiting for reply"));
     const auto report = [this](bool timedOut, bool available) {
@@ -170,7 +223,7 @@ void TSerialPort::ReadReply(TReplyReader& reader, const TReplyShape& expected,
     };
     QByteArray line;
     const auto outcome =
-        reader.ReadLine(QDeadlineTimer(ReadoutTimeoutMS), ReplyAllowanceMs(), line, report);
+        fReader->ReadLine(QDeadlineTimer(ReadoutTimeoutMS), ReplyAllowanceMs(), line, report);
     // Whatever went wrong, a reply may still be on its way or half there.
     fInStep = false;
     switch (outcome) {
@@ -194,41 +247,59 @@ void TSerialPort::ReadReply(TReplyReader& reader, const TReplyShape& expected,
         return;
     }
     // Bytes behind the reply answer nothing that was asked; the next query resynchronises.
-    fInStep = !reader.HasMore();
+    fInStep = !fReader->HasMore();
 }
 
-// Marks the line's place and discards what lies before the mark's answer. Returns the
-// status of a failed exchange, or nothing once the line is in step.
-QByteArray TSerialPort::Resynchronise(TSerialDevice& device, TReplyReader& reader)
+// One attempt to mark the line's place, with a mark of its own: an answer to an earlier
+// attempt may come late, but never matches. Returns the status of a failed exchange, or
+// nothing once the line is in step.
+QByteArray TSerialPort::Resynchronise()
 {
-    // A mark whose answer has not come in twice the readout time is taken for lost (it
-    // may have fallen due while the port was closed); a new mark replaces it.
-    const qint64 giveUpMs = 2 * static_cast<qint64>(ReadoutTimeoutMS) + ReplyAllowanceMs();
-    if (fMarker == 0 || fMarkerAge.elapsed() > giveUpMs) {
-        fLastMarker = fLastMarker >= HighestMarker ? LowestMarker : fLastMarker + 1;
-        const QByteArray query = MarkerQuery(fLastMarker);
-        L.Send(QStringLiteral("Out of step; marking the place with ") +
-               QString::fromLatin1(TrimControlCharacters(query)));
-        if (!device.Write(query).Accepted) return StatusWriteFailed;
-        fMarker = fLastMarker;
-        fMarkerAge.start();
-    }
+    fLastMarker = fLastMarker >= HighestMarker ? LowestMarker : fLastMarker + 1;
+    const int marker = fLastMarker;
+    const QByteArray query = MarkerQuery(marker);
+    L.Send(QStringLiteral("Out of step; marking the place with ") +
+           QString::fromLatin1(TrimControlCharacters(query)));
+    // Until this attempt is answered the register may hold its mark.
+    fUnansweredMarks.append(marker);
+    // Answers older than these few attempts no longer come.
+    if (fUnansweredMarks.size() > 8) fUnansweredMarks.removeFirst();
+    if (!fDevice->Write(query).Accepted) return StatusWriteFailed;
     const QDeadlineTimer deadline(ReadoutTimeoutMS);
     QByteArray line;
-    for (;;) {
-        const auto outcome = reader.ReadLine(deadline, 0, line);
+    std::optional<int> found;
+    while (!found) {
+        const auto outcome = fReader->ReadLine(deadline, ReplyAllowanceMs(), line);
         if (outcome == TReplyReader::TOutcome::Failed) return StatusReadFailed;
         if (outcome != TReplyReader::TOutcome::Line) return StatusTimeout;
         line = TrimControlCharacters(line);
-        if (AnswersMarker(line, fMarker)) break;
+        found = MarkAnswerFoundValue(line, marker);
+        if (found) break;
         L.Send(QStringLiteral("Discarded: ") + QString::fromLatin1(line));
+        for (int earlier : fUnansweredMarks)
+            if (auto value = MarkAnswerFoundValue(line, earlier)) NoteRegisterFound(*value);
     }
     L.Send(QStringLiteral("In step again"));
-    fMarker = 0;
-    fInStep = true;
-    reader.Clear();
-    device.DiscardInput();
-    return {};
+    NoteRegisterFound(*found);
+    fUnansweredMarks.clear();
+    RestoreEventStatusEnable(fRegisterFound.value_or(0));
+    // Nothing can follow the mark's answer but what is asked next.
+    fInStep = !fReader->HasMore() && !fDevice->InputWaiting();
+    return fInStep ? QByteArray() : StatusWrongShape;
+}
+
+// A value found in the register is the instrument's own unless it is one of the marks
+// whose answers were lost.
+void TSerialPort::NoteRegisterFound(int value)
+{
+    if (!fUnansweredMarks.contains(value)) fRegisterFound = value;
+}
+
+// The register is the instrument's, not this program's; the value it held before the
+// marks goes back. When every answer that told it was lost, the power-on value 0 does.
+void TSerialPort::RestoreEventStatusEnable(int value)
+{
+    fDevice->Write("*ESE " + QByteArray::number(value) + "\r");
 }
 
 TSerialResponse TSerialPort::SendData(const std::uint8_t* Data, std::uint32_t dataSize,
@@ -238,16 +309,19 @@ TSerialResponse TSerialPort::SendData(const std::uint8_t* Data, std::uint32_t da
     result.Status = StatusUnknown;
     result.ResponseLength = 0;
 
-    TSerialDevice device(LineSettingsOf(*this));
-    fPortUnavailable = !device.OpenExclusive();
+    fPortUnavailable = !EnsureOpen();
     if (fPortUnavailable) {
         result.Status = StatusPortInUse;
         return result;
     }
+    TSerialDevice& device = *fDevice;
     // Binary traffic may leave anything on the line.
     fInStep = false;
+    fReader->Clear();
+    device.DiscardInput();
     const QByteArray message(reinterpret_cast<const char*>(Data), static_cast<qsizetype>(dataSize));
     if (!device.Write(message).Accepted) {
+        DropFailedDevice();
         result.Status = StatusWriteFailed;
         return result;
     }
@@ -261,11 +335,13 @@ TSerialResponse TSerialPort::SendData(const std::uint8_t* Data, std::uint32_t da
     const TWaitOutcome waited = device.WaitForData(QDeadlineTimer(ReadoutTimeoutMS), {});
     if (waited != TWaitOutcome::DataAvailable) {
         result.Status = waited == TWaitOutcome::TimedOut ? StatusTimeout : StatusReadFailed;
+        DropFailedDevice();
         return result;
     }
     QByteArray raw;
     if (!device.ReadUntilQuiet(MaxDataReplyBytes, raw)) {
         result.Status = StatusReadFailed;
+        DropFailedDevice();
         return result;
     }
     std::copy(raw.cbegin(), raw.cend(), result.rArray.begin());

@@ -5,10 +5,12 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace oxtiva
@@ -35,23 +37,26 @@ struct TSerialResponse {
     QByteArray AsString;
 };
 
-// One SCPI exchange per call over an RS-232 port: open exclusively, configure, write,
-// optionally wait for and read the reply, close. Nothing stays open between exchanges,
-// so a validation and a worker thread may name the same port; whichever opens second
-// fails with "Failed to setup Com port, port in use". One object is used by one thread
-// at a time.
+// SCPI exchanges over an RS-232 port that the object opens exclusively at its first
+// exchange and holds until Close or its destruction, so that nobody else (a terminal, a
+// second Oxtiva, a modem manager probing the adapter) can talk to the instrument between
+// two exchanges. A port that fails under it (adapter unplugged, read or resource error)
+// is closed and opened again at the next exchange; a port that cannot be opened fails
+// the exchange with "Failed to setup Com port, port in use". One object is used by one
+// thread at a time.
 //
 // Every reply belongs to its command. A reply is the line up to its terminator; a pause
 // inside it does not end it, and one that has not ended by its deadline fails the
 // exchange. After an exchange that may have left a reply on its way (a time-out, a cut
-// reply, a reply of the wrong shape) the line is out of step, and before its next query
-// the object marks its place: it sets the instrument's event status enable register to
-// a value of its own and asks for it back together with the identification
-// ("*ESE 37;*ESE?;*IDN?"), discards every line until that answer ("37;...") has come,
-// and only then sends the query. The instrument answers in order, so nothing older can
-// follow. When the answer does not come in time the query is not sent and the exchange
-// fails; the next one waits on for the same answer, and after a while asks anew. A new
-// object does not know what the line holds and starts out of step.
+// reply, a reply of the wrong shape, a send that failed or was cut, bytes that came
+// unasked) the line is out of step, and before its next query the object marks its
+// place: after a terminator that ends any half command it reads the instrument's event
+// status enable register, sets it to a mark of its own and asks for both back with the
+// identification ("*ESE?;*ESE n;*ESE?;*IDN?"). It discards every line until the answer
+// whose second field is n as a number, puts the register back as it found it, and only
+// then sends the query. The instrument answers in order, so nothing older can follow.
+// Each attempt has a fresh mark and the readout time; when it fails the query is not
+// sent and the exchange fails. A freshly opened port starts out of step.
 class TSerialPort
 {
   public:
@@ -85,25 +90,41 @@ class TSerialPort
 
     // Whether nothing but the next query's reply can be on its way.
     bool InStep() const { return fInStep; }
-    // The last exchange found no port to open: absent, or held by somebody else.
+    // The last exchange found no port to open (absent, or held by somebody else), or the
+    // port failed under it; its owner waits a while before the next attempt.
     bool PortUnavailable() const { return fPortUnavailable; }
+    bool IsOpen() const;
+    // Lets the port go (after a bounded drain); the next exchange opens it again.
+    void Close();
 
     TLogger L{QStringLiteral("Serial Port")};
 
   private:
     TSerialResponse Exchange(const QByteArray& aMessage,
                              const std::optional<TReplyShape>& expected);
-    QByteArray Resynchronise(TSerialDevice& device, TReplyReader& reader);
-    void ReadReply(TReplyReader& reader, const TReplyShape& expected, TSerialResponse& result);
+    bool EnsureOpen();
+    void DropFailedDevice();
+    QByteArray Resynchronise();
+    void NoteRegisterFound(int value);
+    void RestoreEventStatusEnable(int value);
+    void ReadReply(const TReplyShape& expected, TSerialResponse& result);
     qint64 ReplyAllowanceMs() const;
 
     bool fDebug = false;
     bool fInStep = false;
     bool fPortUnavailable = false;
-    int fMarker = 0;          // the value of the place mark on its way; 0: none
-    QElapsedTimer fMarkerAge; // since the place mark was sent
     int fLastMarker = 0;
+    QList<int> fUnansweredMarks;       // sent since the line was last in step
+    std::optional<int> fRegisterFound; // the register's value before this object's marks
+    std::unique_ptr<TSerialDevice> fDevice;
+    std::unique_ptr<TReplyReader> fReader;
+    QString fOpenPort; // the settings the device was opened with
+    std::int32_t fOpenBaudRate = 0;
 };
+
+// The place mark's answer "old;mark;identification": the value found in the register
+// before the mark, when the second field is the mark as a number ("+37", "037").
+std::optional<int> MarkAnswerFoundValue(const QByteArray& line, int marker);
 
 // Removes leading and trailing characters with codes 0 to 32, which takes the CR/LF that
 // ends a reply along with any blanks.

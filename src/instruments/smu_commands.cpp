@@ -89,6 +89,22 @@ QByteArray SourceVoltageCommand(const QByteArray& levelText)
     return ":SOUR:FUNC VOLT;:SOUR:VOLT:LEV " + levelText + ";:OUTPUT:STATE 1\r";
 }
 
+bool ConfirmsCurrentSource(const QByteArray& reply, const QByteArray& levelText)
+{
+    const QList<QByteArray> fields = reply.split(';');
+    if (fields.size() != 3) return false;
+    bool levelOk = false;
+    bool wantedOk = false;
+    bool outputOk = false;
+    const double level = fields[1].trimmed().toDouble(&levelOk);
+    const double wanted = levelText.toDouble(&wantedOk);
+    const int output = fields[2].trimmed().toInt(&outputOk);
+    // The level goes out with six decimals of an ampere: half the last digit tells
+    // rounding from another level.
+    return fields[0].trimmed().toUpper().startsWith("CURR") && levelOk && wantedOk &&
+           std::fabs(level - wanted) < 0.5e-6 && outputOk && output == 1;
+}
+
 QByteArray CurrentLevelText(double microAmperes)
 {
     const double amperes = microAmperes / 1000000;

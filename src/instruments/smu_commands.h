@@ -22,6 +22,12 @@ QByteArray SourceCurrentCommand(const QByteArray& levelText);
 // ":SOUR:FUNC VOLT;:SOUR:VOLT:LEV <volts>;:OUTPUT:STATE 1\r"
 QByteArray SourceVoltageCommand(const QByteArray& levelText);
 
+// Reads back the source function, the current level and the output state.
+inline const QByteArray SourceStateQuery = ":SOUR:FUNC?;:SOUR:CURR:LEV?;:OUTP:STAT?\r";
+// Whether the answer to SourceStateQuery shows a current source at levelText (amperes)
+// with its output on.
+bool ConfirmsCurrentSource(const QByteArray& reply, const QByteArray& levelText);
+
 // The current set point in microamperes as the ampere text of the command, resolving one
 // microampere ("0.000100" for 100); "0.0" for a value that cannot be written.
 QByteArray CurrentLevelText(double microAmperes);

@@ -93,8 +93,7 @@ void TThread2000::MeasurementPass(TSerialPort& com)
 
 void TThread2000::ReadThermistor(TSerialPort& com)
 {
-    CloseChannel(ChannelThermistor, com);
-    fResistanceOK = Resistance(fResistance, com);
+    fResistanceOK = Resistance(ChannelThermistor, fResistance, com);
     fResistanceTime = NowDays();
     if (fResistanceOK)
         L.SendValue(QStringLiteral("Thermistor resistance: "), fResistance);
@@ -110,8 +109,7 @@ void TThread2000::ReadThermistor(TSerialPort& com)
 
 void TThread2000::ReadThermocouple(TSerialPort& com)
 {
-    CloseChannel(ChannelThermocouple, com);
-    fVoltageTCOK = Voltage(fVoltageTC, com);
+    fVoltageTCOK = Voltage(ChannelThermocouple, fVoltageTC, com);
     fVoltageTCTime = NowDays();
     if (fVoltageTCOK)
         L.SendValue(QStringLiteral("Thermocouple voltage: "), fVoltageTC);
@@ -142,8 +140,7 @@ void TThread2000::CompensateColdEnd()
 
 void TThread2000::ReadSensor(TSerialPort& com)
 {
-    CloseChannel(ChannelSensor, com);
-    fVoltageSEOK = Voltage(fVoltageSE, com);
+    fVoltageSEOK = Voltage(ChannelSensor, fVoltageSE, com);
     if (fVoltageSEOK)
         L.SendValue(QStringLiteral("Sensor voltage: "), fVoltageSE);
     else

@@ -11,6 +11,9 @@ namespace
 {
 
 constexpr unsigned long IdleMS = 1000;
+// Attempts at the last source command before the thread gives up on confirming it.
+constexpr int FinalSourceAttempts = 3;
+constexpr unsigned long FinalSourceRetryMS = 200;
 
 } // namespace
 
@@ -52,7 +55,9 @@ void TThread2401::run()
     com.L.SetDestination(L.Destination());
     com.SetDebug(false);
     fIsStopped = false;
-    com.Send2(QByteArray(":INIT\r"), true);
+    fFinalSourceConfirmed = false;
+    // :INIT answers nothing; waiting for a reply would only cost a time-out.
+    com.Send2(QByteArray(":INIT\r"), false);
     while (!fToStop && !TearingDown()) {
         fMeasurementsOK = false;
         IdleWhilePaused();
@@ -60,7 +65,8 @@ void TThread2401::run()
         ActivePass(com);
         if (com.PortUnavailable()) PauseBeforeRetry(fToStopEx);
     }
-    SendFinalSourceCommand(com);
+    fFinalSourceConfirmed = SendFinalSourceCommand(com);
+    com.Close();
     fIsStopped = true;
     L.ExitMethod(QStringLiteral("Execute"));
 }
@@ -81,33 +87,37 @@ void TThread2401::ActivePass(TSerialPort& com)
     TLogger& L = Thread2401Log();
     L.EnterMethod(QStringLiteral("Execute main loop starts (ToStop = false)"));
     com.SetDebug(false);
-    SendSourceCommand(com);
-    const bool handedOver = ReadPump(com) && HandOver();
+    // A reading after a source command that failed would be booked under a mode the
+    // instrument may not be in.
+    const bool handedOver = SendSourceCommand(com) && ReadPump(com) && HandOver();
     // Without a good reading there is no hand-over; a stop request must not wait for a
     // reading that a dead instrument will never give.
     if (!handedOver && fToStopEx.load()) HandOver();
     L.ExitMethod(QStringLiteral("Execute main loop ends"));
 }
 
-void TThread2401::SendSourceCommand(TSerialPort& com)
+bool TThread2401::SendSourceCommand(TSerialPort& com)
 {
     TLogger& L = Thread2401Log();
     if (fModeIntegrator == TMode::SetCurrent) {
         L.Send(QStringLiteral("Mode: GS"));
-        com.Send2(SourceCurrentCommand(fGSCurrentS), false);
-        return;
+        const TSerialResponse r = com.Send2(SourceCurrentCommand(fGSCurrentS), false);
+        if (!r.Status.isEmpty())
+            L.Send(QStringLiteral("Serial port response: ") + QString::fromLatin1(r.Status));
+        return r.Status.isEmpty();
     }
-    if (fModeIntegrator == TMode::Uninitialized || fModeIntegrator == TMode::Paused) return;
+    if (fModeIntegrator == TMode::Uninitialized || fModeIntegrator == TMode::Paused) return true;
     L.Send(QStringLiteral("Mode: PS"));
     const QString level = QString::fromLatin1(fSourceVoltageDesiredS);
     const TSerialResponse r = com.Send2(SourceVoltageCommand(fSourceVoltageDesiredS), false);
     if (!r.Status.isEmpty()) {
         L.Send(QStringLiteral("Failed to adjust source voltage to ") + level);
         L.Send(QStringLiteral("Serial port response: ") + QString::fromLatin1(r.Status));
-        return;
+        return false;
     }
     fSourceVoltageUsed = fSourceVoltageDesired.load();
     L.Send(QStringLiteral("Adjusted source voltage to ") + level);
+    return true;
 }
 
 bool TThread2401::ReadPump(TSerialPort& com)
@@ -141,12 +151,23 @@ bool TThread2401::ReadPump(TSerialPort& com)
 // The owner sets GSCurrent to 0 before it asks for the stop, so this leaves the pump as
 // a 0 A source with the output on, whatever the working mode was. A thread torn down
 // without a stop request never read that value and falls back to 0 A itself.
-void TThread2401::SendFinalSourceCommand(TSerialPort& com)
+bool TThread2401::SendFinalSourceCommand(TSerialPort& com)
 {
+    TLogger& L = Thread2401Log();
     const QByteArray level = fToStop ? fGSCurrentS : CurrentLevelText(0);
-    Thread2401Log().Send(QStringLiteral("Stopping: current source at ") +
-                         QString::fromLatin1(level));
-    com.Send2(SourceCurrentCommand(level), false);
+    for (int attempt = 1; attempt <= FinalSourceAttempts; ++attempt) {
+        L.Send(QStringLiteral("Stopping: current source at ") + QString::fromLatin1(level));
+        if (!com.Send2(SourceCurrentCommand(level), false).Status.isEmpty()) continue;
+        const TSerialResponse r = com.Send2(SourceStateQuery, TReplyShape::Any());
+        if (r.Status.isEmpty() && ConfirmsCurrentSource(r.Response, level)) return true;
+        L.Send(QStringLiteral("Source state not confirmed: ") +
+               QString::fromLatin1(r.Status.isEmpty() ? r.Response : r.Status));
+        // A port that failed needs a moment before it can be opened again.
+        if (attempt < FinalSourceAttempts) msleep(FinalSourceRetryMS);
+    }
+    L.Send(QStringLiteral("The pump's current source could not be confirmed at ") +
+           QString::fromLatin1(level) + QStringLiteral(" A"));
+    return false;
 }
 
 bool TThread2401::HandOver()

@@ -33,7 +33,8 @@ void InitializeSMU(const QString& aPort, double aCurrentLimit, double aVoltageLi
 // working mode between data points (a pause at once); to stop it sets GSCurrent to 0,
 // SetModeEx(SetCurrent) and SetToStopEx(true), then deletes the thread once IsStopped(),
 // running its event loop meanwhile. Whatever mode it was in, the thread's last command
-// is the current-source command at GSCurrent, so the cell is not left driven.
+// is the current-source command at GSCurrent, read back and retried until confirmed
+// (FinalSourceConfirmed), so the cell is not left driven unnoticed.
 class TThread2401 : public THandOverThread
 {
   public:
@@ -47,6 +48,9 @@ class TThread2401 : public THandOverThread
     bool IsStopped() const { return fIsStopped.load(); }
     float SourceVoltageDesired() const { return fSourceVoltageDesired.load(); }
     float SourceVoltageUsed() const { return fSourceVoltageUsed.load(); }
+    // Set once the thread has stopped: whether the instrument confirmed the last source
+    // command (the level and the output read back).
+    bool FinalSourceConfirmed() const { return fFinalSourceConfirmed.load(); }
 
     QString Port; // set before start()
 
@@ -56,9 +60,9 @@ class TThread2401 : public THandOverThread
   private:
     void IdleWhilePaused();
     void ActivePass(TSerialPort& com);
-    void SendSourceCommand(TSerialPort& com);
+    bool SendSourceCommand(TSerialPort& com);
     bool ReadPump(TSerialPort& com);
-    void SendFinalSourceCommand(TSerialPort& com);
+    bool SendFinalSourceCommand(TSerialPort& com);
     bool HandOver();
 
     void UpdateResults();
@@ -75,6 +79,7 @@ class TThread2401 : public THandOverThread
     std::atomic<bool> fToStopEx{false};
     std::atomic<TMode> fModeEx{TMode::Uninitialized};
     std::atomic<bool> fIsStopped{false};
+    std::atomic<bool> fFinalSourceConfirmed{false};
     std::atomic<float> fSourceVoltageDesired{0};
     std::atomic<float> fSourceVoltageUsed{0};
 
