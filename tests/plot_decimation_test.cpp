@@ -93,16 +93,16 @@ class Decimation : public ::testing::TestWithParam<TSpanCase>
     }
 };
 
-// Each pixel column must show the first, the last, the smallest and the largest value of
-// its points, so the line drawn covers exactly the pixels the whole series would.
-TEST_P(Decimation, KeepsTheFirstLastSmallestAndLargestPointOfEveryPixelColumn)
+// Each pixel column must show the smallest and the largest value of its points, so the
+// line drawn runs through the column's whole height as the whole series would.
+TEST_P(Decimation, KeepsTheSmallestAndLargestPointOfEveryPixelColumn)
 {
     const TSpanCase c = GetParam();
     const TNoisySeries& s = Series();
     const TPlotPoints p =
         DecimateForColumns(s.Keys, s.Values, s.Index, c.Lower, c.Upper, c.Columns);
     ASSERT_EQ(p.Keys.size(), p.Values.size());
-    EXPECT_LE(p.Keys.size(), 4u * std::size_t(c.Columns) + 2);
+    EXPECT_LE(p.Keys.size(), 2u * std::size_t(c.Columns) + 2);
     EXPECT_TRUE(std::is_sorted(p.Keys.begin(), p.Keys.end()));
     const auto first = std::lower_bound(s.Keys.begin(), s.Keys.end(), c.Lower) - s.Keys.begin();
     const auto last = std::upper_bound(s.Keys.begin(), s.Keys.end(), c.Upper) - s.Keys.begin();
@@ -116,9 +116,6 @@ TEST_P(Decimation, KeepsTheFirstLastSmallestAndLargestPointOfEveryPixelColumn)
     if (first > 0) EXPECT_EQ(p.Keys.front(), s.Keys[first - 1]);
     if (std::size_t(last) < s.Keys.size()) EXPECT_EQ(p.Keys.back(), s.Keys[last]);
 
-    const auto kept = [&p](double key) {
-        return std::binary_search(p.Keys.begin(), p.Keys.end(), key);
-    };
     const double width = (c.Upper - c.Lower) / c.Columns;
     std::size_t begin = first;
     for (int column = 1; column <= c.Columns; ++column) {
@@ -128,7 +125,6 @@ TEST_P(Decimation, KeepsTheFirstLastSmallestAndLargestPointOfEveryPixelColumn)
             ++end;
         if (end == begin) continue;
         const TExtrema e = Brute(s.Values, begin, end);
-        EXPECT_TRUE(kept(s.Keys[begin]) && kept(s.Keys[end - 1])) << "column " << column;
         const auto valueKept = [&](double v) {
             for (std::size_t i = 0; i < p.Keys.size(); ++i)
                 if (p.Keys[i] >= s.Keys[begin] && p.Keys[i] <= s.Keys[end - 1] &&

@@ -68,9 +68,6 @@ TExperimentGraph::TExperimentGraph(QWidget* parent) : QCustomPlot(parent)
     connect(selectionRect(), &QCPSelectionRect::accepted, this,
             [this](const QRect& aRect, QInputEvent*) { ZoomTo(aRect); });
     RtGraphSettingsTool1 = new TGraphSettingsDialog(*this);
-    // Zoom, pan, a resize and the settings dialog all end in a replot, and each may have
-    // moved the span the series must show.
-    connect(this, &QCustomPlot::beforeReplot, this, [this] { RefreshPlotData(ScreenColumns()); });
 }
 
 TExperimentGraph::~TExperimentGraph() = default;
@@ -220,9 +217,19 @@ void TExperimentGraph::RebuildSeriesSummaries()
     fPlotDataStale = true;
 }
 
-int TExperimentGraph::ScreenColumns() const
+int TExperimentGraph::PlotColumns() const
 {
-    return std::max(viewport().width(), 1);
+    // A graph not yet laid out has no width of its own; its first drawing chooses again.
+    constexpr int MinimumPlotColumns = 256;
+    return std::max(axisRect()->width(), MinimumPlotColumns);
+}
+
+// Zoom, pan, a resize, the settings dialog and a picture all lay the plot out before they
+// draw it, and each may have moved the span or the width the series must show.
+void TExperimentGraph::updateLayout()
+{
+    QCustomPlot::updateLayout();
+    RefreshPlotData(PlotColumns());
 }
 
 void TExperimentGraph::RefreshPlotData(int aColumns)
@@ -262,7 +269,7 @@ void TExperimentGraph::Replot()
         for (int i = 0; i < 5; ++i)
             if (fAxisAutomatic[i]) RescaleAutomaticAxis(i);
     }
-    RefreshPlotData(ScreenColumns());
+    RefreshPlotData(PlotColumns());
     replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -358,7 +365,6 @@ QImage TExperimentGraph::Picture(int aWidth, int aHeight)
     // A hidden graph has no useful size of its own; the data file's picture needs one.
     const int width = aWidth > 0 ? aWidth : std::max(this->width(), 800);
     const int height = aHeight > 0 ? aHeight : std::max(this->height(), 600);
-    RefreshPlotData(width); // the next replot on screen chooses for the screen's width again
     // Drawn as toPixmap draws, but with its painter's modes left as on screen: toPixmap's
     // asks for export quality, which strokes each line as one polyline.
     QPixmap pixmap(width, height);

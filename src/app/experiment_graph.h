@@ -106,6 +106,9 @@ class TExperimentGraph : public QCustomPlot
     TGraphSettingsDialog* RtGraphSettingsTool1;
 
   protected:
+    // Once the layout knows the plot's width, the series get the points for it: on screen
+    // and in a picture alike.
+    void updateLayout() override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -133,7 +136,7 @@ class TExperimentGraph : public QCustomPlot
     void RebuildSeriesSummaries();
     // Gives the series the points aColumns pixel columns show of the visible time span.
     void RefreshPlotData(int aColumns);
-    int ScreenColumns() const;
+    int PlotColumns() const;
     bool BesidePlot(const QPointF& aPos) const;
 
     std::array<TExtremaIndex, SeriesCount> fExtrema;

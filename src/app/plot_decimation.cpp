@@ -1,7 +1,6 @@
 #include "app/plot_decimation.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace oxtiva
@@ -21,11 +20,25 @@ bool Larger(double a, double b)
     return a > b || (std::isnan(b) && !std::isnan(a));
 }
 
-void Merge(std::span<const double> aValues, TExtrema& aInto, std::size_t aMin, std::size_t aMax)
-{
-    if (Smaller(aValues[aMin], aValues[aInto.Min])) aInto.Min = aMin;
-    if (Larger(aValues[aMax], aValues[aInto.Max])) aInto.Max = aMax;
-}
+// The extremes found so far, with their values at hand.
+struct TRunningExtrema {
+    std::size_t Min;
+    std::size_t Max;
+    double MinValue;
+    double MaxValue;
+
+    void Take(std::size_t aMin, double aMinValue, std::size_t aMax, double aMaxValue)
+    {
+        if (Smaller(aMinValue, MinValue)) {
+            Min = aMin;
+            MinValue = aMinValue;
+        }
+        if (Larger(aMaxValue, MaxValue)) {
+            Max = aMax;
+            MaxValue = aMaxValue;
+        }
+    }
+};
 
 std::size_t BlockSize(std::size_t aLevel)
 {
@@ -50,18 +63,20 @@ void TExtremaIndex::Follow(std::span<const double> aValues)
         const std::size_t below = level == 0 ? aValues.size() : fLevels[level - 1].size();
         while ((fLevels[level].size() + 1) * ExtremaFan <= below) {
             const std::size_t first = fLevels[level].size() * ExtremaFan;
-            TExtrema e;
+            TRunningExtrema e;
             if (level == 0) {
-                e = {first, first};
+                e = {first, first, aValues[first], aValues[first]};
                 for (std::size_t i = first + 1; i < first + ExtremaFan; ++i)
-                    Merge(aValues, e, i, i);
+                    e.Take(i, aValues[i], i, aValues[i]);
             } else {
                 const auto& blocks = fLevels[level - 1];
-                e = {blocks[first].Min, blocks[first].Max};
+                const TBlock& b = blocks[first];
+                e = {b.Min, b.Max, b.MinValue, b.MaxValue};
                 for (std::size_t i = first + 1; i < first + ExtremaFan; ++i)
-                    Merge(aValues, e, blocks[i].Min, blocks[i].Max);
+                    e.Take(blocks[i].Min, blocks[i].MinValue, blocks[i].Max, blocks[i].MaxValue);
             }
-            fLevels[level].push_back({std::uint32_t(e.Min), std::uint32_t(e.Max)});
+            fLevels[level].push_back(
+                {e.MinValue, e.MaxValue, std::uint32_t(e.Min), std::uint32_t(e.Max)});
         }
         if (level + 1 == fLevels.size() && fLevels[level].size() >= ExtremaFan)
             fLevels.emplace_back();
@@ -77,7 +92,7 @@ void TExtremaIndex::Rebuild(std::span<const double> aValues)
 TExtrema TExtremaIndex::Find(std::span<const double> aValues, std::size_t aFirst,
                              std::size_t aLast) const
 {
-    TExtrema found{aFirst, aFirst};
+    TRunningExtrema found{aFirst, aFirst, aValues[aFirst], aValues[aFirst]};
     std::size_t i = aFirst;
     while (i < aLast) {
         // The largest summarised block that starts here and ends inside the stretch.
@@ -90,12 +105,12 @@ TExtrema TExtremaIndex::Find(std::span<const double> aValues, std::size_t aFirst
             block = &fLevels[level][i / size];
         }
         if (block)
-            Merge(aValues, found, block->Min, block->Max);
+            found.Take(block->Min, block->MinValue, block->Max, block->MaxValue);
         else
-            Merge(aValues, found, i, i);
+            found.Take(i, aValues[i], i, aValues[i]);
         i += step;
     }
-    return found;
+    return {found.Min, found.Max};
 }
 
 TPlotPoints DecimateForColumns(std::span<const double> aKeys, std::span<const double> aValues,
@@ -112,14 +127,14 @@ TPlotPoints DecimateForColumns(std::span<const double> aKeys, std::span<const do
     TPlotPoints points;
     const std::size_t wholeFrom = first > 0 ? first - 1 : 0;
     const std::size_t wholeTo = last < n ? last + 1 : n;
-    if (wholeTo - wholeFrom <= 4 * columns) {
+    if (wholeTo - wholeFrom <= 2 * columns + 2) {
         points.Keys.assign(keysBegin + wholeFrom, keysBegin + wholeTo);
         points.Values.assign(aValues.begin() + wholeFrom, aValues.begin() + wholeTo);
         return points;
     }
 
-    points.Keys.reserve(4 * columns + 2);
-    points.Values.reserve(4 * columns + 2);
+    points.Keys.reserve(2 * columns + 2);
+    points.Values.reserve(2 * columns + 2);
     if (first > 0) AddPoint(points, aKeys[first - 1], aValues[first - 1]);
     const double width = aUpper > aLower ? (aUpper - aLower) / double(columns) : 0;
     std::size_t begin = first;
@@ -132,11 +147,10 @@ TPlotPoints DecimateForColumns(std::span<const double> aKeys, std::span<const do
                               keysBegin);
         if (end == begin) continue;
         const TExtrema e = aIndex.Find(aValues, begin, end);
-        std::array<std::size_t, 4> picked{begin, e.Min, e.Max, end - 1};
-        std::sort(picked.begin(), picked.end());
-        const auto unique = std::unique(picked.begin(), picked.end());
-        for (auto it = picked.begin(); it != unique; ++it)
-            AddPoint(points, aKeys[*it], aValues[*it]);
+        const std::size_t earlier = std::min(e.Min, e.Max);
+        const std::size_t later = std::max(e.Min, e.Max);
+        AddPoint(points, aKeys[earlier], aValues[earlier]);
+        if (later != earlier) AddPoint(points, aKeys[later], aValues[later]);
         begin = end;
     }
     if (last < n) AddPoint(points, aKeys[last], aValues[last]);
