@@ -356,3 +356,91 @@ TEST(ExperimentGraph, ThePassesBetweenPointsLeaveTheViewAlone)
     g.ReplotNewPoints();
     EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, 20);
 }
+
+// A noisy voltage over many points: the series are given what the screen can show of
+// the visible span, the automatic ranges still cover every point, a zoom shows every
+// point of its span.
+class GraphOfALongRun : public ::testing::Test
+{
+  protected:
+    static constexpr int Points = 100000;
+    static constexpr int Spike = 61234;
+    TExperimentGraph g;
+
+    void SetUp() override
+    {
+        g.resize(1600, 600);
+        g.show(); // a hidden widget keeps its size to itself until shown
+        for (int i = 0; i < Points; ++i) {
+            const double noise = (i * 7919 % 101) * 1e-5;
+            g.AppendPoint(i, i == Spike ? 0.9 : 0.1 + noise, 1e-4 + 1e-10 * i, 800 + 1e-4 * i,
+                          1e-5 * (1 + 1e-6 * i));
+            g.AppendPumppO2(i, 2e-5 * (1 + 1e-6 * i));
+        }
+        g.Replot();
+        g.replot();
+    }
+    static bool HasKey(const QCPGraph* aSeries, double aKey)
+    {
+        auto it = aSeries->data()->findBegin(aKey, false);
+        return it != aSeries->data()->constEnd() && it->key == aKey;
+    }
+};
+
+TEST_F(GraphOfALongRun, GivesTheSeriesOnlyWhatTheWidthShowsAndScalesOverEveryPoint)
+{
+    for (QCPGraph* series : g.Series()) {
+        EXPECT_LE(series->dataCount(), 2 * g.axisRect()->width() + 2);
+        EXPECT_GT(series->dataCount(), g.axisRect()->width() / 2);
+    }
+    EXPECT_TRUE(HasKey(g.RtLineSeriesPumpVoltage, Spike)) << "a spike of one point is drawn";
+    EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, Points - 1);
+    EXPECT_DOUBLE_EQ(g.YAxisPumpVoltage->range().upper, 0.9);
+    EXPECT_DOUBLE_EQ(g.YAxisPumpVoltage->range().lower, 0.1);
+
+    // A fixed time axis away from the spike: the automatic axes still take every point.
+    g.SetAxisAutomatic(0, false);
+    g.XAxisTime->setRange(0, 1000);
+    g.AppendPoint(Points, 0.1, 1e-4, 800, 1e-5);
+    g.Replot();
+    EXPECT_DOUBLE_EQ(g.YAxisPumpVoltage->range().upper, 0.9);
+    EXPECT_EQ(g.RtLineSeriesPumpVoltage->dataCount(), 1002)
+        << "every point of 0..1000 and the next";
+}
+
+TEST_F(GraphOfALongRun, AZoomShowsEveryPointOfItsSpanAndStepsBackToTheWholeRun)
+{
+    const QRect area = g.axisRect()->rect();
+    const int x = int(g.XAxisTime->coordToPixel(Spike));
+    g.ZoomTo(QRect(x - 2, area.top() + 5, 4, area.height() - 10)); // a few hundred points wide
+    const QCPRange span = g.XAxisTime->range();
+    ASSERT_LT(span.size(), 3000);
+    for (int i = int(std::ceil(span.lower)) - 1; i <= int(span.upper) + 1; ++i)
+        ASSERT_TRUE(HasKey(g.RtLineSeriesPumpVoltage, i)) << i;
+    g.StepBack();
+    EXPECT_LE(g.RtLineSeriesPumpVoltage->dataCount(), 2 * g.axisRect()->width() + 2);
+    EXPECT_DOUBLE_EQ(g.XAxisTime->range().upper, Points - 1);
+}
+
+TEST_F(GraphOfALongRun, ThePictureShowsTheSpikeAtTheSizeOfThePicture)
+{
+    const QImage picture = g.Picture(1600, 600);
+    ASSERT_EQ(picture.width(), 1600);
+    EXPECT_LE(g.RtLineSeriesPumpVoltage->dataCount(), 2 * 1600 + 2);
+    EXPECT_TRUE(HasKey(g.RtLineSeriesPumpVoltage, Spike));
+    // The green line reaches the top of the voltage axis only at the spike. The layout is
+    // still the picture's.
+    const QRect plot = g.axisRect()->rect();
+    const int top = int(g.YAxisPumpVoltage->coordToPixel(0.9));
+    int greenColumns = 0;
+    for (int px = plot.left() + 3; px < plot.right() - 3; ++px) {
+        bool green = false;
+        for (int y = top - 2; y <= top + 3 && !green; ++y) {
+            const QColor c = picture.pixelColor(px, y);
+            green = c.green() > 60 && c.red() < 60 && c.blue() < 60;
+        }
+        greenColumns += green;
+    }
+    EXPECT_GE(greenColumns, 1);
+    EXPECT_LE(greenColumns, 6);
+}

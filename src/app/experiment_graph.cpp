@@ -44,15 +44,9 @@ void DropFront(std::vector<double>& aVector, std::size_t aCount)
     aVector.erase(aVector.begin(), aVector.begin() + std::min(aCount, aVector.size()));
 }
 
-QVector<double> AsQVector(const std::vector<double>& aVector, std::size_t aCount)
+QVector<double> AsQVector(const std::vector<double>& aVector)
 {
-    return QVector<double>(aVector.begin(), aVector.begin() + std::min(aCount, aVector.size()));
-}
-
-void Load(QCPGraph* aSeries, const std::vector<double>& aKeys, const std::vector<double>& aValues)
-{
-    const std::size_t n = std::min(aKeys.size(), aValues.size());
-    aSeries->setData(AsQVector(aKeys, n), AsQVector(aValues, n), true);
+    return QVector<double>(aVector.begin(), aVector.end());
 }
 
 } // namespace
@@ -63,6 +57,10 @@ TExperimentGraph::TExperimentGraph(QWidget* parent) : QCustomPlot(parent)
     BuildAxes();
     BuildSeries();
     BuildLegend();
+    // A line two pixels wide drawn as one polyline is stroked as a whole, at a cost that
+    // grows with how often a noisy reading crosses itself; segment by segment it costs
+    // a constant per segment.
+    setPlottingHint(QCP::phFastPolylines, true);
     setInteractions(QCP::iRangeDrag);
     axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
     axisRect()->setRangeDragAxes(Axes());
@@ -148,23 +146,105 @@ void TExperimentGraph::AppendPoint(double aTime, double aPumpVoltage, double aPu
     RtDoubleVectorPumpVoltage.push_back(aPumpVoltage);
     RtDoubleVectorPumpCurrent.push_back(aPumpCurrent);
     RtDoubleVectorCellTemp.push_back(aCellTemp);
-    RtLineSeriesPumpVoltage->addData(aTime, aPumpVoltage);
-    RtLineSeriesPumpCurrent->addData(aTime, aPumpCurrent);
-    RtLineSeriesCellTemp->addData(aTime, aCellTemp);
-    fNewPoints = true;
+    FollowSeries(0);
+    FollowSeries(1);
+    FollowSeries(3);
     if (aCellpO2) {
         RtDoubleVectorTimeforCellpO2.push_back(aTime);
         RtDoubleVectorCellpO2.push_back(*aCellpO2);
-        RtLineSeriesCellpO2->addData(aTime, *aCellpO2);
+        FollowSeries(2);
     }
+    fNewPoints = true;
 }
 
 void TExperimentGraph::AppendPumppO2(double aTime, double aPumppO2)
 {
     RtDoubleVectorTimeforPumppo2.push_back(aTime);
     RtDoubleVectorPumppO2.push_back(aPumppO2);
-    RtLineSeriesPumppO2->addData(aTime, aPumppO2);
+    FollowSeries(4);
     fNewPoints = true;
+}
+
+void TExperimentGraph::TValueBounds::Add(double aValue)
+{
+    if (std::isnan(aValue)) return;
+    if (!(aValue >= Min)) Min = aValue;
+    if (!(aValue <= Max)) Max = aValue;
+    if (aValue > 0) {
+        if (!(aValue >= MinPositive)) MinPositive = aValue;
+        if (!(aValue <= MaxPositive)) MaxPositive = aValue;
+    }
+}
+
+const std::vector<double>& TExperimentGraph::SeriesKeys(int aSeries) const
+{
+    switch (aSeries) {
+    case 2:
+        return RtDoubleVectorTimeforCellpO2;
+    case 4:
+        return RtDoubleVectorTimeforPumppo2;
+    default:
+        return RtDoubleVectorTime;
+    }
+}
+
+const std::vector<double>& TExperimentGraph::SeriesValues(int aSeries) const
+{
+    const std::array<const std::vector<double>*, SeriesCount> values{
+        &RtDoubleVectorPumpVoltage, &RtDoubleVectorPumpCurrent, &RtDoubleVectorCellpO2,
+        &RtDoubleVectorCellTemp, &RtDoubleVectorPumppO2};
+    return *values.at(aSeries);
+}
+
+// Called after each value appended to the series.
+void TExperimentGraph::FollowSeries(int aSeries)
+{
+    const std::vector<double>& values = SeriesValues(aSeries);
+    fExtrema[aSeries].Follow(values);
+    fBounds[aSeries].Add(values.back());
+    fPlotDataStale = true;
+}
+
+void TExperimentGraph::RebuildSeriesSummaries()
+{
+    for (int i = 0; i < SeriesCount; ++i) {
+        const std::vector<double>& values = SeriesValues(i);
+        fExtrema[i].Rebuild(values);
+        fBounds[i] = {};
+        for (double value : values)
+            fBounds[i].Add(value);
+    }
+    fPlotDataStale = true;
+}
+
+int TExperimentGraph::PlotColumns() const
+{
+    // A graph not yet laid out has no width of its own; its first drawing chooses again.
+    constexpr int MinimumPlotColumns = 256;
+    return std::max(axisRect()->width(), MinimumPlotColumns);
+}
+
+// Zoom, pan, a resize, the settings dialog and a picture all lay the plot out before they
+// draw it, and each may have moved the span or the width the series must show.
+void TExperimentGraph::updateLayout()
+{
+    QCustomPlot::updateLayout();
+    RefreshPlotData(PlotColumns());
+}
+
+void TExperimentGraph::RefreshPlotData(int aColumns)
+{
+    const QCPRange span = XAxisTime->range();
+    if (!fPlotDataStale && span == fPlottedRange && aColumns == fPlottedColumns) return;
+    const QList<QCPGraph*> series = Series();
+    for (int i = 0; i < SeriesCount; ++i) {
+        const TPlotPoints points = DecimateForColumns(SeriesKeys(i), SeriesValues(i), fExtrema[i],
+                                                      span.lower, span.upper, aColumns);
+        series[i]->setData(AsQVector(points.Keys), AsQVector(points.Values), true);
+    }
+    fPlotDataStale = false;
+    fPlottedRange = span;
+    fPlottedColumns = aColumns;
 }
 
 QCPRange AtLeastSpan(const QCPRange& aRange, double aMinimumSpan)
@@ -189,6 +269,7 @@ void TExperimentGraph::Replot()
         for (int i = 0; i < 5; ++i)
             if (fAxisAutomatic[i]) RescaleAutomaticAxis(i);
     }
+    RefreshPlotData(PlotColumns());
     replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -197,10 +278,54 @@ void TExperimentGraph::ReplotNewPoints()
     if (fNewPoints) Replot();
 }
 
+// What QCPAxis::rescale(true) finds, but over every point of the data vectors rather than
+// the few the series are given.
+std::optional<QCPRange> TExperimentGraph::DataRange(int aAxisIndex) const
+{
+    const QCPAxis* axis = AxisAt(aAxisIndex);
+    const bool logarithmic = axis->scaleType() == QCPAxis::stLogarithmic;
+    std::optional<QCPRange> found;
+    const QList<QCPGraph*> series = Series();
+    for (int i = 0; i < SeriesCount; ++i) {
+        if (!series[i]->realVisibility()) continue;
+        QCPRange range;
+        if (series[i]->keyAxis() == axis) {
+            const std::vector<double>& keys = SeriesKeys(i);
+            if (keys.empty() || SeriesValues(i).empty()) continue;
+            range = {keys.front(), keys[std::min(keys.size(), SeriesValues(i).size()) - 1]};
+        } else if (series[i]->valueAxis() == axis) {
+            const TValueBounds& b = fBounds[i];
+            const double lower = logarithmic ? b.MinPositive : b.Min;
+            const double upper = logarithmic ? b.MaxPositive : b.Max;
+            if (std::isnan(lower)) continue;
+            range = {lower, upper};
+        } else {
+            continue;
+        }
+        if (found)
+            found->expand(range);
+        else
+            found = range;
+    }
+    return found;
+}
+
 void TExperimentGraph::RescaleAutomaticAxis(int aIndex)
 {
     QCPAxis* axis = AxisAt(aIndex);
-    axis->rescale(true);
+    if (std::optional<QCPRange> range = DataRange(aIndex)) {
+        // Constant data: centred in a range of the present size, as QCustomPlot does.
+        if (!QCPRange::validRange(*range)) {
+            const double centre = range->center();
+            const QCPRange now = axis->range();
+            if (axis->scaleType() == QCPAxis::stLinear)
+                *range = {centre - now.size() / 2, centre + now.size() / 2};
+            else
+                *range = {centre / std::sqrt(now.upper / now.lower),
+                          centre * std::sqrt(now.upper / now.lower)};
+        }
+        axis->setRange(*range);
+    }
     if (axis == YAxisPumpVoltage)
         axis->setRange(AtLeastSpan(axis->range(), MinimumVoltageSpan));
     else if (axis == RtAxisPumpCurrent)
@@ -211,15 +336,6 @@ void TExperimentGraph::RescaleAutomaticAxis(int aIndex)
         axis->setRange(AtLeastRatio(axis->range(), MinimumOxygenRatio));
 }
 
-void TExperimentGraph::ReloadSeries()
-{
-    Load(RtLineSeriesPumpVoltage, RtDoubleVectorTime, RtDoubleVectorPumpVoltage);
-    Load(RtLineSeriesPumpCurrent, RtDoubleVectorTime, RtDoubleVectorPumpCurrent);
-    Load(RtLineSeriesCellTemp, RtDoubleVectorTime, RtDoubleVectorCellTemp);
-    Load(RtLineSeriesCellpO2, RtDoubleVectorTimeforCellpO2, RtDoubleVectorCellpO2);
-    Load(RtLineSeriesPumppO2, RtDoubleVectorTimeforPumppo2, RtDoubleVectorPumppO2);
-}
-
 void TExperimentGraph::DeleteFirstPoints(std::size_t aCount)
 {
     for (auto* vector :
@@ -227,7 +343,7 @@ void TExperimentGraph::DeleteFirstPoints(std::size_t aCount)
           &RtDoubleVectorCellTemp, &RtDoubleVectorCellpO2, &RtDoubleVectorTimeforCellpO2,
           &RtDoubleVectorTimeforPumppo2, &RtDoubleVectorPumppO2})
         DropFront(*vector, aCount);
-    ReloadSeries();
+    RebuildSeriesSummaries();
     Replot();
 }
 
@@ -249,10 +365,20 @@ QImage TExperimentGraph::Picture(int aWidth, int aHeight)
     // A hidden graph has no useful size of its own; the data file's picture needs one.
     const int width = aWidth > 0 ? aWidth : std::max(this->width(), 800);
     const int height = aHeight > 0 ? aHeight : std::max(this->height(), 600);
+    // Drawn as toPixmap draws, but with its painter's modes left as on screen: toPixmap's
+    // asks for export quality, which strokes each line as one polyline.
+    QPixmap pixmap(width, height);
+    pixmap.fill(Qt::white);
+    QCPPainter painter(&pixmap);
+    const QRect screen = viewport();
+    setViewport(QRect(0, 0, width, height));
     const QBrush kept = mBackgroundBrush;
     setBackground(Qt::white);
-    QImage picture = toPixmap(width, height, 1.0).toImage();
+    draw(&painter);
     setBackground(kept);
+    setViewport(screen);
+    painter.end();
+    QImage picture = pixmap.toImage();
     return picture;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/plot_decimation.h"
 #include "app/zoom_undo_stack.h"
 
 #include <qcustomplot.h>
@@ -29,6 +30,10 @@ QCPRange AtLeastRatio(const QCPRange& aRange, double aMinimumRatio);
 // Points are appended as they come and drawn by ReplotNewPoints(), which the control
 // cycle calls once per pass, so a burst of points costs one repaint and a pass without
 // new points none.
+// The data vectors keep every point; the series are given only the points that a pixel
+// column can show of the visible time span (DecimateForColumns), chosen again when the
+// span, the width or the data change, so drawing four weeks of points costs no more than
+// drawing one screenful, and a zoom still shows every point of the span it zooms to.
 // Mouse: drag zooms to the dragged rectangle, Shift+drag pans, a click beside the plot
 // steps one view back, a double click beside it returns to automatic ranges.
 class TExperimentGraph : public QCustomPlot
@@ -101,17 +106,44 @@ class TExperimentGraph : public QCustomPlot
     TGraphSettingsDialog* RtGraphSettingsTool1;
 
   protected:
+    // Once the layout knows the plot's width, the series get the points for it: on screen
+    // and in a picture alike.
+    void updateLayout() override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
+    // The smallest and largest value of a series over all its points, as an axis of
+    // that scale can show them (a logarithmic one only the positive values).
+    struct TValueBounds {
+        double Min = qQNaN();
+        double Max = qQNaN();
+        double MinPositive = qQNaN();
+        double MaxPositive = qQNaN();
+        void Add(double aValue);
+    };
+    static constexpr int SeriesCount = 5;
+
     void RescaleAutomaticAxis(int aIndex);
+    std::optional<QCPRange> DataRange(int aAxisIndex) const;
     void BuildAxes();
     void BuildSeries();
     void BuildLegend();
-    void ReloadSeries();
+    const std::vector<double>& SeriesKeys(int aSeries) const;
+    const std::vector<double>& SeriesValues(int aSeries) const;
+    void FollowSeries(int aSeries);
+    void RebuildSeriesSummaries();
+    // Gives the series the points aColumns pixel columns show of the visible time span.
+    void RefreshPlotData(int aColumns);
+    int PlotColumns() const;
     bool BesidePlot(const QPointF& aPos) const;
+
+    std::array<TExtremaIndex, SeriesCount> fExtrema;
+    std::array<TValueBounds, SeriesCount> fBounds;
+    bool fPlotDataStale = true;
+    QCPRange fPlottedRange;
+    int fPlottedColumns = 0;
 
     std::array<bool, 5> fAxisAutomatic{true, true, true, true, true};
     bool fZoomed = false;
