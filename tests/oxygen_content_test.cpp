@@ -236,14 +236,15 @@ TEST_F(OxygenContentTest, AChangedConstantHoldsFromThenOnOrOverTheWholeRun)
     for (std::size_t i = 0; i < booked.size(); ++i)
         EXPECT_EQ(History().At(i).Result.b, booked[i]) << "point " << i << " was rewritten";
     Feed(14, 2e-4, pO2);
-    // One point interval of 10.05 s from the last point's middle took the leak in.
-    const double perInterval = 1e-9 * (std::pow(0.21, 0.25) - std::pow(pO2, 0.25)) * 10.05;
-    EXPECT_NEAR(History().Last().Result.b - booked[3], pumpStep + 2 * perInterval / n0(), 1e-12);
+    // The leak counts from the change, at the end of the last point: over the reading
+    // interval and the first half of the new point, 5.05 s to its middle.
+    const double flow = 1e-9 * (std::pow(0.21, 0.25) - std::pow(pO2, 0.25));
+    EXPECT_NEAR(History().Last().Result.b - booked[3], pumpStep + 2 * flow * 5.05 / n0(), 1e-12);
     EXPECT_EQ(Page().EditOxygenContentAlpha->text(), "1E-9");
 
     fWindow.CheckBoxConstantsWholeRun->setChecked(true);
     const double before = booked[3] + pumpStep;
-    const double leaked = 4 * perInterval;
+    const double leaked = flow * 4 * 10.05; // from the first point's middle
     EXPECT_NEAR(History().Last().Result.b, before + 2 * leaked / n0(), 1e-12);
     EXPECT_EQ(History().ConstantsHistory().size(), 1u);
     EXPECT_EQ(Page().RtLineSeriesOxygenContent->data()->size(), 5);
@@ -275,7 +276,7 @@ TEST_F(OxygenContentTest, AlphaFollowsArrheniusBetweenTheTemperaturesItWasEntere
     EXPECT_NEAR(History().CurrentAlpha() / alpha, 1, 1e-12);
     EXPECT_EQ(Page().EditOxygenContentAlpha->text(), FormatGeneral(History().CurrentAlpha()));
     const double leaked = History().At(3).Result.LeakMol - History().At(2).Result.LeakMol;
-    EXPECT_NEAR(leaked / (alpha * (std::pow(0.21, 0.25) - std::pow(1e-3, 0.25)) * 10.05), 1, 1e-9);
+    EXPECT_NEAR(leaked / (alpha * (std::pow(0.21, 0.25) - std::pow(1e-3, 0.25)) * 10.05), 1, 1e-6);
 }
 
 // A hold under PID control at a steady pO2, its current carrying off what leaks in through
