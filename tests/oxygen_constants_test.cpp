@@ -94,6 +94,10 @@ TEST(ConstantsHistory, EachTimeGetsTheConstantsInForceThenAndTheSampleHoldsThrou
         const TOxygenBalanceConstants at = ConstantsAt(history, c.timeS, 1073.15);
         EXPECT_EQ(at.FlushpO2, c.flushpO2);
         EXPECT_EQ(at.LeakAlpha, c.alpha);
+        // Whatever period the search starts from, it lands on the one in force.
+        const std::size_t inForce = std::size_t(&PeriodAt(history, c.timeS) - history.data());
+        for (std::size_t hint : {0, 1, 2, 3, 99})
+            EXPECT_EQ(PeriodIndexAt(history, c.timeS, hint), inForce) << "from " << hint;
     }
     EXPECT_EQ(ConstantsAt(history, 250, 973.15).LeakAlpha, 3e-9)
         << "the only calibration with a temperature holds at every one";

@@ -59,12 +59,25 @@ const TConstantsPeriod& PeriodAt(const TConstantsHistory& aHistory, double aTime
     return *(after - 1);
 }
 
+std::size_t PeriodIndexAt(const TConstantsHistory& aHistory, double aTimeS, std::size_t aHint)
+{
+    if (aHint >= aHistory.size() || (aHint > 0 && aHistory[aHint].FromS > aTimeS))
+        return std::size_t(&PeriodAt(aHistory, aTimeS) - aHistory.data());
+    while (aHint + 1 < aHistory.size() && aHistory[aHint + 1].FromS <= aTimeS)
+        ++aHint;
+    return aHint;
+}
+
+TOxygenBalanceConstants ConstantsOf(const TConstantsPeriod& aPeriod, double aCellK)
+{
+    TOxygenBalanceConstants constants = aPeriod.Constants;
+    constants.LeakAlpha = AlphaAt(aPeriod.Alpha, aCellK);
+    return constants;
+}
+
 TOxygenBalanceConstants ConstantsAt(const TConstantsHistory& aHistory, double aTimeS, double aCellK)
 {
-    const TConstantsPeriod& period = PeriodAt(aHistory, aTimeS);
-    TOxygenBalanceConstants constants = period.Constants;
-    constants.LeakAlpha = AlphaAt(period.Alpha, aCellK);
-    return constants;
+    return ConstantsOf(PeriodAt(aHistory, aTimeS), aCellK);
 }
 
 bool SameSampleConstants(const TOxygenBalanceConstants& a, const TOxygenBalanceConstants& b)

@@ -2,6 +2,7 @@
 
 #include "science/oxygen_balance.h"
 
+#include <cstddef>
 #include <vector>
 
 namespace oxtiva
@@ -53,9 +54,15 @@ TConstantsHistory OneConstantsPeriod(const TOxygenBalanceConstants& aConstants);
 // The period in force at aTimeS: the last one that starts at or before it.
 const TConstantsPeriod& PeriodAt(const TConstantsHistory& aHistory, double aTimeS);
 
+// The index of the period in force at aTimeS, looked for from aHint on first: points come
+// in time order, so the period of the point before nearly always holds or is the one
+// before, and an update costs the same however many changes the run has seen.
+std::size_t PeriodIndexAt(const TConstantsHistory& aHistory, double aTimeS, std::size_t aHint);
+
 // What the balance books a point at aTimeS and aCellK with: alpha resolved for it.
 TOxygenBalanceConstants ConstantsAt(const TConstantsHistory& aHistory, double aTimeS,
                                     double aCellK);
+TOxygenBalanceConstants ConstantsOf(const TConstantsPeriod& aPeriod, double aCellK);
 
 // The operator's constants from aFromS on; a changed alpha is a calibration at aCellK.
 // Periods from aFromS on give way to the new one, and a change of the sample's

@@ -6,11 +6,15 @@
 namespace oxtiva
 {
 
+TOxygenBalanceConstants TOxygenHistory::ConstantsFor(const TOxygenPointInput& point)
+{
+    fPeriod = PeriodIndexAt(fConstants, (point.StartS + point.EndS) / 2, fPeriod);
+    return ConstantsOf(fConstants[fPeriod], point.CellK);
+}
+
 const TOxygenRecord& TOxygenHistory::Add(const TOxygenPointInput& point, bool steady, int gridRow)
 {
-    const double middle = (point.StartS + point.EndS) / 2;
-    fRecords.push_back({point, fBalance.Add(point, ConstantsAt(fConstants, middle, point.CellK)),
-                        steady, gridRow});
+    fRecords.push_back({point, fBalance.Add(point, ConstantsFor(point)), steady, gridRow});
     return fRecords.back();
 }
 
@@ -73,9 +77,9 @@ double TOxygenHistory::CurrentAlpha() const
 void TOxygenHistory::Replay()
 {
     fBalance.Restart({});
+    fPeriod = 0;
     for (TOxygenRecord& record : fRecords)
-        record.Result = fBalance.Add(
-            record.Input, ConstantsAt(fConstants, record.Result.TimeS, record.Input.CellK));
+        record.Result = fBalance.Add(record.Input, ConstantsFor(record.Input));
 }
 
 double ContentDrift(const TOxygenHistory& aHistory, double aFromS, double aWindowS)

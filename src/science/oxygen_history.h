@@ -70,8 +70,10 @@ class TOxygenHistory
 
   private:
     void Replay();
+    TOxygenBalanceConstants ConstantsFor(const TOxygenPointInput& point);
 
     TConstantsHistory fConstants = OneConstantsPeriod({});
+    std::size_t fPeriod = 0; // in force at the newest point
     TOxygenBalance fBalance;
     std::deque<TOxygenRecord> fRecords;
     std::vector<TIsothermPoint> fIsotherm;
