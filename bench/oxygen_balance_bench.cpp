@@ -3,7 +3,8 @@
 // the run: each benchmark reports the ratio of the two medians.
 //
 // BM_BalanceUpdate is the computation and its record of the point (TOxygenHistory::Add),
-// timed in batches of 20 since one update takes tens of nanoseconds. BM_WindowBalanceUpdate
+// timed in batches of 20 since one update takes tens of nanoseconds, with a change of alpha
+// every 1,000 points before (1 or 200 of them). BM_WindowBalanceUpdate
 // is the whole update a data point makes in the window: the balance, the point on the
 // page's plot and the page's values (the page hidden, as it mostly is).
 // BM_LeakRegression is one estimate of the leak over a day of steady points (8,640 at
@@ -95,8 +96,17 @@ void BM_BalanceUpdate(benchmark::State& state)
     TOxygenHistory history;
     history.SetConstants(Constants());
     int next = 0;
-    while (next < state.range(0))
+    while (next < state.range(0)) {
         history.Add(Point(next++));
+        // alpha re-estimated every few hours at one of three temperatures: an update looks
+        // up the constants in force among all the changes of the run so far.
+        if (next % 1000 == 0) {
+            TOxygenBalanceConstants c = Constants();
+            c.LeakAlpha *= 1 + 1e-3 * (next / 1000);
+            history.ChangeConstants(c, Point(next - 1).EndS, 1073.15 + 10 * (next / 1000 % 3),
+                                    false);
+        }
+    }
     std::vector<double> perUpdate;
     for (auto _ : state) {
         QElapsedTimer timer;

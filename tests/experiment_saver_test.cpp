@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -249,8 +250,9 @@ TEST_F(ExperimentSaverTest, OxygenBalanceFileFailsAloneAndLeavesTheDataFileAsItW
     const auto oxygen = Lines("Ceria_0001_oxygen.csv");
     ASSERT_GT(oxygen.size(), 10);
     EXPECT_TRUE(oxygen[0].endsWith("with Ceria_0001.csv")) << oxygen[0].toStdString();
-    EXPECT_TRUE(oxygen[7].startsWith("# alpha = 2.5e-09 mol/(s atm^0.25)"))
-        << oxygen[7].toStdString();
+    EXPECT_TRUE(std::any_of(oxygen.begin(), oxygen.end(), [](const auto& line) {
+        return line.startsWith("# alpha = 2.5e-09 mol/(s atm^0.25)");
+    })) << "the alpha the save read";
 }
 
 // Another program can take a name between the look into the folder and the file's naming;

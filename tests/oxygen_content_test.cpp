@@ -11,6 +11,7 @@
 #include "records/number_format.h"
 #include "support/crlf_lines.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
@@ -24,6 +25,7 @@
 
 #include <cmath>
 #include <optional>
+#include <vector>
 
 namespace oxtiva
 {
@@ -38,6 +40,7 @@ class OxygenContentTest : public ::testing::Test
     QTemporaryDir fProgramFolder;
     TfrmOxtiva fWindow;
     double fEndS = 0; // of the last point fed, from the start of the experiment
+    double fTempC = 700; // of the points fed
 
     void SetUp() override
     {
@@ -66,7 +69,7 @@ class OxygenContentTest : public ::testing::Test
             p.CellpO2Valid = true;
             p.CellpO2 = *cellpO2;
         }
-        p.Temp = 700;
+        p.Temp = fTempC;
         p.Duration = duration;
         p.Charge = pumpI * 10;
         p.MeanCharge = p.Charge / 2; // a flat current
@@ -163,6 +166,8 @@ TEST_F(OxygenContentTest, AStepWaitsWhileTheContentStillDrifts)
         Feed(16, 1e-4 * (1 + 2e-5 * t), 1e-5 * (1 + 1e-6 * t), 0.05, t);
     EXPECT_EQ(State().StepIndex, 0) << "b drifts by " << ContentDrift(History(), 0, 100);
     EXPECT_GT(std::abs(ContentDrift(History(), 0, 100)), 1e-6);
+    // The leak was there all along.
+    fWindow.CheckBoxConstantsWholeRun->setChecked(true);
     fWindow.RtDoubleEditLeakAlpha->setValue(
         1e-4 / (FourF * (std::pow(0.21, 0.25) - std::pow(1e-5, 0.25))));
     Feed(16, 1e-4 * (1 + 2e-5 * 120), 1e-5 * (1 + 1e-6 * 120), 0.05, 120);
@@ -214,20 +219,36 @@ TEST_F(OxygenContentTest, ALongRunDrawsABoundedLineEndingAtTheNewestPoint)
     EXPECT_EQ((gap + 1)->key, 77777.5) << "the point after the gap is kept";
 }
 
-TEST_F(OxygenContentTest, ChangingAConstantReplaysTheWholeRun)
+// Unchecked, a changed constant holds from the time of the change: the points booked
+// before it keep their b and the next one takes it up. Checking "Apply to the whole run"
+// replays the run with it.
+TEST_F(OxygenContentTest, AChangedConstantHoldsFromThenOnOrOverTheWholeRun)
 {
     State().ProgramState = TProgramState::PIDSet;
     const double pO2 = 1e-4;
     for (int i = 0; i < 4; ++i)
         Feed(14, 2e-4, pO2);
-    const double before = History().Last().Result.b;
+    std::vector<double> booked;
+    for (std::size_t i = 0; i < History().Size(); ++i)
+        booked.push_back(History().At(i).Result.b);
+    const double pumpStep = booked[3] - booked[2];
 
     fWindow.RtDoubleEditLeakAlpha->setValue(1e-9);
-    // Three point intervals of 10.05 s from the first point's middle took the leak in.
-    const double leaked = 1e-9 * (std::pow(0.21, 0.25) - std::pow(pO2, 0.25)) * 3 * 10.05;
-    EXPECT_NEAR(History().Last().Result.b, before + 2 * leaked / n0(), 1e-12);
+    for (std::size_t i = 0; i < booked.size(); ++i)
+        EXPECT_EQ(History().At(i).Result.b, booked[i]) << "point " << i << " was rewritten";
+    Feed(14, 2e-4, pO2);
+    // The leak counts from the change, at the end of the last point: over the reading
+    // interval and the first half of the new point, 5.05 s to its middle.
+    const double flow = 1e-9 * (std::pow(0.21, 0.25) - std::pow(pO2, 0.25));
+    EXPECT_NEAR(History().Last().Result.b - booked[3], pumpStep + 2 * flow * 5.05 / n0(), 1e-12);
     EXPECT_EQ(Page().EditOxygenContentAlpha->text(), "1E-9");
-    EXPECT_EQ(Page().RtLineSeriesOxygenContent->data()->size(), 4);
+
+    fWindow.CheckBoxConstantsWholeRun->setChecked(true);
+    const double before = booked[3] + pumpStep;
+    const double leaked = flow * 4 * 10.05; // from the first point's middle
+    EXPECT_NEAR(History().Last().Result.b, before + 2 * leaked / n0(), 1e-12);
+    EXPECT_EQ(History().ConstantsHistory().size(), 1u);
+    EXPECT_EQ(Page().RtLineSeriesOxygenContent->data()->size(), 5);
     EXPECT_DOUBLE_EQ((Page().RtLineSeriesOxygenContent->data()->constEnd() - 1)->value,
                      History().Last().Result.b);
 
@@ -235,6 +256,28 @@ TEST_F(OxygenContentTest, ChangingAConstantReplaysTheWholeRun)
     fWindow.RtDoubleEditb0->setValue(1.9);
     EXPECT_DOUBLE_EQ(History().At(0).Result.b, 1.9);
     EXPECT_NEAR(History().Last().Result.b, before - 0.08 + 2 * leaked / n0(), 1e-12);
+}
+
+// alpha entered at 700 °C and at 800 °C; a point at 750 °C takes the Arrhenius value
+// between them, not the alpha entered last.
+TEST_F(OxygenContentTest, AlphaFollowsArrheniusBetweenTheTemperaturesItWasEnteredAt)
+{
+    State().ProgramState = TProgramState::PIDSet;
+    fTempC = 700;
+    Feed(14, 0, 1e-3);
+    fWindow.RtDoubleEditLeakAlpha->setValue(1e-9);
+    fTempC = 800;
+    Feed(14, 0, 1e-3);
+    fWindow.RtDoubleEditLeakAlpha->setValue(4e-9);
+    fTempC = 750;
+    Feed(14, 0, 1e-3);
+    Feed(14, 0, 1e-3);
+    const double share = (1 / 1023.15 - 1 / 973.15) / (1 / 1073.15 - 1 / 973.15);
+    const double alpha = 1e-9 * std::pow(4.0, share);
+    EXPECT_NEAR(History().CurrentAlpha() / alpha, 1, 1e-12);
+    EXPECT_EQ(Page().EditOxygenContentAlpha->text(), FormatGeneral(History().CurrentAlpha()));
+    const double leaked = History().At(3).Result.LeakMol - History().At(2).Result.LeakMol;
+    EXPECT_NEAR(leaked / (alpha * (std::pow(0.21, 0.25) - std::pow(1e-3, 0.25)) * 10.05), 1, 1e-6);
 }
 
 // A hold under PID control at a steady pO2, its current carrying off what leaks in through

@@ -121,6 +121,37 @@ TEST_F(OxygenFile, IsOneTableACsvReaderLoadsColumnByColumn)
     }
 }
 
+// Every constant from the run's start, and again from each change; alpha once per
+// calibration, with its temperature.
+TEST_F(OxygenFile, ListsEachConstantWithTheTimeFromWhichItHolds)
+{
+    TOxygenBalanceConstants c = fHistory.Constants();
+    c.FlushpO2 = 0.01;
+    fHistory.ChangeConstants(c, 60, 1073.15, false);
+    c.LeakAlpha = 2e-9;
+    fHistory.ChangeConstants(c, 90, 1073.15, false);
+    QStringList comments;
+    for (const QString& line : QString::fromUtf8(BuildOxygenFile(fContent)).split("\r\n"))
+        if (line.startsWith(u'#')) comments << line;
+    const QDateTime start = ToLocalDateTime(fStart);
+    auto from = [&start](int seconds) {
+        return QStringLiteral("; from ") + start.addSecs(seconds).toString(Qt::ISODateWithMs);
+    };
+    for (const QString& expected :
+         {"# FGpO2 = 0.21 atm, flush gas pO2" + from(0),
+          "# FGpO2 = 0.01 atm, flush gas pO2" + from(60),
+          "# alpha = 1e-09 mol/(s atm^0.25), leak through the electrolyte at every cell "
+          "temperature" +
+              from(0),
+          "# alpha = 2e-09 mol/(s atm^0.25), leak through the electrolyte at Tc = 1073.15 K" +
+              from(90),
+          "# b0 = 1.98 mol/mol, initial oxygen content" + from(0)})
+        EXPECT_TRUE(comments.contains(expected)) << expected.toStdString();
+    EXPECT_EQ(comments.filter(QStringLiteral("# Vhp = ")).size(), 1)
+        << "listed again only where it changed";
+    EXPECT_EQ(comments.filter(QStringLiteral("# alpha = ")).size(), 2);
+}
+
 // The isotherm's point is b over the step's last stability window (30 s: the last two
 // points), with its spread.
 TEST_F(OxygenFile, IsothermIsAFileOfItsOwnWithTheSpreadOfB)

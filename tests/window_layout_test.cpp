@@ -223,6 +223,7 @@ TEST_F(WindowLayout, CaptionsEveryButtonAndCheckBox)
         {"ButtonProgramPumpVoltage", "Apply to step program", "TabSheetExperimentControl"},
         {"ButtonProgramDeleteStep", "Delete last step", "TabSheetExperimentControl"},
         {"CheckBoxScroll", "Autoscroll to last row", "TabSheetData"},
+        {"CheckBoxConstantsWholeRun", "Apply to the whole run", "TabSheetExperimentSetup"},
         {"ButtonSaveTest", "Manual save", "TabSheetDebug"},
         {"ButtonDeleteData", "Delete first 100 points of data", "TabSheetDebug"},
     };
@@ -246,6 +247,7 @@ TEST_F(WindowLayout, StartsPausedWithNothingValidatedAndAnEmptyDebugMemo)
     EXPECT_FALSE(w.CheckBoxSMUValidated->isEnabled()); // ticked by validation, never by hand
     EXPECT_FALSE(w.CheckBox2000Validated->isEnabled());
     EXPECT_FALSE(w.CheckBoxScroll->isChecked());
+    EXPECT_FALSE(w.CheckBoxConstantsWholeRun->isChecked()) << "a change holds from then on";
     EXPECT_TRUE(w.Memo1->toPlainText().isEmpty());
     EXPECT_EQ(w.PageControlMain->currentIndex(), 0);
     EXPECT_EQ(w.State().ProgramState, TProgramState::Uninitialized);

@@ -224,6 +224,8 @@ public:
     QPushButton* ButtonEstimateLeakAlpha = nullptr;
     QPushButton* ButtonUndoLeakEstimate = nullptr;
     QLabel* LabelLeakAlphaEstimate = nullptr;
+    // Changes of the constants replay the whole run instead of holding from then on.
+    QCheckBox* CheckBoxConstantsWholeRun = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

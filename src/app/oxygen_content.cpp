@@ -13,6 +13,7 @@
 #include "science/oxygen_leak_fit.h"
 #include "science/oxygen_sensor.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
+#include <cmath>
 
 namespace oxtiva
 {
@@ -43,6 +45,8 @@ TOxygenContent::TOxygenContent(TfrmOxtiva& aWindow) : QObject(&aWindow), fWindow
           w.RtDoubleEditTl, w.RtDoubleEditFGpO2, w.RtDoubleEditb0, w.RtDoubleEditn0,
           w.RtDoubleEditbs})
         connect(constant, &TRtDoubleEdit::valueChanged, this, &TOxygenContent::ConstantsChanged);
+    connect(w.CheckBoxConstantsWholeRun, &QCheckBox::toggled, this,
+            &TOxygenContent::WholeRunToggled);
     connect(w.ButtonEstimateLeakAlpha, &QPushButton::clicked, this,
             &TOxygenContent::ButtonEstimateLeakAlphaClick);
     connect(w.ButtonUndoLeakEstimate, &QPushButton::clicked, this,
@@ -73,7 +77,31 @@ void TOxygenContent::ConstantsChanged()
 {
     const TOxygenBalanceConstants constants = ConstantsFromEdits();
     if (constants == fHistory.Constants()) return;
-    fHistory.SetConstants(constants);
+    const double cellK =
+        fEstimateK.value_or(fHistory.Empty() ? std::nan("") : fHistory.Last().Input.CellK);
+    fHistory.ChangeConstants(constants, ChangeTimeS(), cellK,
+                             fWindow.CheckBoxConstantsWholeRun->isChecked());
+    ShowReplayed();
+}
+
+// Checking the box applies the newest constants to the run so far at once, as it will
+// every change from then on.
+void TOxygenContent::WholeRunToggled(bool aChecked)
+{
+    if (!aChecked || fHistory.ConstantsHistory().size() == 1) return;
+    fHistory.ApplyToWholeRun();
+    ShowReplayed();
+}
+
+double TOxygenContent::ChangeTimeS() const
+{
+    if (fHistory.Empty()) return 0; // before the first point: from the run's start
+    const TSharedState& s = fWindow.State();
+    return std::max((NowDays() - s.StartTime) * SecondsPerDay, fHistory.Last().Input.EndS);
+}
+
+void TOxygenContent::ShowReplayed()
+{
     fWindow.TabSheetOxygenContent->ShowHistory(fHistory);
     ShowCurrent();
     fWindow.TabSheetOxygenContent->Replot();
@@ -81,7 +109,7 @@ void TOxygenContent::ConstantsChanged()
 
 void TOxygenContent::ShowCurrent()
 {
-    fWindow.TabSheetOxygenContent->ShowCurrent(fHistory, fHistory.Constants().LeakAlpha);
+    fWindow.TabSheetOxygenContent->ShowCurrent(fHistory, fHistory.CurrentAlpha());
 }
 
 void TOxygenContent::AddDataPoint()
@@ -201,6 +229,14 @@ QString Inputs(const std::vector<TLeakFitPoint>& points)
         .arg(FormatFloat(u"0.000E+0", current), pressures);
 }
 
+double MeanTemperature(const std::vector<TLeakFitPoint>& points)
+{
+    double sum = 0;
+    for (const TLeakFitPoint& p : points)
+        sum += p.CellK;
+    return sum / double(points.size());
+}
+
 QString FitText(const TLeakFit& fit)
 {
     QStringList parts;
@@ -264,8 +300,10 @@ void TOxygenContent::ButtonEstimateLeakAlphaClick()
                                       Comparison(points, law, flushpO2));
     fBeforeEstimate = {w.RtDoubleEditLeakAlpha->value(), w.RtDoubleEditLeakSeal->value()};
     w.ButtonUndoLeakEstimate->setEnabled(true);
+    fEstimateK = MeanTemperature(points);
     w.RtDoubleEditLeakAlpha->setValue(law != TLeakLaw::Seal ? fit.Alpha : 0);
     w.RtDoubleEditLeakSeal->setValue(law != TLeakLaw::Electrolyte ? fit.Seal : 0);
+    fEstimateK.reset();
 }
 
 void TOxygenContent::ButtonUndoLeakEstimateClick()

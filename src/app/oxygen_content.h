@@ -14,10 +14,11 @@ class TfrmOxtiva;
 
 // The live oxygen balance of the window: each data point goes into the balance as it
 // becomes a grid row, a completed step adds its point to the isotherm, and every save
-// writes the balance beside the data file. When the operator changes a constant the
-// balance reads (alpha, the gas volumes, the cold end, the flush gas, b0, n0, bs) the
-// whole run is replayed with it, so the page and the files always show one set of
-// constants.
+// writes the balance beside the data file. A constant the operator changes (alpha, the
+// seal leak, the gas volumes, the cold end, the flush gas) holds from the time of the
+// change on, alpha at the cell temperature it was measured at; with "Apply to the whole
+// run" checked, or for the sample's own constants (b0, n0, bs), the whole run is replayed
+// with it.
 class TOxygenContent : public QObject
 {
     Q_OBJECT
@@ -52,6 +53,10 @@ class TOxygenContent : public QObject
     bool SteadyPIDRow(int row) const;
     TOxygenBalanceConstants ConstantsFromEdits() const;
     void ConstantsChanged();
+    void WholeRunToggled(bool aChecked);
+    // The run seconds from which a change made now holds: never before the newest point.
+    double ChangeTimeS() const;
+    void ShowReplayed();
     void ShowCurrent();
 
     struct TLeakConstants {
@@ -62,6 +67,8 @@ class TOxygenContent : public QObject
     TfrmOxtiva& fWindow;
     TOxygenHistory fHistory;
     std::optional<TLeakConstants> fBeforeEstimate;
+    // The temperature of the holds an estimate comes from, while it sets its alpha.
+    std::optional<double> fEstimateK;
 };
 
 } // namespace oxtiva

@@ -231,6 +231,13 @@ QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
     w.RtDoubleEditFGpO2 =
         edit("RtDoubleEditFGpO2", 0.21, "Flush gas partial pressure of oxygen, FGpO2");
     w.RtDoubleEditCTO = edit("RtDoubleEditCTO", 0, "Cell temperature override, ºC");
+    // Unchecked, a changed constant holds from the time of the change, so that what the
+    // balance booked before it stays as it was.
+    w.CheckBoxConstantsWholeRun = rows.Add(
+        Named(new QCheckBox(QStringLiteral("Apply to the whole run")), "CheckBoxConstantsWholeRun"),
+        QStringLiteral("Changed cell and leak constants"));
+    w.CheckBoxConstantsWholeRun->setToolTip(
+        QStringLiteral("Otherwise a change holds from the time it is made on"));
     LeakRows(w, rows);
     return w.GroupBox9;
 }

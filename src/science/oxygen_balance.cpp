@@ -69,9 +69,9 @@ void TOxygenBalance::Restart(const TOxygenBalanceConstants& constants)
     *this = TOxygenBalance(constants);
 }
 
-TOxygenPointResult TOxygenBalance::Add(const TOxygenPointInput& point)
+TOxygenPointResult TOxygenBalance::Add(const TOxygenPointInput& point,
+                                       const TOxygenBalanceConstants& c)
 {
-    const TOxygenBalanceConstants& c = fConstants;
     TOxygenPointResult r;
     r.TimeS = (point.StartS + point.EndS) / 2;
     r.GasMol = GasAmount(point.pO2, point.CellK, c.ColdEndK, c.HotVolumeL, c.GradientVolumeL);
@@ -79,23 +79,27 @@ TOxygenPointResult TOxygenBalance::Add(const TOxygenPointInput& point)
     const double current = span > 0 ? point.ChargeC / span : 0;
     const double quarter = QuarterPowerForce(c.FlushpO2, point.pO2);
     const double linear = LinearForce(c.FlushpO2, point.pO2);
+    const double leak = c.LeakAlpha * quarter + c.SealLeak * linear;
     if (fStarted) {
         const double before = point.StartS - fLastEndS;
         r.AfterGap = before > BalanceGapToleranceS;
         if (r.AfterGap) {
             fToEnd.QuarterS += (fLastQuarter + quarter) / 2 * before;
             fToEnd.LinearS += (fLastLinear + linear) / 2 * before;
+            fToEnd.LeakMol += (fLastLeak + leak) / 2 * before;
         } else if (before > 0) {
             fToEnd.ChargeC += current * before;
             fToEnd.QuarterS += quarter * before;
             fToEnd.LinearS += linear * before;
+            fToEnd.LeakMol += leak * before;
         }
     }
     r.AfterGap = r.AfterGap || point.LongestUnmeasuredS > BalanceGapToleranceS;
     fGaps += r.AfterGap;
     const TIntegrals mean{
         fToEnd.ChargeC + (std::isnan(point.MeanChargeC) ? point.ChargeC / 2 : point.MeanChargeC),
-        fToEnd.QuarterS + quarter * span / 2, fToEnd.LinearS + linear * span / 2};
+        fToEnd.QuarterS + quarter * span / 2, fToEnd.LinearS + linear * span / 2,
+        fToEnd.LeakMol + leak * span / 2};
     if (!fStarted) {
         fStarted = true;
         fFirstGasMol = r.GasMol;
@@ -104,13 +108,15 @@ TOxygenPointResult TOxygenBalance::Add(const TOxygenPointInput& point)
     fToEnd.ChargeC += point.ChargeC;
     fToEnd.QuarterS += quarter * span;
     fToEnd.LinearS += linear * span;
+    fToEnd.LeakMol += leak * span;
     fLastEndS = point.EndS;
     fLastQuarter = quarter;
     fLastLinear = linear;
+    fLastLeak = leak;
     r.ChargeC = mean.ChargeC - fFirst.ChargeC;
     r.QuarterForceS = mean.QuarterS - fFirst.QuarterS;
     r.LinearForceS = mean.LinearS - fFirst.LinearS;
-    r.LeakMol = c.LeakAlpha * r.QuarterForceS + c.SealLeak * r.LinearForceS;
+    r.LeakMol = mean.LeakMol - fFirst.LeakMol;
     r.ReleasedMol = (r.GasMol - fFirstGasMol) + PumpedAmount(r.ChargeC) - r.LeakMol;
     r.b = OxygenContent(c.b0, c.n0, r.ReleasedMol);
     r.Delta = c.bs - r.b;

@@ -86,9 +86,9 @@ struct TOxygenPointResult {
     bool AfterGap = false; // the point holds or follows a stretch no reading measured
     double ChargeC = 0;    // pumped since the first point
     double GasMol = 0;
-    double LeakMol = 0;     // leaked in since the first point
+    double LeakMol = 0; // leaked in since the first point
     // The leak laws' driving forces integrated since the first point, atm^(1/4) s and
-    // atm s: LeakMol = alpha * QuarterForceS + k * LinearForceS.
+    // atm s: LeakMol = alpha * QuarterForceS + k * LinearForceS while the constants hold.
     double QuarterForceS = 0;
     double LinearForceS = 0;
     double ReleasedMol = 0; // dn_s
@@ -116,7 +116,11 @@ class TOxygenBalance
     // Starts over with other constants: the caller replays its points.
     void Restart(const TOxygenBalanceConstants& constants);
 
-    TOxygenPointResult Add(const TOxygenPointInput& point);
+    TOxygenPointResult Add(const TOxygenPointInput& point) { return Add(point, fConstants); }
+    // Books the point with the constants in force over it: each term (gas, leak, b) takes
+    // the point's own, so a later change leaves what came before as it was.
+    TOxygenPointResult Add(const TOxygenPointInput& point,
+                           const TOxygenBalanceConstants& constants);
 
     bool Started() const { return fStarted; }
     int Gaps() const { return fGaps; }
@@ -125,17 +129,20 @@ class TOxygenBalance
     TOxygenBalanceConstants fConstants;
     bool fStarted = false;
     double fFirstGasMol = 0;
-    // The running integrals: charge and the two driving forces.
+    // The running integrals: charge, the two driving forces and the leak they drove,
+    // the last with the constants in force along the way.
     struct TIntegrals {
         double ChargeC = 0;
         double QuarterS = 0;
         double LinearS = 0;
+        double LeakMol = 0;
     };
     TIntegrals fFirst; // their means over the reference point
     TIntegrals fToEnd; // up to the newest point's end
     double fLastEndS = 0;
     double fLastQuarter = 0; // the newest point's driving forces
     double fLastLinear = 0;
+    double fLastLeak = 0; // mol/s
     int fGaps = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace oxtiva
@@ -50,33 +51,57 @@ void AppendAbout(QByteArray& out, const TOxygenFileContent& content, const QStri
                         content.SavedAt + QStringLiteral(" with ") + content.DataFileName);
 }
 
+QString AlphaLine(const TAlphaCalibration& calibration)
+{
+    const QString where = std::isnan(calibration.CellK)
+                              ? QStringLiteral("at every cell temperature")
+                              : QStringLiteral("at Tc = %1 K").arg(Number(calibration.CellK));
+    return QStringLiteral("# alpha = %1 mol/(s atm^0.25), leak through the electrolyte %2;")
+        .arg(Number(calibration.Alpha), where);
+}
+
+// Each constant once with the time from which it holds, and again whenever it changed.
 void AppendConstants(QByteArray& out, const TOxygenFileContent& content)
 {
-    const TOxygenBalanceConstants& c = HistoryOf(content).Constants();
-    // A change of a constant replays the run, so each one holds from its start.
-    const QString from = QStringLiteral(" from ") + IsoTime(content, 0);
-    const struct {
-        const char* name;
-        double value;
-        const char* unit;
-    } rows[] = {
-        {"R", GasConstantLAtm, "L atm/(mol K)"},
-        {"F", FaradayConstant, "C/mol"},
-        {"Vhp", c.HotVolumeL, "L, gas volume of the hot part"},
-        {"Vgp", c.GradientVolumeL, "L, gas volume of the gradient part"},
-        {"Tl", c.ColdEndK, "K, cold end temperature"},
-        {"FGpO2", c.FlushpO2, "atm, flush gas pO2"},
-        {"alpha", c.LeakAlpha, "mol/(s atm^0.25), leak through the electrolyte"},
-        {"k_seal", c.SealLeak, "mol/(s atm), leak through a seal"},
-        {"b0", c.b0, "mol/mol, initial oxygen content"},
-        {"n0", c.n0, "mol of compound"},
-        {"bs", c.bs, "mol/mol, nominal stoichiometric oxygen content"},
-    };
-    for (const auto& row : rows)
-        AppendLine(
-            out, QStringLiteral("# %1 = %2 %3;")
-                         .arg(QLatin1String(row.name), Number(row.value), QLatin1String(row.unit)) +
-                     from);
+    AppendLine(out, QStringLiteral("# R = %1 L atm/(mol K); F = %2 C/mol")
+                        .arg(Number(GasConstantLAtm), Number(FaradayConstant)));
+    AppendLine(out, QStringLiteral("# alpha between calibrated cell temperatures: ln(alpha) "
+                                   "linear in 1/T; outside them the nearest calibration"));
+    const TConstantsPeriod* before = nullptr;
+    for (const TConstantsPeriod& period : HistoryOf(content).ConstantsHistory()) {
+        const QString from = QStringLiteral(" from ") + IsoTime(content, period.FromS);
+        const TOxygenBalanceConstants& c = period.Constants;
+        const TOxygenBalanceConstants* was = before ? &before->Constants : nullptr;
+        const struct {
+            const char* name;
+            double value;
+            double previous;
+            const char* unit;
+        } rows[] = {
+            {"Vhp", c.HotVolumeL, was ? was->HotVolumeL : NAN, "L, gas volume of the hot part"},
+            {"Vgp", c.GradientVolumeL, was ? was->GradientVolumeL : NAN,
+             "L, gas volume of the gradient part"},
+            {"Tl", c.ColdEndK, was ? was->ColdEndK : NAN, "K, cold end temperature"},
+            {"FGpO2", c.FlushpO2, was ? was->FlushpO2 : NAN, "atm, flush gas pO2"},
+            {"k_seal", c.SealLeak, was ? was->SealLeak : NAN, "mol/(s atm), leak through a seal"},
+            {"b0", c.b0, was ? was->b0 : NAN, "mol/mol, initial oxygen content"},
+            {"n0", c.n0, was ? was->n0 : NAN, "mol of compound"},
+            {"bs", c.bs, was ? was->bs : NAN, "mol/mol, nominal stoichiometric oxygen content"},
+        };
+        for (const auto& row : rows)
+            if (!(row.value == row.previous))
+                AppendLine(out, QStringLiteral("# %1 = %2 %3;")
+                                        .arg(QLatin1String(row.name), Number(row.value),
+                                             QLatin1String(row.unit)) +
+                                    from);
+        for (const TAlphaCalibration& calibration : period.Alpha)
+            if (!before || std::none_of(before->Alpha.begin(), before->Alpha.end(),
+                                        [&calibration](const TAlphaCalibration& old) {
+                                            return SameCalibration(old, calibration);
+                                        }))
+                AppendLine(out, AlphaLine(calibration) + from);
+        before = &period;
+    }
 }
 
 } // namespace

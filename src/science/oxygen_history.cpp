@@ -6,9 +6,15 @@
 namespace oxtiva
 {
 
+TOxygenBalanceConstants TOxygenHistory::ConstantsFor(const TOxygenPointInput& point)
+{
+    fPeriod = PeriodIndexAt(fConstants, (point.StartS + point.EndS) / 2, fPeriod);
+    return ConstantsOf(fConstants[fPeriod], point.CellK);
+}
+
 const TOxygenRecord& TOxygenHistory::Add(const TOxygenPointInput& point, bool steady, int gridRow)
 {
-    fRecords.push_back({point, fBalance.Add(point), steady, gridRow});
+    fRecords.push_back({point, fBalance.Add(point, ConstantsFor(point)), steady, gridRow});
     return fRecords.back();
 }
 
@@ -41,9 +47,39 @@ TContentSpread TOxygenHistory::Content(const TIsothermPoint& aPoint) const
 
 void TOxygenHistory::SetConstants(const TOxygenBalanceConstants& constants)
 {
-    fBalance.Restart(constants);
+    fConstants = OneConstantsPeriod(constants);
+    Replay();
+}
+
+void TOxygenHistory::ChangeConstants(const TOxygenBalanceConstants& constants, double aFromS,
+                                     double aCellK, bool aWholeRun)
+{
+    const bool sampleChanged = !SameSampleConstants(constants, Constants());
+    oxtiva::ChangeConstants(fConstants, aFromS, constants, aCellK);
+    if (aWholeRun) oxtiva::ApplyToWholeRun(fConstants);
+    if (aWholeRun || sampleChanged || (!fRecords.empty() && aFromS <= fRecords.back().Result.TimeS))
+        Replay();
+}
+
+void TOxygenHistory::ApplyToWholeRun()
+{
+    oxtiva::ApplyToWholeRun(fConstants);
+    Replay();
+}
+
+double TOxygenHistory::CurrentAlpha() const
+{
+    if (fRecords.empty()) return Constants().LeakAlpha;
+    const TOxygenRecord& last = fRecords.back();
+    return ConstantsAt(fConstants, last.Result.TimeS, last.Input.CellK).LeakAlpha;
+}
+
+void TOxygenHistory::Replay()
+{
+    fBalance.Restart({});
+    fPeriod = 0;
     for (TOxygenRecord& record : fRecords)
-        record.Result = fBalance.Add(record.Input);
+        record.Result = fBalance.Add(record.Input, ConstantsFor(record.Input));
 }
 
 double ContentDrift(const TOxygenHistory& aHistory, double aFromS, double aWindowS)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "science/oxygen_balance.h"
+#include "science/oxygen_constants.h"
 
 #include <cstddef>
 #include <deque>
@@ -31,9 +32,12 @@ struct TContentSpread {
     double Spread = 0;
 };
 
-// Every point of the balance with its inputs, so that a change of a constant can replay
-// the run, and the points that make up the isotherm. Adding a point costs the same at
-// any length: records live in a deque, which never moves what it holds.
+// Every point of the balance with its inputs, the constants with the time from which
+// each holds, and the points that make up the isotherm. A point is booked with the
+// constants in force at its middle and alpha at its temperature, so a change from now
+// on leaves the points before it as they were; a change of the sample's constants, or
+// one the operator applies to the whole run, replays the run. Adding a point costs the
+// same at any length: records live in a deque, which never moves what it holds.
 class TOxygenHistory
 {
   public:
@@ -43,10 +47,20 @@ class TOxygenHistory
     // newest one).
     bool MarkStepCompleted(int aStep, double aWindowS = 0);
     TContentSpread Content(const TIsothermPoint& aPoint) const;
-    // Replays every point with the new constants.
+    // These constants over the whole run, alpha at every temperature; replays every point.
     void SetConstants(const TOxygenBalanceConstants& constants);
+    // The operator's constants from aFromS on, a changed alpha measured at aCellK; with
+    // aWholeRun they hold over the whole run instead. Replays only what they change.
+    void ChangeConstants(const TOxygenBalanceConstants& constants, double aFromS, double aCellK,
+                         bool aWholeRun);
+    // The newest constants over the whole run.
+    void ApplyToWholeRun();
 
-    const TOxygenBalanceConstants& Constants() const { return fBalance.Constants(); }
+    // The newest constants as entered (LeakAlpha the last alpha entered).
+    const TOxygenBalanceConstants& Constants() const { return fConstants.back().Constants; }
+    const TConstantsHistory& ConstantsHistory() const { return fConstants; }
+    // alpha as the newest point was booked with, or the newest entered without a point.
+    double CurrentAlpha() const;
     std::size_t Size() const { return fRecords.size(); }
     bool Empty() const { return fRecords.empty(); }
     const TOxygenRecord& At(std::size_t i) const { return fRecords[i]; }
@@ -55,6 +69,11 @@ class TOxygenHistory
     int Gaps() const { return fBalance.Gaps(); }
 
   private:
+    void Replay();
+    TOxygenBalanceConstants ConstantsFor(const TOxygenPointInput& point);
+
+    TConstantsHistory fConstants = OneConstantsPeriod({});
+    std::size_t fPeriod = 0; // in force at the newest point
     TOxygenBalance fBalance;
     std::deque<TOxygenRecord> fRecords;
     std::vector<TIsothermPoint> fIsotherm;
