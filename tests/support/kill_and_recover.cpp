@@ -26,7 +26,10 @@ namespace
 
 constexpr int StartTimeoutMs = 60000;
 const QByteArray DataSectionTitle = "** DATA *************************************************";
-const QRegularExpression RecoveredBox(QStringLiteral("^box Data recovered: .* written to / (.+)$"));
+// The box names the written file on the line after "written to"; what follows it, after an
+// empty line, offers the recovered settings.
+const QRegularExpression RecoveredBox(
+    QStringLiteral("^box Data recovered: .* written to / (.+?)(?: /  / .*)?$"));
 const QRegularExpression EchoedRow(QStringLiteral("^row (\\d+) (.*)$"));
 
 enum class TKillMoment { Random, SaveBegins };
