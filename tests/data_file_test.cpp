@@ -239,6 +239,18 @@ TEST(SafeFileName, ReplacesEverythingThatCouldLeaveTheFolderOrBreakTheName)
         EXPECT_EQ(SafeFileName(typed), safe) << typed.toStdString();
 }
 
+// Windows opens a device for these names, with any extension, so a save would vanish.
+TEST(SafeFileName, NamesWindowsKeepsForDevicesBecomeFileNames)
+{
+    const std::vector<std::pair<QString, QString>> table = {
+        {"CON", "CON_"},           {"nul.txt", "nul_.txt"},   {"Com1", "Com1_"},
+        {"lpt9.a.b", "lpt9_.a.b"}, {"LPT¹.dat", "LPT¹_.dat"}, {"CON .txt", "CON_ .txt"},
+        {"AUX.", "AUX_"},          {"PRN ", "PRN_"},          {"CONSOLE", "CONSOLE"},
+        {"COM10", "COM10"},        {"AUX run", "AUX run"},    {"NULL.txt", "NULL.txt"}};
+    for (const auto& [typed, safe] : table)
+        EXPECT_EQ(SafeFileName(typed), safe) << typed.toStdString();
+}
+
 // A file name holds at most 255 bytes; the counter and extension must always fit after
 // the name, so the name is cut, at a whole character, to 100 characters or fewer bytes.
 TEST(SafeFileName, CutsALongNameSoThatCounterAndExtensionFit)

@@ -19,9 +19,12 @@ const QString Hint = QStringLiteral("Type in ports to boxes on the left and clic
 
 TEST(ValidationMemo, PortListSaysSoWhenThereIsNoPort)
 {
-    EXPECT_EQ(PortListMemoLines({}),
+    EXPECT_EQ(PortListMemoLines(std::nullopt),
               QStringList({QString(), QStringLiteral("No available COM ports!"), QString(), Hint}));
-    EXPECT_EQ(PortListMemoLines({QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB1")}),
+    // A registry key without values: the heading, then nothing before the hint.
+    EXPECT_EQ(PortListMemoLines(QStringList()),
+              QStringList({QString(), QStringLiteral("Available COM ports:"), QString(), Hint}));
+    EXPECT_EQ(PortListMemoLines(QStringList{"/dev/ttyS0", "/dev/ttyUSB1"}),
               QStringList({QString(), QStringLiteral("Available COM ports:"),
                            QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB1"), QString(),
                            Hint}));

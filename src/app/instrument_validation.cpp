@@ -27,13 +27,13 @@ bool GoodExchange(const TSerialResponse& response)
 }
 } // namespace
 
-QStringList PortListMemoLines(const QStringList& ports)
+QStringList PortListMemoLines(const std::optional<QStringList>& ports)
 {
     QStringList lines{QString()};
-    if (ports.isEmpty())
+    if (!ports)
         lines << QStringLiteral("No available COM ports!");
     else
-        lines << QStringLiteral("Available COM ports:") << ports;
+        lines << QStringLiteral("Available COM ports:") << *ports;
     lines << QString()
           << QStringLiteral("Type in ports to boxes on the left and click validate to verify the "
                             "instrument can be communicated with.");

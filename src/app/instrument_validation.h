@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <optional>
+
 class QCheckBox;
 
 namespace oxtiva {
@@ -38,9 +40,9 @@ private:
 };
 
 // The memo's lines about the serial ports the system knows: an empty line, the ports under
-// "Available COM ports:" or "No available COM ports!" when there is none, an empty line
-// and the hint to validate.
-QStringList PortListMemoLines(const QStringList& ports);
+// "Available COM ports:" (none under it when the list is empty) or "No available COM
+// ports!" when there is no list, an empty line and the hint to validate.
+QStringList PortListMemoLines(const std::optional<QStringList>& ports);
 
 // Whole units of a limit, rounded half to even as the instruments' front panels do.
 int LimitInWholeUnits(double limit, double unitsPerLimitUnit);

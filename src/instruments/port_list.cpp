@@ -5,16 +5,12 @@
 namespace oxtiva
 {
 
-QStringList AvailableSerialPorts()
+std::optional<QStringList> AvailableSerialPorts()
 {
     QStringList names;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-#ifdef Q_OS_WIN
-        names << info.portName(); // systemLocation() would be "\\.\COM3"
-#else
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         names << info.systemLocation();
-#endif
-    }
+    if (names.isEmpty()) return std::nullopt;
     return names;
 }
 

@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QSerialPort>
 #include <QString>
+#ifndef Q_OS_WIN
+#include <QSerialPort>
+#endif
 
 #include <cstdint>
 #include <functional>
@@ -75,11 +77,23 @@ class TSerialDevice
     static constexpr int DrainOnCloseMS = 500;
 
   private:
+#ifdef Q_OS_WIN
+    // The Win32 calls directly (serial_device_windows.cpp): the line as the Windows
+    // driver, or Wine's mapping of a COM port, gives it, with no event loop in between.
+    bool ClaimPort();
+    bool ApplyLineSettings();
+    qint64 BytesWaiting() const; // -1 when the device failed
+
+    TSerialLineSettings fSettings;
+    void* fClaim = nullptr;  // a named mutex per port, held while the port is open
+    void* fHandle = nullptr; // the open COM port's HANDLE, none while closed
+#else
     void ChooseLineSettings();
     bool TakeExclusiveLock();
 
     TSerialLineSettings fSettings;
     QSerialPort fPort;
+#endif
 };
 
 } // namespace oxtiva

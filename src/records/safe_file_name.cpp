@@ -1,6 +1,7 @@
 #include "records/safe_file_name.h"
 
 #include <QFile>
+#include <QStringList>
 
 namespace oxtiva
 {
@@ -28,6 +29,28 @@ void ReplaceDotRuns(QString& name)
             name[i + 1] = u'_';
         }
     }
+}
+
+// Windows opens a device, not a file, for these names, whatever extension follows the
+// first dot and whatever blanks stand before it: "nul.csv" would swallow a whole save.
+bool IsDeviceName(const QString& base)
+{
+    static const QStringList devices = {"CON", "PRN", "AUX", "NUL"};
+    static const QString numbered = QStringLiteral("0123456789\u00B9\u00B2\u00B3");
+    if (devices.contains(base, Qt::CaseInsensitive)) return true;
+    return base.size() == 4 &&
+           (base.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) ||
+            base.startsWith(QLatin1String("LPT"), Qt::CaseInsensitive)) &&
+           numbered.contains(base.back());
+}
+
+void AvoidDeviceNames(QString& name)
+{
+    qsizetype end = name.indexOf(u'.');
+    if (end < 0) end = name.size();
+    while (end > 0 && name[end - 1] == u' ')
+        --end;
+    if (IsDeviceName(name.left(end))) name.insert(end, u'_');
 }
 
 void ReplaceTrailingDotsAndBlanks(QString& name)
@@ -74,6 +97,7 @@ QString SafeFileName(const QString& name)
     ReplaceDotRuns(safe);
     CutToFit(safe);
     ReplaceTrailingDotsAndBlanks(safe);
+    AvoidDeviceNames(safe);
     return safe;
 }
 
