@@ -2,6 +2,10 @@
 // decades of pO2 over a reducible sample without any leak, and the program's change of
 // the oxygen content b over each step against the change the simulated sample really went
 // through.
+//
+// It compares each step's b with the simulator's truth sampled by polling while the run goes
+// on, so on a loaded machine the two can be taken seconds apart and differ by a few percent:
+// a soak run (ctest -L soak), for a quiet machine.
 
 #include "app/main_window.h"
 #include "app/oxygen_content.h"
