@@ -303,6 +303,8 @@ TEST_F(ExperimentEndToEndSimTest, RunsEveryProgramStateAndRecordsTheExperimentIn
         const char* setPoint;
         bool rangeRule;
     };
+    // Saves are written on a thread of their own: the last one may still be drawing its picture.
+    ASSERT_TRUE(window->Saver().WaitUntilSaved());
     for (const TSavedStep& s :
          {TSavedStep{1, "16", "1", "0.02", false}, TSavedStep{2, "16", "2", "0.03", false},
           TSavedStep{3, "15", "1", "-0.85", true}, TSavedStep{4, "15", "2", "-0.9", true}}) {
