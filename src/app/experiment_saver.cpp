@@ -34,7 +34,10 @@ namespace
 // The VARIABLES rows in file order; the sensor ID row takes the edit's text instead.
 constexpr int SensorIdRow = 11;
 
-std::array<TRtDoubleEdit*, DataFileVariableCount> VariableEdits(const TfrmOxtiva& w)
+
+} // namespace
+
+std::array<TRtDoubleEdit*, DataFileVariableCount> DataFileVariableEdits(const TfrmOxtiva& w)
 {
     // Row 30 ("^0.25 leakage constant") carries the oxygen balance's alpha, so that the data
     // file and the balance beside it agree.
@@ -70,8 +73,6 @@ std::array<TRtDoubleEdit*, DataFileVariableCount> VariableEdits(const TfrmOxtiva
             w.RtDoubleEditLeakAlpha,
             w.RtDoubleEditCTO};
 }
-
-} // namespace
 
 namespace
 {
@@ -151,7 +152,7 @@ TDataFileContent TExperimentSaver::Content() const
     content.SampleName = fWindow.EditSampleName->text();
     content.SampleFormula = fWindow.EditSampleFormula->text();
     content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
-    const auto edits = VariableEdits(fWindow);
+    const auto edits = DataFileVariableEdits(fWindow);
     for (int i = 0; i < DataFileVariableCount; ++i) {
         content.VariableValues[i] =
             i == SensorIdRow ? fWindow.EditSensorID->text() : FormatGeneral(edits[i]->value());

@@ -7,10 +7,11 @@
 #include <QImage>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <memory>
-#include <vector>
 #include <optional>
+#include <vector>
 
 class QThreadPool;
 
@@ -18,6 +19,7 @@ namespace oxtiva
 {
 
 class TfrmOxtiva;
+class TRtDoubleEdit;
 
 // Why a save failed: the folder or file it could not write, and the system's reason.
 struct TSaveFailure {
@@ -45,6 +47,10 @@ struct TSaveOutcome {
     quint32 Checksum = 0;
     qint64 RowsOffset = -1; // where the run's own rows start in the data file
 };
+
+// The edit behind each VARIABLES row of the data file, in file order; none for the sensor ID,
+// whose row takes the edit's text.
+std::array<TRtDoubleEdit*, DataFileVariableCount> DataFileVariableEdits(const TfrmOxtiva& w);
 
 // Writes the data file and the picture of one request; runs on any thread.
 TSaveOutcome WriteSave(const TSaveRequest& request);

@@ -1,5 +1,7 @@
 #include "app/experiment_settings_import.h"
 
+#include "app/experiment_saver.h"
+
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
 #include "records/logging.h"
@@ -31,37 +33,10 @@ constexpr qint64 MostDataFileBytes = 512LL * 1024 * 1024;
 // for the second flush-gas row, which repeats the first.
 std::array<TRtDoubleEdit*, DataFileVariableCount> RowEdits(const TfrmOxtiva& w)
 {
-    return {w.RtDoubleEditbs,
-            w.RtDoubleEditM,
-            w.RtDoubleEditb0,
-            w.RtDoubleEditM0,
-            w.RtDoubleEditd,
-            w.RtDoubleEditmass0,
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr,
-            w.RtDoubleEditSensorAx,
-            w.RtDoubleEditSensorBx,
-            w.RtDoubleEditVHPS,
-            nullptr,
-            w.RtDoubleEditVgp,
-            w.RtDoubleEditTl,
-            w.RtDoubleEditPsO2,
-            w.RtDoubleEditFGpO2,
-            w.RtDoubleEditPIDP,
-            w.RtDoubleEditPIDI,
-            w.RtDoubleEditPIDD,
-            w.RtDoubleEditRCDuration,
-            w.RtDoubleEditRCThreshold,
-            w.RtDoubleEditPumpCurrentLimit,
-            w.RtDoubleEditPumpVoltageLimit,
-            w.RtDoubleEditDataPointLength,
-            nullptr,
-            w.RtDoubleEditLeakAlpha,
-            w.RtDoubleEditCTO};
+    auto edits = DataFileVariableEdits(w);
+    for (const int derivedRow : {6, 7, 8, 9, 10, 15, 28})
+        edits[derivedRow] = nullptr;
+    return edits;
 }
 
 // The abbreviation or field name a row is known by, for the list of values not taken.
