@@ -9,9 +9,6 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #endif
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace oxtiva
 {
@@ -72,7 +69,7 @@ bool TSerialDevice::TakeExclusiveLock()
 #ifdef Q_OS_UNIX
     return ::flock(fPort.handle(), LOCK_EX | LOCK_NB) == 0;
 #else
-    return true; // the Windows driver opens a COM port for one handle only
+    return true;
 #endif
 }
 
@@ -84,6 +81,11 @@ void TSerialDevice::ChooseLineSettings()
     fPort.setStopBits(QSerialPort::OneStop);
     fPort.setFlowControl(QSerialPort::NoFlowControl);
     fPort.setReadBufferSize(ReadBufferBytes);
+}
+
+bool TSerialDevice::IsOpen() const
+{
+    return fPort.isOpen();
 }
 
 bool TSerialDevice::DeviceLost() const
@@ -132,21 +134,6 @@ bool TSerialDevice::Drain(const QDeadlineTimer& deadline)
         // About the time the queued bytes take on the wire, in short steps.
         const qint64 wireMs = 10LL * queued * 1000 / std::max(fSettings.BaudRate, 1);
         QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(wireMs, 1, 20)));
-    }
-    return fPort.bytesToWrite() == 0;
-#elif defined(Q_OS_WIN)
-    // FlushFileBuffers has no deadline either; the queue count serves as on Unix.
-    for (;;) {
-        COMSTAT status{};
-        DWORD errors = 0;
-        if (!::ClearCommError(reinterpret_cast<HANDLE>(fPort.handle()), &errors, &status) ||
-            status.cbOutQue == 0)
-            break;
-        if (deadline.hasExpired()) {
-            ::PurgeComm(reinterpret_cast<HANDLE>(fPort.handle()), PURGE_TXCLEAR);
-            return false;
-        }
-        QThread::msleep(5);
     }
     return fPort.bytesToWrite() == 0;
 #else

@@ -70,7 +70,7 @@ class TSerialDevice
 
     // Drains for at most DrainOnCloseMS, then closes.
     void Close();
-    bool IsOpen() const { return fPort.isOpen(); }
+    bool IsOpen() const;
     // The device has failed under its owner (unplugged adapter, read or resource error).
     bool DeviceLost() const;
 

@@ -57,10 +57,23 @@ TSerialDevice::~TSerialDevice()
 
 void TSerialDevice::Close()
 {
-    if (fHandle) ::CloseHandle(AsHandle(fHandle));
+    if (fHandle) {
+        Drain(QDeadlineTimer(DrainOnCloseMS));
+        ::CloseHandle(AsHandle(fHandle));
+    }
     if (fClaim) ::CloseHandle(AsHandle(fClaim));
     fHandle = nullptr;
     fClaim = nullptr;
+}
+
+bool TSerialDevice::IsOpen() const
+{
+    return fHandle != nullptr;
+}
+
+bool TSerialDevice::DeviceLost() const
+{
+    return BytesWaiting() < 0;
 }
 
 // Windows' serial driver refuses a second open of a COM port, but Wine's mapping of a
@@ -151,16 +164,35 @@ TWriteOutcome TSerialDevice::Write(const QByteArray& data)
     if (!fHandle) return outcome;
     const HANDLE handle = AsHandle(fHandle);
     DWORD written = 0;
-    if (!::WriteFile(handle, data.constData(), static_cast<DWORD>(data.size()), &written, nullptr))
-        return outcome;
-    outcome.Accepted = true;
+    const bool done =
+        ::WriteFile(handle, data.constData(), static_cast<DWORD>(data.size()), &written, nullptr);
     outcome.Written = written;
-    // FlushFileBuffers returns once the driver has sent everything queued. What the write
-    // time-out cut short is discarded, so it cannot leave later at another speed.
-    if (written == static_cast<DWORD>(data.size()))
-        outcome.Drained = ::FlushFileBuffers(handle) != 0;
-    if (!outcome.Drained) ::PurgeComm(handle, PURGE_TXABORT | PURGE_TXCLEAR);
+    outcome.Accepted = done && written == static_cast<DWORD>(data.size());
+    // A command cut short by the write time-out must not go out later as the head of the
+    // next one.
+    if (!outcome.Accepted) ::PurgeComm(handle, PURGE_TXABORT | PURGE_TXCLEAR);
     return outcome;
+}
+
+// Polls the driver's queue instead of calling FlushFileBuffers, which waits on the
+// transmitter without a deadline, as tcdrain does on Unix.
+bool TSerialDevice::Drain(const QDeadlineTimer& deadline)
+{
+    if (!fHandle) return true;
+    const HANDLE handle = AsHandle(fHandle);
+    for (;;) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!::ClearCommError(handle, &errors, &status)) return false;
+        if (status.cbOutQue == 0) return true;
+        if (deadline.hasExpired()) {
+            ::PurgeComm(handle, PURGE_TXABORT | PURGE_TXCLEAR);
+            return false;
+        }
+        // About the time the queued bytes take on the wire, in short steps.
+        const qint64 wireMs = 10LL * status.cbOutQue * 1000 / std::max(fSettings.BaudRate, 1);
+        ::Sleep(static_cast<DWORD>(std::clamp<qint64>(wireMs, 1, 20)));
+    }
 }
 
 TWaitOutcome TSerialDevice::WaitForData(const QDeadlineTimer& deadline, const TWaitReport& report)
@@ -182,6 +214,11 @@ QByteArray TSerialDevice::ReadAvailable()
 {
     const qint64 waiting = BytesWaiting();
     return waiting > 0 ? ReadUpTo(AsHandle(fHandle), waiting, waiting) : QByteArray();
+}
+
+bool TSerialDevice::InputWaiting()
+{
+    return BytesWaiting() > 0;
 }
 
 void TSerialDevice::DiscardInput()
