@@ -117,6 +117,7 @@ void BM_SaveWhileHandingOver(benchmark::State& state)
     }
     window.RtGraph2D1->Replot();
     window.RtGraph2D1->Picture(); // fonts and caches of the first picture are not a save's cost
+    QCoreApplication::processEvents(); // nor is the replot queued while the run was built
     // The balance files written here, on the window's thread, as a save's report once did.
     QElapsedTimer balanceFiles;
     balanceFiles.start();
