@@ -1,6 +1,11 @@
+// Filling the grid with a month of rows; the grid shown on screen at 1,000 rows and at four
+// weeks of 1 s points (2,400,000): a repaint of its visible rows, and the cost of one new
+// row as the control cycle adds it (the row, its cells, scrolled into view, drawn). Each
+// must cost about the same at both lengths: the ratio of the two is what to read.
 #include "app/column_table.h"
 #include "app/data_grid.h"
 
+#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 namespace
@@ -38,5 +43,49 @@ void BM_GridMonthOfRows(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_GridMonthOfRows)->Arg(260000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+struct TShownGrid {
+    oxtiva::TStringGrid Grid;
+
+    explicit TShownGrid(int aRows)
+    {
+        oxtiva::FormatGrid(Grid);
+        for (int i = 0; i < aRows; ++i)
+            FillRow(Grid, Grid.AddRow());
+        Grid.resize(1200, 700);
+        Grid.show();
+        Grid.ScrollToRow(Grid.RowCount() - 1);
+        QCoreApplication::processEvents();
+        Grid.viewport()->repaint(); // fonts and caches of the first drawing are no repaint's cost
+    }
+};
+
+void BM_GridRepaintVisibleRows(benchmark::State& state)
+{
+    TShownGrid shown(int(state.range(0)));
+    for (auto _ : state)
+        shown.Grid.viewport()->repaint();
+}
+BENCHMARK(BM_GridRepaintVisibleRows)
+    ->Arg(1000)
+    ->Arg(2400000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_GridNewRowShown(benchmark::State& state)
+{
+    TShownGrid shown(int(state.range(0)));
+    for (auto _ : state) {
+        const int row = shown.Grid.AddRow();
+        FillRow(shown.Grid, row);
+        shown.Grid.ScrollToRow(row);
+        QCoreApplication::processEvents(); // the layout and repaint the new row queued
+    }
+}
+BENCHMARK(BM_GridNewRowShown)
+    ->Arg(1000)
+    ->Arg(2400000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace

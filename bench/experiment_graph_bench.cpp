@@ -61,6 +61,37 @@ BENCHMARK(BM_GraphReplotAfterANewPoint)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The two parts of the replot above apart: choosing the series' points after a new point
+// (rescale and the columns' extremes), and drawing points already chosen. At 24,000 points
+// every column already holds a stretch of noise: beyond it the drawing is bounded by the
+// screen, a band a column wide at each column, and only the noise's spread still grows.
+void BM_GraphChoosePointsAfterANewPoint(benchmark::State& state)
+{
+    TRunGraph run(int(state.range(0)));
+    for (auto _ : state) {
+        run.AppendOne();
+        run.Graph.Replot(); // its repaint is queued, and no event loop runs here
+    }
+}
+BENCHMARK(BM_GraphChoosePointsAfterANewPoint)
+    ->Arg(1000)
+    ->Arg(2400000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_GraphDrawChosenPoints(benchmark::State& state)
+{
+    TRunGraph run(int(state.range(0)));
+    for (auto _ : state)
+        run.Graph.replot(QCustomPlot::rpImmediateRefresh);
+}
+BENCHMARK(BM_GraphDrawChosenPoints)
+    ->Arg(1000)
+    ->Arg(24000)
+    ->Arg(2400000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 void BM_GraphReplotZoomedToMinutes(benchmark::State& state)
 {
     TRunGraph run(int(state.range(0)));

@@ -4,6 +4,7 @@
 #include "app/data_grid.h"
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
+#include "app/oxygen_content.h"
 #include "app/window_caption.h"
 #include "records/date_time.h"
 #include "records/day_folder.h"
@@ -253,6 +254,38 @@ TEST_F(ExperimentSaverTest, OxygenBalanceFileFailsAloneAndLeavesTheDataFileAsItW
     EXPECT_TRUE(std::any_of(oxygen.begin(), oxygen.end(), [](const auto& line) {
         return line.startsWith("# alpha = 2.5e-09 mol/(s atm^0.25)");
     })) << "the alpha the save read";
+}
+
+// The balance beside the data file is the one of the moment the save was asked for, however
+// the run goes on while the save's thread writes it.
+TEST_F(ExperimentSaverTest, TheBalanceFileHoldsThePointsOfTheMomentOfTheSave)
+{
+    fWindow.EditSampleName->setText("Ceria");
+    TSharedState& s = fWindow.State();
+    s.StartTime = NowDays();
+    const auto addPoint = [&](int i) {
+        AddRow({{TProperty::Time, QString::number(i)}, {TProperty::Mode, "12"}});
+        TDataPointRec& p = s.DataPoint;
+        p.CellpO2Valid = true;
+        p.CellpO2 = 1e-5;
+        p.Temp = 845;
+        p.Charge = 1e-4;
+        p.MeanCharge = 5e-5;
+        p.StartTime = s.StartTime + i / SecondsPerDay;
+        p.EndTime = s.StartTime + (i + 1) / SecondsPerDay;
+        fWindow.OxygenContent().AddDataPoint();
+    };
+    for (int i = 0; i < 3; ++i)
+        addPoint(i);
+    fSaver.Save();
+    addPoint(3);
+    ASSERT_TRUE(fSaver.WaitUntilSaved());
+
+    const auto oxygen = Lines("Ceria_0000_oxygen.csv");
+    const auto table = std::count_if(oxygen.begin(), oxygen.end(),
+                                     [](const QByteArray& line) { return !line.startsWith('#'); });
+    EXPECT_EQ(table, 1 + 3) << "the header and the three points before the save";
+    EXPECT_EQ(fWindow.OxygenContent().History().Size(), 4u);
 }
 
 // Another program can take a name between the look into the folder and the file's naming;

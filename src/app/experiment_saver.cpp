@@ -98,9 +98,14 @@ std::optional<TSaveFailure> WriteFiles(const TSaveRequest& request, TSaveOutcome
     outcome.Size = csv.Size();
     outcome.Checksum = csv.Checksum();
     outcome.RowsOffset = DataFileRowOffset(request.Content, FixedGridRows);
+    // The balance files go with every data file that has a name, a lost picture or not.
+    std::optional<TSaveFailure> failure;
     const QString pngPath = day.filePath(counted + QStringLiteral(".png"));
-    if (!WritePng(pngPath, request.Picture, error)) return TSaveFailure{pngPath, error};
-    return std::nullopt;
+    if (!WritePng(pngPath, request.Picture, error)) failure = TSaveFailure{pngPath, error};
+    if (request.Oxygen && !WriteOxygenFiles(outcome.CsvPath, *request.Oxygen, error) && !failure)
+        failure =
+            TSaveFailure{day.filePath(OxygenFileName(counted + QStringLiteral(".csv"))), error};
+    return failure;
 }
 
 } // namespace
@@ -177,9 +182,12 @@ void TExperimentSaver::Save()
         return grid.Cell(col, row);
     };
     request->Picture = fWindow.RtGraph2D1->Picture();
+    request->Oxygen = fWindow.OxygenContent().FileSnapshot();
     fThread->start([request, finished = fFinished] {
         TSaveOutcome outcome = WriteSave(*request);
-        request->Content.Cell = nullptr; // lets the grid's chunks go before the report
+        // Lets the grid's and the history's chunks go before the report.
+        request->Content.Cell = nullptr;
+        request->Oxygen.reset();
         {
             std::lock_guard lock(finished->Mutex);
             finished->Outcomes.push_back(std::move(outcome));
@@ -213,26 +221,16 @@ void TExperimentSaver::TakeFinished()
     }
 }
 
-// The journal may start afresh only from a data file on the disk; the balance file is
-// written from the window's own state once the data file has its name.
+// The journal may start afresh only from a data file on the disk.
 void TExperimentSaver::Report(const TSaveOutcome& outcome)
 {
-    std::optional<TSaveFailure> failure = outcome.Failure;
     if (!outcome.CsvPath.isEmpty()) {
         fLastSavedPath = outcome.CsvPath;
         fWindow.Journal().NoteSaved(
             {outcome.Rows, outcome.CsvPath, outcome.Size, outcome.Checksum, outcome.RowsOffset});
-        QString error;
-        if (!fWindow.OxygenContent().WriteFile(outcome.CsvPath, error) && !failure) {
-            const QString oxygenPath =
-                QFileInfo(outcome.CsvPath)
-                    .dir()
-                    .filePath(OxygenFileName(outcome.CountedStem + QStringLiteral(".csv")));
-            failure = TSaveFailure{oxygenPath, error};
-        }
     }
-    fLastSaveSucceeded = !failure;
-    if (failure) ReportFailure(*failure);
+    fLastSaveSucceeded = !outcome.Failure;
+    if (outcome.Failure) ReportFailure(*outcome.Failure);
 }
 
 void TExperimentSaver::ReportFailure(const TSaveFailure& failure)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/oxygen_content.h"
 #include "records/data_file.h"
 #include "records/logging.h"
 
@@ -27,14 +28,16 @@ struct TSaveFailure {
     QString Cause;
 };
 
-// Everything a save writes, taken from the window at one moment: the rows are a snapshot
-// that the grid shares, so taking it costs no copy of a month's rows.
+// Everything a save writes, taken from the window at one moment: the rows and the balance's
+// points are snapshots that share the grid's and the history's chunks, so taking them costs
+// no copy of a month's rows.
 struct TSaveRequest {
     QString ProgramFolder;
     QDate Today;
     QString Stem; // the sample name as a file name
     TDataFileContent Content;
     QImage Picture;
+    std::optional<TOxygenFileSnapshot> Oxygen; // the balance files beside the data file
 };
 
 // What a save wrote.
@@ -52,7 +55,7 @@ struct TSaveOutcome {
 // whose row takes the edit's text.
 std::array<TRtDoubleEdit*, DataFileVariableCount> DataFileVariableEdits(const TfrmOxtiva& w);
 
-// Writes the data file and the picture of one request; runs on any thread.
+// Writes the data file, the picture and the balance files of one request; runs on any thread.
 TSaveOutcome WriteSave(const TSaveRequest& request);
 
 // Save: writes the experiment as "<sample>_<nnnn>.csv" with a picture of the graph

@@ -151,16 +151,24 @@ bool TOxygenContent::ContentSettled() const
     return std::abs(drift) <= threshold;
 }
 
-bool TOxygenContent::WriteFile(const QString& aDataFilePath, QString& aError)
+TOxygenFileSnapshot TOxygenContent::FileSnapshot() const
+{
+    TOxygenFileSnapshot snapshot;
+    snapshot.Content.SampleName = fWindow.EditSampleName->text();
+    snapshot.Content.SampleFormula = fWindow.EditSampleFormula->text();
+    snapshot.Content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
+    snapshot.Content.RunStartDays = fWindow.State().StartTime;
+    snapshot.History = std::make_shared<const TOxygenHistory>(fHistory);
+    return snapshot;
+}
+
+bool WriteOxygenFiles(const QString& aDataFilePath, const TOxygenFileSnapshot& aSnapshot,
+                      QString& aError)
 {
     const QFileInfo dataFile(aDataFilePath);
-    TOxygenFileContent content;
-    content.SampleName = fWindow.EditSampleName->text();
-    content.SampleFormula = fWindow.EditSampleFormula->text();
-    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
+    TOxygenFileContent content = aSnapshot.Content;
     content.DataFileName = dataFile.fileName();
-    content.RunStartDays = fWindow.State().StartTime;
-    content.History = &fHistory;
+    content.History = aSnapshot.History.get();
     return WriteWholeFile(dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
                           BuildOxygenFile(content), aError) &&
            WriteWholeFile(dataFile.dir().filePath(IsothermFileName(dataFile.fileName())),

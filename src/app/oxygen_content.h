@@ -1,16 +1,30 @@
 #pragma once
 
+#include "science/oxygen_file.h"
 #include "science/oxygen_history.h"
 
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace oxtiva
 {
 
 class TfrmOxtiva;
+
+// The balance files' content at one moment, for a save on another thread: the history is
+// its own copy, which the window's goes on growing beside.
+struct TOxygenFileSnapshot {
+    TOxygenFileContent Content; // DataFileName is set once the data file has its name
+    std::shared_ptr<const TOxygenHistory> History;
+};
+
+// Writes "<stem>_oxygen.csv" and "<stem>_isotherm.csv" beside the data file aDataFilePath;
+// runs on any thread. False with the reason in aError.
+bool WriteOxygenFiles(const QString& aDataFilePath, const TOxygenFileSnapshot& aSnapshot,
+                      QString& aError);
 
 // The live oxygen balance of the window: each data point goes into the balance as it
 // becomes a grid row, a completed step adds its point to the isotherm, and every save
@@ -34,9 +48,10 @@ class TOxygenContent : public QObject
     // Whether b has settled for a step to end: over the last RCDuration of the step, the
     // fitted drift of b stays within the operator's threshold (none set: always).
     bool ContentSettled() const;
-    // "<stem>_oxygen.csv" beside the data file just saved; false with the reason in aError
-    // when it could not be written.
-    bool WriteFile(const QString& aDataFilePath, QString& aError);
+    // What the balance files of a save hold, taken now: the history is a copy that shares
+    // its records' chunks, so taking it costs no copy of a month's points, and a save's
+    // thread writes it with WriteOxygenFiles while the run goes on.
+    TOxygenFileSnapshot FileSnapshot() const;
 
     const TOxygenHistory& History() const { return fHistory; }
 

@@ -40,14 +40,6 @@ struct TRunningExtrema {
     }
 };
 
-std::size_t BlockSize(std::size_t aLevel)
-{
-    std::size_t size = ExtremaFan;
-    for (std::size_t k = 0; k < aLevel; ++k)
-        size *= ExtremaFan;
-    return size;
-}
-
 void AddPoint(TPlotPoints& aPoints, double aKey, double aValue)
 {
     aPoints.Keys.push_back(aKey);
@@ -93,22 +85,28 @@ TExtrema TExtremaIndex::Find(std::span<const double> aValues, std::size_t aFirst
                              std::size_t aLast) const
 {
     TRunningExtrema found{aFirst, aFirst, aValues[aFirst], aValues[aFirst]};
-    std::size_t i = aFirst;
-    while (i < aLast) {
-        // The largest summarised block that starts here and ends inside the stretch.
-        std::size_t step = 1;
-        const TBlock* block = nullptr;
-        for (std::size_t level = 0; level < fLevels.size(); ++level) {
-            const std::size_t size = BlockSize(level);
-            if (i % size != 0 || i + size > aLast || i / size >= fLevels[level].size()) break;
-            step = size;
-            block = &fLevels[level][i / size];
+    // Up the levels while the walk stands at the start of a larger block that ends inside
+    // the stretch, down again near its end: a few steps of each level, each of them O(1).
+    std::size_t level = 0; // a step covers ExtremaFan^level values
+    std::size_t size = 1;
+    const auto fits = [&](std::size_t aLevel, std::size_t aSize, std::size_t aAt) {
+        return aAt % aSize == 0 && aAt + aSize <= aLast && aAt / aSize < fLevels[aLevel - 1].size();
+    };
+    for (std::size_t i = aFirst; i < aLast; i += size) {
+        while (level < fLevels.size() && fits(level + 1, size * ExtremaFan, i)) {
+            ++level;
+            size *= ExtremaFan;
         }
-        if (block)
-            found.Take(block->Min, block->MinValue, block->Max, block->MaxValue);
-        else
+        while (level > 0 && !fits(level, size, i)) {
+            --level;
+            size /= ExtremaFan;
+        }
+        if (level == 0) {
             found.Take(i, aValues[i], i, aValues[i]);
-        i += step;
+        } else {
+            const TBlock& block = fLevels[level - 1][i / size];
+            found.Take(block.Min, block.MinValue, block.Max, block.MaxValue);
+        }
     }
     return {found.Min, found.Max};
 }
@@ -133,6 +131,7 @@ TPlotPoints DecimateForColumns(std::span<const double> aKeys, std::span<const do
         return points;
     }
 
+    points.PerColumn = true;
     points.Keys.reserve(2 * columns + 2);
     points.Values.reserve(2 * columns + 2);
     if (first > 0) AddPoint(points, aKeys[first - 1], aValues[first - 1]);

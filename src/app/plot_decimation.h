@@ -49,6 +49,7 @@ class TExtremaIndex
 struct TPlotPoints {
     std::vector<double> Keys;
     std::vector<double> Values;
+    bool PerColumn = false; // the span had more points than that: each column's extremes
 };
 TPlotPoints DecimateForColumns(std::span<const double> aKeys, std::span<const double> aValues,
                                const TExtremaIndex& aIndex, double aLower, double aUpper,

@@ -78,8 +78,10 @@ void TOxygenHistory::Replay()
 {
     fBalance.Restart({});
     fPeriod = 0;
-    for (TOxygenRecord& record : fRecords)
+    for (std::size_t i = 0; i < fRecords.size(); ++i) {
+        TOxygenRecord& record = fRecords.Mutable(i);
         record.Result = fBalance.Add(record.Input, ConstantsFor(record.Input));
+    }
 }
 
 double ContentDrift(const TOxygenHistory& aHistory, double aFromS, double aWindowS)

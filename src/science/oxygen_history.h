@@ -1,10 +1,10 @@
 #pragma once
 
+#include "records/shared_chunks.h"
 #include "science/oxygen_balance.h"
 #include "science/oxygen_constants.h"
 
 #include <cstddef>
-#include <deque>
 #include <vector>
 
 namespace oxtiva
@@ -37,7 +37,8 @@ struct TContentSpread {
 // constants in force at its middle and alpha at its temperature, so a change from now
 // on leaves the points before it as they were; a change of the sample's constants, or
 // one the operator applies to the whole run, replays the run. Adding a point costs the
-// same at any length: records live in a deque, which never moves what it holds.
+// same at any length: records live in shared chunks, which never move what they hold, and
+// a copy of the history, which a save writes on its own thread, costs a pointer per chunk.
 class TOxygenHistory
 {
   public:
@@ -75,7 +76,7 @@ class TOxygenHistory
     TConstantsHistory fConstants = OneConstantsPeriod({});
     std::size_t fPeriod = 0; // in force at the newest point
     TOxygenBalance fBalance;
-    std::deque<TOxygenRecord> fRecords;
+    TSharedChunks<TOxygenRecord> fRecords;
     std::vector<TIsothermPoint> fIsotherm;
 };
 
