@@ -1,16 +1,22 @@
 #pragma once
 
+#include "app/column_table.h"
 #include "science/oxygen_history.h"
 
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace oxtiva
 {
 
 class TfrmOxtiva;
+
+// A steady point under PID control, from its row's cells: pO2 and current stable, and in
+// range in a PID step program.
+bool SteadyPIDCells(const std::function<QString(TProperty)>& cell);
 
 // The live oxygen balance of the window: each data point goes into the balance as it
 // becomes a grid row, a completed step adds its point to the isotherm, and every save
