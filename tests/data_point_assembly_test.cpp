@@ -54,6 +54,7 @@ class DataPointAssemblyTest : public ::testing::Test
     {
         TDataPointRec& p = State().DataPoint;
         p = TDataPointRec{pumpV, pumpI, mode, valid, cellpO2, temp, duration, true};
+        p.ZeroCurrentThroughout = fZeroCurrentThroughout;
         fWindow.AddDataUpdates();
     }
     // Points every 10 s whose pO2 drifts by 0.01 % and whose current by 0.2 % over 100 s,
@@ -72,11 +73,14 @@ class DataPointAssemblyTest : public ::testing::Test
         EXPECT_TRUE(ok) << Cell(q).toStdString();
         return v;
     }
+    // The window set to 0 µA, and the points fed from now on measured at 0 A throughout.
     void GalvanostaticAtZero()
     {
         fWindow.RadioButtonModePassive->setChecked(true);
         fWindow.RtIntegerEditCurrentmA->setValue(0);
+        fZeroCurrentThroughout = true;
     }
+    bool fZeroCurrentThroughout = false;
 };
 
 TEST_F(DataPointAssemblyTest, NothingHappensWithoutAReadyPoint)
@@ -126,6 +130,20 @@ TEST_F(DataPointAssemblyTest, PumpCellValuesOnlyWhileThePumpPassesNoCurrent)
 
     Feed(30, 12, 0, 0, false);
     EXPECT_EQ(fWindow.StatusPaneFlushpO2->text(), "Flush pO2 unknown") << "no sensor pO2";
+
+    // The point that was running when the window went to 0 µA holds the voltage of the
+    // state before: no open-circuit value comes of it, whatever the window shows now.
+    Feed(40, 12, 0, 1e-5);
+    ASSERT_FALSE(Cell(TProperty::FlushpO2).isEmpty());
+    const std::size_t pumpValues = fWindow.RtGraph2D1->RtDoubleVectorPumppO2.size();
+    fZeroCurrentThroughout = false;
+    Feed(50, 16, 2e-4, 1e-5, true, 800, 0.3);
+    EXPECT_EQ(Cell(TProperty::Mode), "16") << "recorded under the mode it was measured in";
+    EXPECT_EQ(Cell(TProperty::PumpI), "2.000E-4");
+    EXPECT_TRUE(Cell(TProperty::FlushpO2).isEmpty());
+    EXPECT_TRUE(Cell(TProperty::CellpO2P).isEmpty());
+    EXPECT_EQ(fWindow.StatusPaneFlushpO2->text(), "Flush pO2 unknown");
+    EXPECT_EQ(fWindow.RtGraph2D1->RtDoubleVectorPumppO2.size(), pumpValues);
 }
 
 TEST_F(DataPointAssemblyTest, PumpCellEquationsCheckTheirPreconditions)
@@ -145,6 +163,13 @@ TEST_F(DataPointAssemblyTest, PumpCellEquationsCheckTheirPreconditions)
     fWindow.RtIntegerEditCurrentmA->setValue(0);
     fWindow.RadioButtonSetVoltage->setChecked(true);
     EXPECT_FALSE(fWindow.FlushSidepO2(po));
+    fWindow.RadioButtonModePassive->setChecked(true);
+    ASSERT_TRUE(fWindow.FlushSidepO2(po));
+    State().DataPoint.ZeroCurrentThroughout = false;
+    po = -1;
+    EXPECT_FALSE(fWindow.CellSidepO2(po)) << "a point that spans a change of source";
+    EXPECT_FALSE(fWindow.FlushSidepO2(po));
+    EXPECT_EQ(po, -1);
 }
 
 TEST_F(DataPointAssemblyTest, CellSideLogsItsEntryAlwaysAndItsValuesOnlyOnSuccess)

@@ -98,6 +98,26 @@ TEST(InstrumentAlarm, ASilentSourceMeterRaisesTheAlarmAfterHalfAMinuteUntilItAns
     EXPECT_EQ(window.windowTitle(), "Oxtiva");
     EXPECT_EQ(LogLinesWith(window, "Instrument alarm cleared: SourceMeter 2401").size(), 1);
 
+    // The operator who comes back later still learns of it, until acknowledging it.
+    oxtiva::testing::RunEventsFor(1500);
+    ASSERT_FALSE(window.GlyphStatusAlarmTrace->isHidden());
+    ASSERT_FALSE(window.ButtonAcknowledgeAlarm->isHidden());
+    const QString trace = window.GlyphStatusAlarmTrace->Text();
+    const QString sinceText = pane.mid(pane.lastIndexOf(" since ") + 7);
+    EXPECT_TRUE(trace.startsWith("SourceMeter 2401 silent from " + sinceText + " for "))
+        << trace.toStdString();
+    EXPECT_TRUE(trace.endsWith(", reads again")) << trace.toStdString();
+    const auto silent = QRegularExpression(R"( for (\d+) s, )").match(trace);
+    ASSERT_TRUE(silent.hasMatch()) << trace.toStdString();
+    EXPECT_GT(silent.captured(1).toInt(), 28);
+    EXPECT_LT(silent.captured(1).toInt(), 60);
+    EXPECT_EQ(window.GlyphStatusAlarmTrace->Picture(), PictureWarning);
+    window.ButtonAcknowledgeAlarm->click();
+    EXPECT_TRUE(window.GlyphStatusAlarmTrace->isHidden());
+    EXPECT_TRUE(window.ButtonAcknowledgeAlarm->isHidden());
+    oxtiva::testing::RunEventsFor(600);
+    EXPECT_TRUE(window.GlyphStatusAlarmTrace->isHidden()) << "acknowledged for good";
+
     answerer.Expect(QMessageBox::Ok);
     EXPECT_TRUE(window.close());
     EXPECT_TRUE(answerer.Unexpected().isEmpty());

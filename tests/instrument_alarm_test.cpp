@@ -85,6 +85,38 @@ TEST(MissingReadingsText, NamesEachSilentInstrumentWithItsLocalTime)
     EXPECT_EQ(pane.Picture, PictureBad);
 }
 
+TEST(SilenceDuration, NamesTheTwoLargestUnits)
+{
+    const std::pair<double, const char*> cases[] = {{0, "0 s"},
+                                                    {-3, "0 s"},
+                                                    {42.4, "42 s"},
+                                                    {59.6, "1 min 0 s"},
+                                                    {252, "4 min 12 s"},
+                                                    {3600, "1 h 0 min"},
+                                                    {7530, "2 h 5 min"},
+                                                    {86399, "23 h 59 min"},
+                                                    {3 * 86400 + 4 * 3600 + 59, "3 d 4 h"}};
+    for (const auto& [seconds, text] : cases)
+        EXPECT_EQ(SilenceDurationText(seconds), text) << seconds;
+}
+
+TEST(AlarmTrace, TellsSinceWhenHowLongAndHowEachAlarmEndedTheNewestFirst)
+{
+    const TClearedAlarm smu{TInstrument::SourceMeter2401, SecondsAgo(252), Now, true};
+    EXPECT_EQ(ClearedAlarmText(smu),
+              "SourceMeter 2401 silent from 2024-05-06 13:59:15 for 4 min 12 s, reads again");
+    const TClearedAlarm dmm{TInstrument::MultiMeter2000, SecondsAgo(7200), SecondsAgo(3600), false};
+    EXPECT_EQ(ClearedAlarmText(dmm), "MultiMeter 2000 silent from 2024-05-06 12:03:27 for 1 h "
+                                     "0 min, then no longer read");
+
+    EXPECT_TRUE(AlarmTraceText({}).isEmpty());
+    EXPECT_EQ(AlarmTraceText({dmm, smu}), ClearedAlarmText(smu) + "; " + ClearedAlarmText(dmm));
+    const std::vector<TClearedAlarm> many(6, smu);
+    const QString trace = AlarmTraceText(many);
+    EXPECT_EQ(trace.count("SourceMeter 2401"), 3);
+    EXPECT_TRUE(trace.endsWith("; and 3 earlier")) << trace.toStdString();
+}
+
 // One instrument through a run: silent, paused, resumed, silent again, then answering.
 TEST(InstrumentAlarm, RaisesOnceClearsOnAGoodReadingAndRestartsItsClockAfterAPause)
 {
@@ -109,6 +141,8 @@ TEST(InstrumentAlarm, RaisesOnceClearsOnAGoodReadingAndRestartsItsClockAfterAPau
     ASSERT_TRUE(paused);
     EXPECT_FALSE(paused->Raised);
     EXPECT_FALSE(paused->ReadAgain);
+    EXPECT_DOUBLE_EQ(paused->Since, at(0));
+    EXPECT_DOUBLE_EQ(paused->Until, at(61));
     EXPECT_FALSE(look(500, false, 0));
     EXPECT_FALSE(look(501, true, 0)) << "resumed: the clock starts again";
     EXPECT_FALSE(look(530.9, true, 0));
@@ -120,6 +154,8 @@ TEST(InstrumentAlarm, RaisesOnceClearsOnAGoodReadingAndRestartsItsClockAfterAPau
     ASSERT_TRUE(answered);
     EXPECT_FALSE(answered->Raised);
     EXPECT_TRUE(answered->ReadAgain);
+    EXPECT_DOUBLE_EQ(answered->Since, at(501)) << "how long it lasted, for the trace";
+    EXPECT_DOUBLE_EQ(answered->Until, at(539)) << "the reading, not the look";
     EXPECT_FALSE(alarm.Missing()[smu]);
     EXPECT_FALSE(look(560, true, 559));
 }

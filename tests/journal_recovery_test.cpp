@@ -1,10 +1,12 @@
 // The start-up offer of unsaved data, answered as an operator would, for journals that a
 // real window session left behind in a real temporary folder.
+#include "app/column_table.h"
 #include "app/data_grid.h"
 #include "app/experiment_saver.h"
 #include "app/journal_keeper.h"
 #include "app/journal_recovery.h"
 #include "app/main_window.h"
+#include "app/numeric_edits.h"
 #include "records/journal_recovery.h"
 #include "support/crlf_lines.h"
 #include "support/dialog_answerer.h"
@@ -18,6 +20,10 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <iterator>
 
 namespace oxtiva
 {
@@ -44,9 +50,11 @@ class JournalRecoveryTest : public ::testing::Test
             << fAnswerer.Unexpected().join(" | ").toStdString();
     }
 
-    TLeftSession RunSession(int pointsBeforeSave, int pointsAfterSave)
+    TLeftSession RunSession(int pointsBeforeSave, int pointsAfterSave,
+                            const std::function<void(TfrmOxtiva&)>& setUp = {})
     {
         TfrmOxtiva window(nullptr, fFolder.path());
+        if (setUp) setUp(window);
         window.CheckBoxSMUValidated->setChecked(true);
         window.CheckBox2000Validated->setChecked(true);
         window.State().ProgramState = TProgramState::Paused;
@@ -240,6 +248,85 @@ TEST_F(JournalRecoveryTest, WithoutItsSavedFileASegmentRecoversTheRowsAfterTheSa
     const QList<QByteArray> expected = whole.mid(rowsStart, 2) + whole.mid(whole.size() - 3);
     EXPECT_EQ(recovered.mid(rowsStart), expected) << "captions, the empty row, the 3 rows after";
     EXPECT_FALSE(QFile::exists(session.Journal));
+}
+
+// The balance a save writes beside its data file comes with a recovered file too: one row
+// per data point of the file, with the constants the file holds.
+TEST_F(JournalRecoveryTest, RecoverWritesTheOxygenBalanceOfTheRecoveredRows)
+{
+    struct TCase {
+        const char* Name;
+        int PointsBeforeSave;
+        int PointsAfterSave;
+        bool SavedFileGone;
+        const char* Recovered;
+        int Points;
+    };
+    const TCase cases[] = {{"NeverSaved", 0, 3, false, "Ceria_0000.csv", 3},
+                           {"SavedBefore", 2, 3, false, "Ceria_0001.csv", 5},
+                           {"SavedFileGone", 2, 3, true, "Ceria_0000.csv", 3}};
+    const auto column = [](TProperty q) { return ColumnOf(q).ColID; };
+    for (const TCase& c : cases) {
+        QDir(Userdata()).removeRecursively();
+        const TLeftSession session =
+            RunSession(c.PointsBeforeSave, c.PointsAfterSave,
+                       [](TfrmOxtiva& window) { window.RtDoubleEditVhp->setValue(0.0123); });
+        if (c.SavedFileGone) ASSERT_TRUE(QFile::remove(DayFolder().filePath("Ceria_0000.csv")));
+        fAnswerer.Expect(QMessageBox::Yes);
+        fAnswerer.Expect(QMessageBox::Ok);
+        Offer();
+        const QString oxygen =
+            DayFolder().filePath(QString(c.Recovered).chopped(4) + "_oxygen.csv");
+        ASSERT_TRUE(QFile::exists(oxygen)) << c.Name;
+        EXPECT_TRUE(
+            QFile::exists(DayFolder().filePath(QString(c.Recovered).chopped(4) + "_isotherm.csv")))
+            << c.Name;
+
+        // The data file's data-point rows, by their index among its DATA lines.
+        const QList<QByteArray> dataFile = CrLfFileLines(DayFolder().filePath(c.Recovered));
+        const qsizetype mark =
+            dataFile.indexOf("** DATA *************************************************");
+        ASSERT_GT(mark, 0) << c.Name;
+        QList<QList<QByteArray>> points;
+        QList<int> pointRows;
+        for (qsizetype i = mark + 2; i < dataFile.size(); ++i) {
+            const QList<QByteArray> cells = dataFile[i].split(';');
+            if (cells.size() > column(TProperty::Mode) &&
+                cells[column(TProperty::Mode)].toInt() >= FirstDataPointModeCode) {
+                points << cells;
+                pointRows << int(i - mark - 2);
+            }
+        }
+        ASSERT_EQ(points.size(), c.Points) << c.Name;
+
+        const QList<QByteArray> lines = CrLfFileLines(oxygen);
+        QList<QByteArray> vhp;
+        std::copy_if(lines.begin(), lines.end(), std::back_inserter(vhp),
+                     [](const QByteArray& line) { return line.startsWith("# Vhp = "); });
+        ASSERT_EQ(vhp.size(), 1) << c.Name;
+        EXPECT_TRUE(vhp[0].startsWith("# Vhp = 0.0123 L, gas volume of the hot part; from "))
+            << c.Name << ": " << vhp[0].toStdString();
+        const qsizetype header = lines.indexOf(
+            "time,time_s,grid_row,cell_T_C,pO2_atm,current_A,charge_C,gas_mol,leak_mol,"
+            "released_mol,b,delta,gap");
+        ASSERT_GE(header, 0) << c.Name;
+        const QList<QByteArray> rows = lines.mid(header + 1);
+        ASSERT_EQ(rows.size(), c.Points) << c.Name;
+        for (int i = 0; i < rows.size(); ++i) {
+            const QList<QByteArray> f = rows[i].split(',');
+            ASSERT_EQ(f.size(), 13) << c.Name << " " << i;
+            EXPECT_EQ(f[2].toInt(), pointRows[i]) << c.Name << " " << i;
+            EXPECT_DOUBLE_EQ(f[3].toDouble(), points[i][column(TProperty::Temp)].toDouble());
+            EXPECT_DOUBLE_EQ(f[4].toDouble(), points[i][column(TProperty::CellpO2)].toDouble());
+            EXPECT_NEAR(f[5].toDouble(), points[i][column(TProperty::PumpI)].toDouble(), 1e-15);
+            // Every point spans its 10 s of duration, one after the other.
+            EXPECT_NEAR(f[1].toDouble(), 5 + 10 * i, 1e-5) << c.Name << " " << i;
+            if (i > 0)
+                EXPECT_NEAR(f[6].toDouble() - rows[i - 1].split(',')[6].toDouble(), 1e-3, 1e-9)
+                    << c.Name << " " << i;
+            EXPECT_EQ(f[12], "0") << c.Name << " " << i;
+        }
+    }
 }
 
 TEST_F(JournalRecoveryTest, JournalOfARunningProgramIsLeftAlone)

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/numeric_edits.h"
 #include "app/window_caption.h"
+#include "control/relative_change.h"
 #include "control/step_line.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
@@ -18,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -441,6 +443,54 @@ TEST_F(MainWindowSimTest, AStepProgramPastItsLastLineFallsBackToZeroCurrentWitho
     EXPECT_EQ(window->Thread2401->ModeEx(), TMode::SetCurrent);
     EXPECT_EQ(GridRows(), rows) << "no state row for the fall-back";
     EXPECT_EQ(answerer.Answered(), 1);
+}
+
+// The point running when a step program ends was measured under the program's voltage:
+// its row keeps that mode and current, yet no open-circuit value comes of it (such a value
+// once read 1.8 atm of a 0.21 atm flush gas). Clean 0 A points give them back.
+TEST_F(MainWindowSimTest, ThePointRunningAtAProgramsEndGivesNoOpenCircuitValues)
+{
+    StartSimulator();
+    StartWindow();
+    ValidateBoth();
+    Choose(window->RadioButtonPPS);
+    ASSERT_TRUE(WaitFor([&] { return LastCell(TProperty::Mode) == "16"; }, 20000));
+    window->State().StepIndex = window->ListBoxStepProgram->count();
+    window->ControlCycle().Timer1Timer();
+    ASSERT_EQ(window->State().ProgramState, TProgramState::ZeroCurrent);
+    ASSERT_TRUE(window->RadioButtonModePassive->isChecked());
+
+    // Row by row as they come, the status pane read before the next row replaces it.
+    struct TRow {
+        QString mode, flush, cellP, pane;
+    };
+    QList<TRow> rows;
+    const auto nextRow = [&] {
+        const int before = GridRows();
+        if (!WaitFor([&] { return GridRows() > before; }, 20000)) return false;
+        rows.append({LastCell(TProperty::Mode), LastCell(TProperty::FlushpO2),
+                     LastCell(TProperty::CellpO2P), window->StatusPaneFlushpO2->text()});
+        return true;
+    };
+    while (rows.size() < 8 && (rows.size() < 2 || rows.last().flush.isEmpty()))
+        ASSERT_TRUE(nextRow());
+
+    ASSERT_GE(rows.size(), 2);
+    EXPECT_EQ(rows[0].mode, "16") << "recorded under the program's mode";
+    EXPECT_EQ(rows[1].mode, "12");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(rows[i].flush.isEmpty()) << i << " " << rows[i].flush.toStdString();
+        EXPECT_TRUE(rows[i].cellP.isEmpty()) << i;
+        EXPECT_EQ(rows[i].pane, "Flush pO2 unknown") << i;
+    }
+    const TRow& clean = rows.last();
+    ASSERT_FALSE(clean.flush.isEmpty()) << "no open-circuit value in " << rows.size() << " rows";
+    double flush = 0;
+    ASSERT_TRUE(ParseGridNumber(clean.flush, flush));
+    EXPECT_GT(flush, 0.21 / 2);
+    EXPECT_LT(flush, 0.21 * 2);
+    EXPECT_FALSE(clean.cellP.isEmpty());
+    EXPECT_TRUE(clean.pane.startsWith("Flush pO2 0.")) << clean.pane.toStdString();
 }
 
 struct TUnreadableLineCase {

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QStatusBar>
 #include <gtest/gtest.h>
 
@@ -132,6 +133,8 @@ TEST_F(WindowStatusbar, ShowsTheStartUpTextsInItsPanesLeftToRight)
     EXPECT_EQ(w.GlyphStatus2->Picture(), PictureBad);
     EXPECT_EQ(w.StatusPaneRC->text(), QStringLiteral("Relative change (RC) last 120 s: Unknown"));
     EXPECT_EQ(w.StatusPaneStep->text(), QStringLiteral("Mode: Uninitialized"));
+    EXPECT_TRUE(w.GlyphStatusAlarmTrace->isHidden()) << "no alarm has ended";
+    EXPECT_TRUE(w.ButtonAcknowledgeAlarm->isHidden());
     const QList<QWidget*> panes = {w.GlyphStatus1, w.GlyphStatus2, w.StatusPaneFlushpO2,
                                    w.StatusPaneRC, w.StatusPaneStep};
     const char* names[] = {"GlyphStatus1", "GlyphStatus2", "StatusPaneFlushpO2", "StatusPaneRC",

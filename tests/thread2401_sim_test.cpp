@@ -197,6 +197,41 @@ TEST(Thread2401Sim, RequestedModeBecomesTheWorkingModeOnlyBetweenPoints)
     EXPECT_EQ(cell["level"], 50e-6);
 }
 
+// Only a point whose every reading was taken at 0 A carries an open-circuit voltage: not
+// the one running when the mode changed, nor the first after it, which opens with a reading
+// of the old mode, nor one that spans a change of the current level.
+TEST(Thread2401Sim, APointIsAtZeroCurrentThroughoutOnlyWhenEveryReadingWas)
+{
+    TPumpRig rig;
+    rig.Inputs.Millivolts = 200;
+    rig.Smu->SetModeEx(TMode::SetVoltage);
+    TDataPointRec point;
+    ASSERT_TRUE(rig.NextPoint(point));
+    ASSERT_TRUE(rig.PointRunningFor(0.3));
+    rig.State.GSCurrent = 0;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    struct TExpected {
+        int mode;
+        bool zeroCurrent;
+    };
+    for (const TExpected expected :
+         {TExpected{13, false}, TExpected{12, false}, TExpected{12, true}, TExpected{12, true}}) {
+        ASSERT_TRUE(rig.NextPoint(point));
+        EXPECT_EQ(point.Mode, expected.mode);
+        EXPECT_EQ(point.ZeroCurrentThroughout, expected.zeroCurrent) << expected.mode;
+    }
+
+    ASSERT_TRUE(rig.PointRunningFor(0.3));
+    rig.State.GSCurrent = 50;
+    ASSERT_TRUE(rig.NextPoint(point));
+    EXPECT_FALSE(point.ZeroCurrentThroughout) << "0 then 50 µA";
+    rig.State.GSCurrent = 0;
+    ASSERT_TRUE(rig.NextPoint(point));
+    EXPECT_FALSE(point.ZeroCurrentThroughout) << "opened by a reading at 50 µA";
+    ASSERT_TRUE(rig.NextPoint(point));
+    EXPECT_TRUE(point.ZeroCurrentThroughout);
+}
+
 TEST(Thread2401Sim, PauseDiscardsTheRunningPointAndStopsInstrumentTraffic)
 {
     TPumpRig rig;

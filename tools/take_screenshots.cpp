@@ -201,8 +201,12 @@ void CatchWaitingStep(TfrmOxtiva& aWindow)
 {
     if (!gWaitingStep.isNull() || aWindow.LabelStepProgress->isHidden()) return;
     static const QRegularExpression knownRC(QStringLiteral("waiting: RC pO2 -?[0-9]"));
-    if (knownRC.match(aWindow.LabelStepProgress->text()).hasMatch())
-        gWaitingStep = aWindow.GroupBox12->parentWidget()->grab().toImage();
+    if (!knownRC.match(aWindow.LabelStepProgress->text()).hasMatch()) return;
+    // The group down to the list's first rows: the reason, and the step it is about.
+    QWidget& group = *aWindow.GroupBox12;
+    const QListWidget& list = *aWindow.ListBoxStepProgram;
+    const int bottom = list.geometry().top() + 2 * list.frameWidth() + 4 * list.sizeHintForRow(0);
+    gWaitingStep = group.grab(QRect(0, 0, group.width(), bottom)).toImage();
 }
 
 void RunExperiment(TfrmOxtiva& aWindow)
@@ -215,6 +219,9 @@ void RunExperiment(TfrmOxtiva& aWindow)
     WaitFor([&] { return GraphSpan(graph) >= ZeroCurrentSeconds; }, LeadInTimeoutMs,
             "no data points came in at zero current");
     WriteStepProgram(aWindow);
+    // The waiting step is caught on its page as the operator sees it: a page never shown
+    // is laid out at its smallest, where the step's reason has no room for its lines.
+    aWindow.PageControlMain->setCurrentWidget(aWindow.TabSheetExperimentControl);
     aWindow.RadioButtonPIDStep->click();
     if (state.ProgramState != TProgramState::PIDStep)
         throw std::runtime_error("the step program did not start");

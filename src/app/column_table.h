@@ -29,6 +29,9 @@ enum class TProperty : std::uint8_t {
 
 inline constexpr int PropertyCount = 16;
 
+// Data rows carry the pump mode plus 10; state rows the program state's ordinal, below it.
+inline constexpr int FirstDataPointModeCode = 10;
+
 // One grid column: its caption, the picture pattern of its cells, its column index (a
 // negative index would hide the quantity) and its width in pixels. Time is unused.
 struct RColInfo {

@@ -209,11 +209,14 @@ bool TDataPointAssembly::GetRRC(double& aRRC, TProperty aColumn)
 bool TDataPointAssembly::ReadPumpCellInputs(TLastRowInputs& inputs) const
 {
     // Checked in this order: a data row exists, galvanostatic mode, temperature, set
-    // current 0, pump voltage. Cells are read with the locale that wrote them.
+    // current 0, the newest point measured at 0 A throughout, pump voltage. The window's
+    // choice alone is not enough: the point that was running when it changed was measured
+    // under the choice before. Cells are read with the locale that wrote them.
     if (fWindow.StringGridData->RowCount() <= 1) return false;
     if (!fWindow.RadioButtonModePassive->isChecked()) return false;
     if (!ParseGridNumber(LastRowCell(TProperty::Temp), inputs.TempC)) return false;
     if (fWindow.RtIntegerEditCurrentmA->value() != 0) return false;
+    if (!fWindow.State().DataPoint.ZeroCurrentThroughout) return false;
     return ParseGridNumber(LastRowCell(TProperty::PumpV), inputs.PumpV);
 }
 

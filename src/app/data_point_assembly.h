@@ -26,7 +26,8 @@ class TDataPointAssembly
     bool GetRRC(double& aRRC, TProperty aColumn);
 
     // Pump-cell pO2 from the newest grid row, only while the pump passes no current
-    // (galvanostatic at 0 µA); false leaves PO unchanged.
+    // (galvanostatic at 0 µA) and passed none over the whole newest point; false leaves PO
+    // unchanged.
     bool CellSidepO2(double& PO);
     bool FlushSidepO2(double& PO);
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace oxtiva
 {
@@ -50,6 +51,25 @@ QString MissingReadingsText(const TMissingReadings& aMissing);
 // otherwise aUsual.
 TStatusText InstrumentPaneStatus(const TMissingReadings& aMissing, const TStatusText& aUsual);
 
+// An alarm that has ended, kept for the operator who was away while it held.
+struct TClearedAlarm {
+    TInstrument Instrument = TInstrument::SourceMeter2401;
+    TDateTime Since = 0;   // when its readings went missing
+    TDateTime Cleared = 0; // when the alarm ended
+    bool ReadAgain = false;
+};
+
+// "42 s", "4 min 12 s", "2 h 5 min", "3 d 4 h": two units are enough to judge a silence.
+QString SilenceDurationText(double aSeconds);
+
+// "SourceMeter 2401 silent from 2024-05-06 12:03:10 for 4 min 12 s, reads again" (or "then
+// no longer read" when the run was paused or ended first), the time in local time.
+QString ClearedAlarmText(const TClearedAlarm& aAlarm);
+
+// What the trace pane shows of the alarms not yet acknowledged, the newest first: the
+// newest few in full, then how many earlier ones there were. Empty when there is none.
+QString AlarmTraceText(const std::vector<TClearedAlarm>& aAlarms);
+
 // Follows the watches from one control-cycle pass to the next: restarts an instrument's
 // clock when its readings begin to be expected, and tells which alarms begin or end.
 class TInstrumentAlarm
@@ -58,8 +78,9 @@ class TInstrumentAlarm
     struct TChange {
         TInstrument Instrument;
         bool Raised;            // false: cleared
-        TDateTime Since = 0;    // when raised: since when readings are missing
+        TDateTime Since = 0;    // since when readings are (or, when cleared, were) missing
         bool ReadAgain = false; // when cleared: by a good reading (else no longer expected)
+        TDateTime Until = 0;    // when cleared: the good reading, or the look that ended it
     };
 
     // aExpected and aLastGoodReading are indexed by TInstrument. Returns the alarms that

@@ -5,6 +5,9 @@
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
 
+#include <QPushButton>
+#include <QStringList>
+
 namespace oxtiva
 {
 
@@ -31,6 +34,26 @@ bool InstrumentsRead(TProgramState aState)
 TInstrumentAlarmMonitor::TInstrumentAlarmMonitor(TfrmOxtiva& window) : fWindow(window)
 {
     fLog.SetDestination(window.LogDestination());
+    QObject::connect(fWindow.ButtonAcknowledgeAlarm, &QPushButton::clicked,
+                     fWindow.ButtonAcknowledgeAlarm, [this] { Acknowledge(); });
+}
+
+void TInstrumentAlarmMonitor::Acknowledge()
+{
+    fCleared.clear();
+    ShowTrace();
+}
+
+void TInstrumentAlarmMonitor::ShowTrace()
+{
+    const bool any = !fCleared.empty();
+    QStringList all;
+    for (const TClearedAlarm& alarm : fCleared)
+        all << ClearedAlarmText(alarm);
+    fWindow.GlyphStatusAlarmTrace->SetStatus({AlarmTraceText(fCleared), PictureWarning});
+    fWindow.GlyphStatusAlarmTrace->setToolTip(all.join(u'\n'));
+    fWindow.GlyphStatusAlarmTrace->setVisible(any);
+    fWindow.ButtonAcknowledgeAlarm->setVisible(any);
 }
 
 std::array<bool, InstrumentCount> TInstrumentAlarmMonitor::ReadingsExpected() const
@@ -45,8 +68,15 @@ TStatusText TInstrumentAlarmMonitor::Refresh()
     const auto changes = fAlarm.Update(NowDays(), ReadingsExpected(),
                                        {state.LastGoodReading2401, state.LastGoodReading2000},
                                        AlarmDelaySeconds(state.DataPointLength));
-    for (const auto& change : changes)
-        if (change) Log(*change);
+    bool ended = false;
+    for (const auto& change : changes) {
+        if (!change) continue;
+        Log(*change);
+        if (change->Raised) continue;
+        fCleared.push_back({change->Instrument, change->Since, change->Until, change->ReadAgain});
+        ended = true;
+    }
+    if (ended) ShowTrace();
     fWindow.Caption().SetNotice(TCaptionNotice::InstrumentAlarm,
                                 MissingReadingsText(fAlarm.Missing()));
     return InstrumentPaneStatus(fAlarm.Missing(), InstrumentStatus(state.ProgramState));

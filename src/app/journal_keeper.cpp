@@ -21,9 +21,6 @@ namespace oxtiva
 namespace
 {
 
-// Data rows carry the pump mode plus 10; state rows the program state's ordinal, below it.
-constexpr int FirstDataPointModeCode = 10;
-
 // A write that has not come back after this long counts as failed until it does.
 constexpr qint64 StuckWriteMs = 5000;
 

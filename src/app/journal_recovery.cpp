@@ -1,5 +1,6 @@
 #include "app/journal_recovery.h"
 
+#include "app/recovered_oxygen_file.h"
 #include "records/journal_recovery.h"
 #include "records/logging.h"
 
@@ -137,6 +138,10 @@ class TJournalOffer
             return;
         }
         fLog.Send(QStringLiteral("Journal recovered into ") + written);
+        // The balance is derived from the file: without it the data is still all there.
+        if (!WriteRecoveredOxygenFiles(contents, written, error))
+            fLog.Send(QStringLiteral("Oxygen balance of the recovered file not written (") + error +
+                      QStringLiteral("): ") + written);
         Remove(path, QStringLiteral("recovered"));
         if (fOnRecovered) {
             fOnRecovered(written, SampleOf(contents));

@@ -206,6 +206,9 @@ public:
     // Status bar, panes left to right.
     QStatusBar* StatusBar1 = nullptr;
     TGlyphStatusPane* GlyphStatus1 = nullptr;
+    // Instrument alarms that ended, shown until the operator acknowledges them.
+    TGlyphStatusPane* GlyphStatusAlarmTrace = nullptr;
+    QPushButton* ButtonAcknowledgeAlarm = nullptr;
     TGlyphStatusPane* GlyphStatus2 = nullptr;
     QLabel* StatusPaneFlushpO2 = nullptr;
     QLabel* StatusPaneRC = nullptr;

@@ -178,7 +178,11 @@ bool WriteOxygenFiles(const QString& aDataFilePath, const TOxygenFileSnapshot& a
 bool TOxygenContent::SteadyPIDRow(int row) const
 {
     const TStringGrid& grid = *fWindow.StringGridData;
-    auto cell = [&grid, row](TProperty q) { return grid.Cell(ColumnOf(q).ColID, row); };
+    return SteadyPIDCells([&grid, row](TProperty q) { return grid.Cell(ColumnOf(q).ColID, row); });
+}
+
+bool SteadyPIDCells(const std::function<QString(TProperty)>& cell)
+{
     const QString yes = QStringLiteral("True");
     int mode = 0;
     if (!ParseGridInteger(cell(TProperty::Mode), mode)) return false;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/column_table.h"
 #include "science/oxygen_file.h"
 #include "science/oxygen_history.h"
 
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -25,6 +27,10 @@ struct TOxygenFileSnapshot {
 // runs on any thread. False with the reason in aError.
 bool WriteOxygenFiles(const QString& aDataFilePath, const TOxygenFileSnapshot& aSnapshot,
                       QString& aError);
+
+// A steady point under PID control, from its row's cells: pO2 and current stable, and in
+// range in a PID step program.
+bool SteadyPIDCells(const std::function<QString(TProperty)>& cell);
 
 // The live oxygen balance of the window: each data point goes into the balance as it
 // becomes a grid row, a completed step adds its point to the isotherm, and every save

@@ -14,8 +14,9 @@ class QStatusBar;
 namespace oxtiva
 {
 
-// Indices into the status pictures: a bad and a good state.
+// Indices into the status pictures: a bad state, one that asks for a look, a good state.
 inline constexpr int PictureBad = 0;
+inline constexpr int PictureWarning = 1;
 inline constexpr int PictureGood = 2;
 
 struct TStatusText {

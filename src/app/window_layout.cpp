@@ -462,10 +462,19 @@ void BuildStatusBar(TfrmOxtiva& w)
                            "GlyphStatus1");
     w.GlyphStatus2 = Named(new TGlyphStatusPane(QStringLiteral("Invalid temperature"), PictureBad),
                            "GlyphStatus2");
+    w.GlyphStatusAlarmTrace =
+        Named(new TGlyphStatusPane(QString(), PictureWarning), "GlyphStatusAlarmTrace");
+    w.ButtonAcknowledgeAlarm =
+        Named(new QPushButton(QStringLiteral("Acknowledge")), "ButtonAcknowledgeAlarm");
+    w.ButtonAcknowledgeAlarm->setToolTip(QStringLiteral("Remove the ended alarms from view"));
     w.StatusPaneFlushpO2 = Named(new QLabel, "StatusPaneFlushpO2");
     w.StatusPaneRC = Named(new QLabel, "StatusPaneRC");
     w.StatusPaneStep = Named(new QLabel, "StatusPaneStep");
     w.StatusBar1->addWidget(w.GlyphStatus1);
+    w.StatusBar1->addWidget(w.GlyphStatusAlarmTrace);
+    w.StatusBar1->addWidget(w.ButtonAcknowledgeAlarm);
+    w.GlyphStatusAlarmTrace->hide(); // until an alarm has ended
+    w.ButtonAcknowledgeAlarm->hide();
     w.StatusBar1->addWidget(w.GlyphStatus2);
     w.StatusBar1->addWidget(w.StatusPaneFlushpO2);
     w.StatusBar1->addWidget(w.StatusPaneRC);

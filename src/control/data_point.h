@@ -19,6 +19,10 @@ struct TDataPointRec {
     double EndTime = 0;   // days: the newest current sample
     double MeanCharge = 0;         // C: the charge since StartTime, averaged over the point
     double LongestUnmeasuredS = 0; // the longest stretch of the point no reading measured
+    // Every reading the point holds was taken with the pump a current source at 0 A. Only
+    // then is its voltage the open-circuit voltage the pump-cell equations need: a point
+    // that spans a change of mode or level mixes the voltages of both.
+    bool ZeroCurrentThroughout = false;
 };
 
 } // namespace oxtiva

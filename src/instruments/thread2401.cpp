@@ -104,9 +104,13 @@ bool TThread2401::SendSourceCommand(TSerialPort& com)
         const TSerialResponse r = com.Send2(SourceCurrentCommand(fGSCurrentS), false);
         if (!r.Status.isEmpty())
             L.Send(QStringLiteral("Serial port response: ") + QString::fromLatin1(r.Status));
+        fReadingSource = {fModeIntegrator, fGSCurrentS};
         return r.Status.isEmpty();
     }
-    if (fModeIntegrator == TMode::Uninitialized || fModeIntegrator == TMode::Paused) return true;
+    if (fModeIntegrator == TMode::Uninitialized || fModeIntegrator == TMode::Paused) {
+        fReadingSource = {fModeIntegrator, {}};
+        return true;
+    }
     L.Send(QStringLiteral("Mode: PS"));
     const QString level = QString::fromLatin1(fSourceVoltageDesiredS);
     const TSerialResponse r = com.Send2(SourceVoltageCommand(fSourceVoltageDesiredS), false);
@@ -116,6 +120,7 @@ bool TThread2401::SendSourceCommand(TSerialPort& com)
         return false;
     }
     fSourceVoltageUsed = fSourceVoltageDesired.load();
+    fReadingSource = {fModeIntegrator, fSourceVoltageDesiredS};
     L.Send(QStringLiteral("Adjusted source voltage to ") + level);
     return true;
 }
@@ -245,14 +250,18 @@ void TThread2401::IntegrateReading()
 {
     const TDateTime handOver = NowDays();
     fState.LastGoodReading2401 = handOver;
-    if (!fState.SyncI && fCurrentTail)
+    if (!fState.SyncI && fCurrentTail) {
         fState.SyncI = std::make_unique<TDataSynchronizer>(*fCurrentTail, QStringLiteral("I"));
+        NoteSource(fTailSource); // the tail's current carries the point's first stretch
+    }
     if (!fState.SyncI)
         fState.SyncI = std::make_unique<TDataSynchronizer>(fResponseTime, QStringLiteral("I"));
     else
         fState.SyncI->Add(fResponseTime, fCurrentMeasured);
+    NoteSource(fReadingSource);
     fState.SyncI->HeldUntil(handOver);
     fCurrentTail = fState.SyncI->Tail();
+    fTailSource = fReadingSource;
     fState.PID.SetCurrentApplied(fCurrentMeasured);
     if (!fState.SyncV)
         fState.SyncV = std::make_unique<TDataSynchronizer>(fResponseTime, QStringLiteral("V"));
@@ -266,6 +275,25 @@ bool TThread2401::DataPointComplete() const
 {
     return fState.SyncI->DurationS() > fState.DataPointLength && fState.SyncV->DurationS() > 0 &&
            fState.SyncT && fState.SyncT->DurationS() > 0;
+}
+
+// A mode becomes the working mode only between points, yet the reading that opens a point
+// was taken before the hand-over that switched it, and a current level follows its edit at
+// once: so a point may hold readings of two sources.
+void TThread2401::NoteSource(const TPumpSource& source)
+{
+    if (!fPointSource) {
+        fPointSource = source;
+        fPointSourceSteady = true;
+    } else if (*fPointSource != source) {
+        fPointSourceSteady = false;
+    }
+}
+
+bool TThread2401::ZeroCurrentThroughout() const
+{
+    return fPointSource && fPointSourceSteady && fPointSource->Mode == TMode::SetCurrent &&
+           fPointSource->Level.toDouble() == 0;
 }
 
 void TThread2401::PublishDataPoint()
@@ -282,6 +310,8 @@ void TThread2401::PublishDataPoint()
     point.EndTime = fState.SyncI->TimeMax();
     point.MeanCharge = fState.SyncI->MeanRunningSum();
     point.LongestUnmeasuredS = fState.SyncI->LongestUnmeasuredS();
+    point.ZeroCurrentThroughout = ZeroCurrentThroughout();
+    fPointSource.reset();
     // Without a pO2 mean the point keeps the last one and the averager runs on.
     if (fState.SyncpO2 && fState.SyncpO2->DurationS() > 0) {
         point.CellpO2 = fState.SyncpO2->Sum() / fState.SyncpO2->DurationS();
@@ -297,6 +327,7 @@ void TThread2401::PublishDataPoint()
 void TThread2401::DiscardDataPoint()
 {
     fCurrentTail.reset();
+    fPointSource.reset();
     fState.SyncI.reset();
     fState.SyncV.reset();
     fState.SyncT.reset();

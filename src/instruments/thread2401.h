@@ -18,6 +18,13 @@ namespace oxtiva
 
 class TSerialPort;
 
+// What the pump was told to source when a reading was taken.
+struct TPumpSource {
+    TMode Mode = TMode::Uninitialized;
+    QByteArray Level; // the level text of the source command, empty without one
+    bool operator==(const TPumpSource&) const = default;
+};
+
 // The unit logger of the pump side, "Thread 2401", switched off until somebody switches
 // it on. Every line of the set-up and of the pump thread goes here.
 TLogger& Thread2401Log();
@@ -70,6 +77,8 @@ class TThread2401 : public THandOverThread
     void ChooseSourceLevels();
     void IntegrateReading();
     bool DataPointComplete() const;
+    void NoteSource(const TPumpSource& source);
+    bool ZeroCurrentThroughout() const;
     void PublishDataPoint();
     void DiscardDataPoint();
 
@@ -98,6 +107,12 @@ class TThread2401 : public THandOverThread
     double fCurrentMeasured = 0;
     std::optional<TSyncTail> fCurrentTail; // the pump record so far; none after a pause
     bool fMeasurementsOK = false;
+    TPumpSource fReadingSource; // the source the newest reading was taken under
+
+    // The hand-over's record of the sources the running point's readings were taken under.
+    TPumpSource fTailSource;
+    std::optional<TPumpSource> fPointSource;
+    bool fPointSourceSteady = false;
 };
 
 } // namespace oxtiva

@@ -200,6 +200,33 @@ QString DataLine(int columnCount, const std::function<QString(int column)>& cell
     return line;
 }
 
+QStringList SplitDataLine(QStringView line)
+{
+    QStringList cells;
+    QString cell;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted && c == u'"') {
+            const bool doubled = i + 1 < line.size() && line[i + 1] == u'"';
+            if (doubled) cell.append(c);
+            quoted = doubled;
+            i += doubled ? 1 : 0;
+        } else if (quoted) {
+            cell.append(c);
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u';') {
+            cells << cell;
+            cell.clear();
+        } else {
+            cell.append(c);
+        }
+    }
+    cells << cell;
+    return cells;
+}
+
 QByteArray BuildDataFile(const TDataFileContent& content)
 {
     // A data row is about 130 bytes.

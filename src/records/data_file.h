@@ -38,6 +38,10 @@ const char* DataFileVariableTail(int index);
 QString DataLine(int columnCount, const std::function<QString(int column)>& cell);
 void AppendDataLine(QString& out, int columnCount, const std::function<QString(int column)>& cell);
 
+// The cells of a DATA line as DataLine wrote them, quotes undone (the blanks it dropped
+// stay dropped).
+QStringList SplitDataLine(QStringView line);
+
 // The whole file: CR LF line ends, Windows-1252 bytes, no byte-order mark.
 QByteArray BuildDataFile(const TDataFileContent& content);
 

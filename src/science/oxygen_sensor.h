@@ -23,10 +23,10 @@ double PumpCellSideExponent(double tempC, double pumpVoltage);
 // Cell pO2 in atm from the pump's open-circuit voltage (V) and the flush gas pO2 (atm) on the
 // pump's outer side. Returns false and leaves pO2 unchanged unless the temperature is above
 // PumpCellMinimumKelvin. The window method CellSidepO2 makes its own checks first (grid row,
-// galvanostatic mode, set current 0, parsable Temp and PumpV cells) and, on success, logs in this
-// order: "Determining cell pO2 : refpO2=" flushGaspO2, "... A     =" PumpCellSideExponent,
-// "... V     =" pumpVoltage, "... Tc    =" tempC, "... Tk    =" CelsiusToKelvin(tempC),
-// "... pO2   =" pO2.
+// galvanostatic mode, set current 0, a point measured at 0 A throughout, parsable Temp and
+// PumpV cells) and, on success, logs in this order: "Determining cell pO2 : refpO2="
+// flushGaspO2, "... A     =" PumpCellSideExponent, "... V     =" pumpVoltage, "... Tc    ="
+// tempC, "... Tk    =" CelsiusToKelvin(tempC), "... pO2   =" pO2.
 bool PumpCellSidepO2(double tempC, double pumpVoltage, double flushGaspO2, double& pO2);
 
 // Flush-side pO2 in atm: the same equation solved the other way, from the pump's open-circuit
