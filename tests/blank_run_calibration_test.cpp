@@ -11,6 +11,7 @@
 #include "science/oxygen_sensor.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -164,6 +165,28 @@ TEST_F(BlankRunCalibration, ARunThatCannotTellSaysWhyAndChangesNothing)
     EXPECT_EQ(W().RtDoubleEditLeakAlpha->value(), 5e-9);
     EXPECT_FALSE(Settings().CellCalibration());
     EXPECT_FALSE(W().ButtonUndoBlankRunCalibration->isEnabled());
+}
+
+// A settings file without a whole, usable calibration leaves the window's own constants.
+TEST_F(BlankRunCalibration, AnUnusableStoredCalibrationIsPassedOver)
+{
+    const char* const files[] = {
+        "[CellConstants]\nVhpws=abc\nLeakAlpha=1e-9\nSealLeak=0\nAlphaCellK=1073\n",
+        "[CellConstants]\nVhpws=0\nLeakAlpha=1e-9\nSealLeak=0\nAlphaCellK=1073\n",
+        "[CellConstants]\nVhpws=0.02\nSealLeak=0\nAlphaCellK=1073\n",
+    };
+    for (const char* text : files) {
+        SCOPED_TRACE(text);
+        QFile file(W().SettingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+        EXPECT_FALSE(Settings().CellCalibration());
+        TfrmOxtiva next(nullptr, fProgramFolder.path());
+        EXPECT_EQ(next.RtDoubleEditVHPS->value(), 0.012);
+        EXPECT_EQ(next.RtDoubleEditLeakAlpha->value(), 0);
+        EXPECT_TRUE(next.LabelBlankRunCalibration->text().isEmpty());
+    }
 }
 
 } // namespace
