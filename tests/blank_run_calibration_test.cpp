@@ -1,4 +1,4 @@
-// "Calibrate from blank run" in the window: the gas volume and the leak of an empty cell
+// "Calibrate" for a blank run in the window: the gas volume and the leak of an empty cell
 // from the run so far, stored as the cell's constants in the edits and the settings file.
 #include "app/main_window.h"
 #include "app/numeric_edits.h"

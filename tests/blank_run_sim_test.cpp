@@ -1,6 +1,6 @@
 // A blank run against the simulated cell: an empty cell (no sample) of a known gas volume
 // with a leak through the electrolyte, driven at three pump voltages, and the gas volume
-// and alpha from "Calibrate from blank run" against the simulator's.
+// and alpha from the blank run's "Calibrate" against the simulator's.
 
 #include "app/main_window.h"
 #include "app/numeric_edits.h"

@@ -386,7 +386,7 @@ void SaveOxygenContentPage(const QDir& aFolder)
     window->close();
 }
 
-// "Experiment data" with the answer of "Calibrate from blank run": an empty cell with a leak
+// "Experiment data" with the answer of the blank run's "Calibrate": an empty cell with a leak
 // through the electrolyte, taken to three pO2 by pump voltages, on a cell of its own. The
 // window starts with another gas volume than the simulator's, as a cell not yet calibrated.
 namespace blank

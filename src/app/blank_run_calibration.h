@@ -11,11 +11,12 @@ namespace oxtiva
 
 class TfrmOxtiva;
 
-// "Calibrate from blank run" under the cell constants: over a run of the empty cell it fits
-// the gas volume of the hot part and the chosen leak law's constants, shows them with their
-// errors and what they stood on, and stores them as the cell's constants: in the edits, from
-// the time of the calibration on like any other change, and in the settings file, from
-// which the next experiment starts. "Undo" brings back the constants before it, in both.
+// "Calibrate" beside "Blank run, empty cell" under the cell constants: over a run of the
+// empty cell it fits the gas volume of the hot part and the chosen leak law's constants,
+// shows them with their errors and what they stood on, and stores them as the cell's
+// constants: in the edits, from the time of the calibration on like any other change, and
+// in the settings file, from which the next experiment starts. "Undo" brings back the
+// constants before it, in both.
 class TBlankRunCalibration : public QObject
 {
     Q_OBJECT

@@ -184,8 +184,8 @@ void BlankRunRows(TfrmOxtiva& w, TFormRows& rows)
     auto* buttons = new QWidget;
     auto* line = new QHBoxLayout(buttons);
     line->setContentsMargins(0, 0, 0, 0);
-    w.ButtonCalibrateBlankRun = Named(new QPushButton(QStringLiteral("Calibrate from blank run")),
-                                      "ButtonCalibrateBlankRun");
+    w.ButtonCalibrateBlankRun =
+        Named(new QPushButton(QStringLiteral("Calibrate")), "ButtonCalibrateBlankRun");
     w.ButtonCalibrateBlankRun->setToolTip(
         QStringLiteral("The gas volume Vhpws and the chosen leak law's constants by least squares "
                        "over a run of the empty cell, stored as the cell's constants"));
@@ -197,7 +197,7 @@ void BlankRunRows(TfrmOxtiva& w, TFormRows& rows)
     line->addWidget(w.ButtonCalibrateBlankRun);
     line->addWidget(w.ButtonUndoBlankRunCalibration);
     const int row = rows.Grid()->rowCount();
-    rows.Grid()->addWidget(new QLabel(QStringLiteral("Empty cell")), row, 0);
+    rows.Grid()->addWidget(new QLabel(QStringLiteral("Blank run, empty cell")), row, 0);
     rows.Grid()->addWidget(buttons, row, 1);
     w.LabelBlankRunCalibration = Named(new QLabel, "LabelBlankRunCalibration");
     w.LabelBlankRunCalibration->setWordWrap(true);
