@@ -40,15 +40,18 @@ bool ApplyReplyTiming(TSimOptions& o, std::string_view name, const std::string& 
     return true;
 }
 
-// The oxygen balance's cell: a gradient part of the gas and a slow part of the sample.
-constexpr std::string_view BalanceOptions[] = {"--gradient-volume", "--sample-slow-share",
-                                               "--sample-slow-time-constant"};
+// The oxygen balance's cell: the hot and gradient parts of the gas and a slow part of the
+// sample.
+constexpr std::string_view BalanceOptions[] = {
+    "--gas-volume", "--gradient-volume", "--sample-slow-share", "--sample-slow-time-constant"};
 
 bool ApplyBalanceOption(TSimOptions& o, std::string_view name, const std::string& value)
 {
     double number = 0;
     if (!ToDouble(value, number)) return false;
-    if (name == "--gradient-volume" && number >= 0)
+    if (name == "--gas-volume" && number > 0)
+        o.gasVolumeM3 = number / 1000; // given in L
+    else if (name == "--gradient-volume" && number >= 0)
         o.gradientVolumeM3 = number / 1000; // given in L
     else if (name == "--sample-slow-share" && number >= 0 && number <= 1)
         o.sampleSlowShare = number;
@@ -82,7 +85,8 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
         if (!ToDouble(value, number) || number < 0) return false;
         o.leakMolPerSAtm = number;
     } else if (name == "--sample-capacity") {
-        if (!ToDouble(value, number) || !(number > 0)) return false;
+        // 0: an empty cell, as a blank run has it.
+        if (!ToDouble(value, number) || !(number >= 0)) return false;
         o.sampleCapacityMol = number;
     } else if (name == "--sample-time-constant") {
         if (!ToDouble(value, number) || !(number > 0)) return false;
@@ -180,10 +184,12 @@ Options:
   --leak-alpha X       a second leak by the quarter-power law, mol/(s atm^(1/4)) times
                        (flush pO2^(1/4) - cell pO2^(1/4)) (default 0)
   --sample-capacity X  O2 the sample gives off per e-fold fall of pO2, mol (default 1e-5;
-                       a reducible oxide has far more than the 0.012 L of gas holds)
+                       a reducible oxide has far more than the 0.012 L of gas holds; 0 is
+                       an empty cell, as in a blank run)
   --sample-time-constant S
                        model seconds in which the sample follows a change of pO2 by
                        1 - 1/e (default 30)
+  --gas-volume L       gas of the hot part, in L (default 0.012)
   --gradient-volume L  gas between the hot part and the cold end, in L, with a linear
                        temperature profile (default 0)
   --sample-slow-share X

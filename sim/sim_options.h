@@ -26,6 +26,7 @@ struct TSimOptions {
     double sampleCapacityMol = TCellParameters{}.sampleCapacityMol;
     double sampleTimeConstantS = TCellParameters{}.sampleTimeConstantS;
     double leakAlpha = TCellParameters{}.leakAlphaMolPerSAtmQuarter;
+    double gasVolumeM3 = TCellParameters{}.gasVolumeM3;
     double gradientVolumeM3 = TCellParameters{}.gradientVolumeM3;
     double sampleSlowShare = TCellParameters{}.sampleSlowShare;
     double sampleSlowTimeConstantS = TCellParameters{}.sampleSlowTimeConstantS;

@@ -15,6 +15,7 @@ TCellParameters CellParameters(const TSimOptions& options)
     parameters.sampleCapacityMol = options.sampleCapacityMol;
     parameters.sampleTimeConstantS = options.sampleTimeConstantS;
     parameters.leakAlphaMolPerSAtmQuarter = options.leakAlpha;
+    parameters.gasVolumeM3 = options.gasVolumeM3;
     parameters.gradientVolumeM3 = options.gradientVolumeM3;
     parameters.sampleSlowShare = options.sampleSlowShare;
     parameters.sampleSlowTimeConstantS = options.sampleSlowTimeConstantS;

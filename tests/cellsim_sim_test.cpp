@@ -357,6 +357,27 @@ TEST(CellSim, GradientGasAndASlowSampleKeepTheBalance)
     EXPECT_NE(change(pumped, after, "oxide_delta"), 0);
 }
 
+// A blank run's cell: no sample, a hot part of the given volume. All the pump moves goes
+// into the gas or comes in through the leak.
+TEST(CellSim, AnEmptyCellOfAGivenVolume)
+{
+    TCellSim sim(Options(2e4, {"--sample-capacity", "0", "--gas-volume", "0.02"}));
+    SetUpPumpAsTheProgramDoes(sim.SmuPort());
+    ASSERT_EQ(sim.Command("set po2 0.01"), "ok");
+    const double perAtm = 0.02 / (800 + 273.15) / 0.082057;
+    auto before = sim.KeyValues("oxygen");
+    // Nothing buffers the gas: the leak moves its pO2 by a percent a second.
+    EXPECT_NEAR(before["gas_mol"], 0.01 * perAtm, 1e-2 * 0.01 * perAtm);
+    Send(sim.SmuPort(), ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000100;:OUTPUT:STATE 1");
+    QThread::msleep(300);
+    auto after = sim.KeyValues("oxygen");
+    auto change = [&](const char* key) { return after[key] - before[key]; };
+    EXPECT_EQ(after["oxide_delta"], 0);
+    EXPECT_GT(change("charge_c"), 0);
+    EXPECT_NEAR(change("gas_mol"), -change("charge_c") / (4 * 96485.0) + change("leaked_mol"),
+                1e-6 * change("charge_c") / (4 * 96485.0));
+}
+
 TEST(CellSim, WithoutCurrentTheCellStaysWhereItIs)
 {
     TCellSim sim(Options(2e4));

@@ -1,6 +1,6 @@
 // Takes pictures of the five pages of the main window while a three-step PID program runs
-// against the simulated cell, and of the page "Oxygen content" after a run of its own, for
-// the documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
+// against the simulated cell, of the page "Oxygen content" after a run of its own and of a
+// blank run's calibration, for the documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
 #include "app/experiment_graph.h"
 #include "app/experiment_settings_import.h"
 #include "app/main_window.h"
@@ -393,6 +393,61 @@ void SaveOxygenContentPage(const QDir& aFolder)
     window->close();
 }
 
+// "Experiment data" with the answer of the blank run's "Calibrate": an empty cell with a leak
+// through the electrolyte, taken to three pO2 by pump voltages, on a cell of its own. The
+// window starts with another gas volume than the simulator's, as a cell not yet calibrated.
+namespace blank
+{
+constexpr double TimeScale = 6000;
+const QStringList Cell{"--time-scale",
+                       QString::number(TimeScale),
+                       "--leak",
+                       "0",
+                       "--sample-capacity",
+                       "0",
+                       "--leak-alpha",
+                       "1e-9"};
+constexpr int Millivolts[] = {100, 150, 60};
+constexpr std::size_t PointsPerLevel = 10;
+constexpr int StageTimeoutMs = 120000;
+} // namespace blank
+
+void SaveBlankRunPicture(const QDir& aFolder)
+{
+    QTemporaryDir programFolder;
+    if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
+    TCellSimulator sim(blank::Cell);
+    auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
+    TfrmOxtiva& w = *window;
+    w.resize(1400, 900);
+    w.show();
+    w.RtDoubleEditPumpCurrentLimit->setValue(0.001);
+    w.RtDoubleEditd->setValue(0);
+    w.RtDoubleEditVHPS->setValue(0.01 / blank::TimeScale);
+    w.RtDoubleEditVgp->setValue(0);
+    w.RtDoubleEditmass0->setValue(0);
+    Validate(w, sim);
+    const TOxygenHistory& history = w.OxygenContent().History();
+    w.RadioButtonModePassive->click();
+    WaitFor([&] { return history.Size() >= 3; }, LeadInTimeoutMs,
+            "no data points came in at zero current");
+    w.RtIntegerEditSetVoltage->setValue(blank::Millivolts[0]);
+    w.RadioButtonSetVoltage->click();
+    for (const int millivolts : blank::Millivolts) {
+        w.RtIntegerEditSetVoltage->setValue(millivolts);
+        const std::size_t from = history.Size();
+        WaitFor([&] { return history.Size() >= from + blank::PointsPerLevel; },
+                blank::StageTimeoutMs, "the blank run's points did not come in");
+    }
+    w.ButtonCalibrateBlankRun->click();
+    w.PageControlMain->setCurrentWidget(w.TabSheetExperimentSetup);
+    Settle(300);
+    const QString path = aFolder.filePath(QStringLiteral("window-blank-run.png"));
+    if (!w.grab().save(path)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+    w.close();
+}
+
 void TakeScreenshots(const QString& aOutputFolder)
 {
     // Absolute now: the window makes its program folder the current directory.
@@ -416,6 +471,7 @@ void TakeScreenshots(const QString& aOutputFolder)
     SaveInstrumentAlarm(*window, sim, folder);
     window->close(); // answered Ok; waits until both instrument threads have stopped
     SaveOxygenContentPage(folder);
+    SaveBlankRunPicture(folder);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/experiment_settings_import.h"
 #include "app/save_action.h"
 
+#include "app/blank_run_calibration.h"
 #include "app/column_table.h"
 #include "app/control_cycle.h"
 #include "app/data_grid.h"
@@ -78,6 +79,7 @@ void TfrmOxtiva::BindWindowHelpers()
 {
     fSampleCalculations = std::make_unique<TSampleCalculationsPanel>(*this);
     fOxygenContent = new TOxygenContent(*this); // after the sample results it reads
+    new TBlankRunCalibration(*this);
     fSaver = std::make_unique<TExperimentSaver>(*this, fProgramFolder);
     fJournal = std::make_unique<TJournalKeeper>(*this);
     fDataPointAssembly = std::make_unique<TDataPointAssembly>(*this, *fSaver);

@@ -62,9 +62,11 @@ public:
 
     const QString& ProgramFolder() const { return fProgramFolder; }
 
-    // The settings file: the ports of the validated instruments.
+    // The settings file: the ports of the validated instruments, and the cell's constants
+    // from the last blank run.
     void LoadSettings();
     void SaveSettings();
+    QString SettingsPath() const;
 
     // The instrument threads, while they exist. The control cycle frees a thread once it
     // reports that it has stopped (after the thread's body has returned).
@@ -227,6 +229,10 @@ public:
     QPushButton* ButtonEstimateLeakAlpha = nullptr;
     QPushButton* ButtonUndoLeakEstimate = nullptr;
     QLabel* LabelLeakAlphaEstimate = nullptr;
+    // The gas volume and the leak from a blank run, stored as the cell's constants.
+    QPushButton* ButtonCalibrateBlankRun = nullptr;
+    QPushButton* ButtonUndoBlankRunCalibration = nullptr;
+    QLabel* LabelBlankRunCalibration = nullptr;
     // Changes of the constants replay the whole run instead of holding from then on.
     QCheckBox* CheckBoxConstantsWholeRun = nullptr;
 
@@ -240,7 +246,6 @@ private:
     void FormClose();
     void FormDestroy();
     void CreateFolder(const QString& name, const QString& failureMessage);
-    QString SettingsPath() const;
     void ButtonDeleteDataClick();
     void RtGraph2D1MouseDown(QMouseEvent* event);
 

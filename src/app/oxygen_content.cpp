@@ -312,9 +312,15 @@ void TOxygenContent::ButtonEstimateLeakAlphaClick()
                                       Comparison(points, law, flushpO2));
     fBeforeEstimate = {w.RtDoubleEditLeakAlpha->value(), w.RtDoubleEditLeakSeal->value()};
     w.ButtonUndoLeakEstimate->setEnabled(true);
-    fEstimateK = MeanTemperature(points);
-    w.RtDoubleEditLeakAlpha->setValue(law != TLeakLaw::Seal ? fit.Alpha : 0);
-    w.RtDoubleEditLeakSeal->setValue(law != TLeakLaw::Electrolyte ? fit.Seal : 0);
+    SetLeakConstants(law != TLeakLaw::Seal ? fit.Alpha : 0,
+                     law != TLeakLaw::Electrolyte ? fit.Seal : 0, MeanTemperature(points));
+}
+
+void TOxygenContent::SetLeakConstants(double aAlpha, double aSeal, double aCellK)
+{
+    fEstimateK = aCellK;
+    fWindow.RtDoubleEditLeakAlpha->setValue(aAlpha);
+    fWindow.RtDoubleEditLeakSeal->setValue(aSeal);
     fEstimateK.reset();
 }
 

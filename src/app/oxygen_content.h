@@ -69,6 +69,8 @@ class TOxygenContent : public QObject
     // and sets its constants, or says why not; "Undo" brings back the ones before it.
     void ButtonEstimateLeakAlphaClick();
     void ButtonUndoLeakEstimateClick();
+    // Sets the leak constants' edits, alpha as measured at aCellK.
+    void SetLeakConstants(double aAlpha, double aSeal, double aCellK);
 
   private:
     bool SteadyPIDRow(int row) const;
@@ -88,7 +90,8 @@ class TOxygenContent : public QObject
     TfrmOxtiva& fWindow;
     TOxygenHistory fHistory;
     std::optional<TLeakConstants> fBeforeEstimate;
-    // The temperature of the holds an estimate comes from, while it sets its alpha.
+    // The temperature of the holds an estimate or a blank run comes from, while it sets
+    // its alpha.
     std::optional<double> fEstimateK;
 };
 

@@ -177,6 +177,33 @@ QGroupBox* SampleGroup(TfrmOxtiva& w)
     return w.GroupBox7;
 }
 
+// The gas volume and the leak constants from a run of the empty cell, with a way back to
+// the constants before it, and the calibration's answer below.
+void BlankRunRows(TfrmOxtiva& w, TFormRows& rows)
+{
+    auto* buttons = new QWidget;
+    auto* line = new QHBoxLayout(buttons);
+    line->setContentsMargins(0, 0, 0, 0);
+    w.ButtonCalibrateBlankRun =
+        Named(new QPushButton(QStringLiteral("Calibrate")), "ButtonCalibrateBlankRun");
+    w.ButtonCalibrateBlankRun->setToolTip(
+        QStringLiteral("The gas volume Vhpws and the chosen leak law's constants by least squares "
+                       "over a run of the empty cell, stored as the cell's constants"));
+    w.ButtonUndoBlankRunCalibration =
+        Named(new QPushButton(QStringLiteral("Undo")), "ButtonUndoBlankRunCalibration");
+    w.ButtonUndoBlankRunCalibration->setToolTip(
+        QStringLiteral("Brings back the cell's constants from before the blank run"));
+    w.ButtonUndoBlankRunCalibration->setEnabled(false);
+    line->addWidget(w.ButtonCalibrateBlankRun);
+    line->addWidget(w.ButtonUndoBlankRunCalibration);
+    const int row = rows.Grid()->rowCount();
+    rows.Grid()->addWidget(new QLabel(QStringLiteral("Blank run, empty cell")), row, 0);
+    rows.Grid()->addWidget(buttons, row, 1);
+    w.LabelBlankRunCalibration = Named(new QLabel, "LabelBlankRunCalibration");
+    w.LabelBlankRunCalibration->setWordWrap(true);
+    rows.Grid()->addWidget(w.LabelBlankRunCalibration, row + 1, 0, 1, 3);
+}
+
 // The oxygen balance's leak constants and law, with their estimate from the steady PID
 // holds, a way back to the constants before it, and the estimate's answer below.
 void LeakRows(TfrmOxtiva& w, TFormRows& rows)
@@ -208,6 +235,7 @@ void LeakRows(TfrmOxtiva& w, TFormRows& rows)
     w.LabelLeakAlphaEstimate = Named(new QLabel, "LabelLeakAlphaEstimate");
     w.LabelLeakAlphaEstimate->setWordWrap(true);
     rows.Grid()->addWidget(w.LabelLeakAlphaEstimate, row + 1, 0, 1, 3);
+    BlankRunRows(w, rows);
 }
 
 QGroupBox* CellConstantsGroup(TfrmOxtiva& w)

@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/blank_run_calibration.h"
+
 #include "app/control_cycle.h"
 #include "app/experiment_saver.h"
 #include "app/instrument_validation.h"
@@ -94,6 +96,7 @@ void TfrmOxtiva::LoadSettings()
     const TSettingsFile settings(SettingsPath());
     EditSMUCOMPort->setText(settings.SmuPort());
     Edit2000COMPort->setText(settings.MultimeterPort());
+    TBlankRunCalibration::LoadStored(*this);
 }
 
 void TfrmOxtiva::SaveSettings()

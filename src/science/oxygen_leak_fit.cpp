@@ -13,21 +13,6 @@ namespace
 {
 
 constexpr double SensorOffsetV = 1e-3;
-constexpr double LargestOffsetShare = 0.1;
-constexpr double SameTemperatureK = 5;
-
-// How much a sensor offset moves each driving force at a hold's pO2 and temperature.
-struct TForceUncertainty {
-    double Quarter;
-    double Linear;
-};
-
-TForceUncertainty OffsetEffect(double pO2, double cellK)
-{
-    // pO2 goes as exp(4 F E / (R T)), its fourth root as exp(F E / (R T)).
-    const double e = FaradayConstant * SensorOffsetV / (8.314 * cellK);
-    return {std::sqrt(std::sqrt(pO2)) * std::expm1(e), pO2 * std::expm1(ElectronsPerO2 * e)};
-}
 
 struct THoldMeans {
     int n = 0;
@@ -35,6 +20,13 @@ struct THoldMeans {
 };
 
 } // namespace
+
+TForceUncertainty SensorOffsetEffect(double pO2, double cellK)
+{
+    // pO2 goes as exp(4 F E / (R T)), its fourth root as exp(F E / (R T)).
+    const double e = FaradayConstant * SensorOffsetV / (8.314 * cellK);
+    return {std::sqrt(std::sqrt(pO2)) * std::expm1(e), pO2 * std::expm1(ElectronsPerO2 * e)};
+}
 
 TLeakFit FitLeak(const std::vector<TLeakFitPoint>& points, TLeakLaw law, double flushpO2)
 {
@@ -53,7 +45,7 @@ TLeakFit FitLeak(const std::vector<TLeakFitPoint>& points, TLeakLaw law, double 
         h.y += p.UnexplainedMol;
         h.q += p.QuarterForceS;
         h.l += p.LinearForceS;
-        const TForceUncertainty u = OffsetEffect(p.pO2, p.CellK);
+        const TForceUncertainty u = SensorOffsetEffect(p.pO2, p.CellK);
         offsetQ += u.Quarter;
         forceQ += std::abs(QuarterPowerForce(flushpO2, p.pO2));
         offsetL += u.Linear;

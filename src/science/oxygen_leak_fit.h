@@ -24,6 +24,20 @@ struct TLeakFitPoint {
     int GridRow = -1;
 };
 
+// How much a sensor offset of 1 mV moves each driving force at a pO2 and temperature: the
+// driving force's own uncertainty.
+struct TForceUncertainty {
+    double Quarter;
+    double Linear;
+};
+TForceUncertainty SensorOffsetEffect(double pO2, double cellK);
+
+// Above this share of the driving force a fit of the leak is refused.
+inline constexpr double LargestOffsetShare = 0.1;
+
+// Two points this close in temperature share one alpha.
+inline constexpr double SameTemperatureK = 5;
+
 enum class TLeakFitStatus { Ok, TooFewPoints, NoDrivingForce, NeedsTwoPressures };
 
 struct TLeakFit {

@@ -23,7 +23,6 @@ namespace oxtiva::testing
 namespace
 {
 
-constexpr double ModelGasVolumeL = 0.012;
 constexpr double ModelColdEndC = 30;
 // The truth is taken this often: often enough to follow the sample between points, seldom
 // enough to leave the window's thread to the instrument hand-overs.
@@ -39,6 +38,8 @@ TCellSimOptions SimOptions(const TOxygenSimRunOptions& o)
                          QString::number(o.SampleCapacityMol),
                          "--leak-alpha",
                          QString::number(o.LeakAlpha),
+                         "--gas-volume",
+                         QString::number(o.GasVolumeL),
                          "--gradient-volume",
                          QString::number(o.GradientVolumeL),
                          "--sample-slow-share",
@@ -61,7 +62,7 @@ TOxygenSimRun::TOxygenSimRun(const TOxygenSimRunOptions& options)
     w.RtDoubleEditPIDP->setValue(0); // automatic gains
     w.RtDoubleEditPumpCurrentLimit->setValue(options.CurrentLimitA);
     w.RtDoubleEditd->setValue(0); // no sample volume: Vhp = Vhpws
-    w.RtDoubleEditVHPS->setValue(ModelGasVolumeL / options.TimeScale);
+    w.RtDoubleEditVHPS->setValue(options.GasVolumeL / options.TimeScale);
     w.RtDoubleEditVgp->setValue(options.GradientVolumeL / options.TimeScale);
     w.RtDoubleEditTl->setValue(ModelColdEndC);
     w.RtDoubleEditb0->setValue(b0);

@@ -25,12 +25,13 @@ namespace oxtiva::testing
 //
 // At time scale X the simulated cell, timed on the wall clock as the program times the
 // pump current, is a cell whose amounts of oxygen are the model's divided by X. So the
-// window gets the constants of that cell: the model's 0.012 L of gas and its gradient part
+// window gets the constants of that cell: the model's hot part (0.012 L) and its gradient part
 // divided by X (no sample volume, the cold end at the model's 30 °C) and a sample of 1 g of
 // CeO1.98 divided by X, whose b then changes as the model's 1 g sample does.
 struct TOxygenSimRunOptions {
     double TimeScale = 6000;
-    double SampleCapacityMol = 1e-4; // per e-fold of pO2: some 0.08 in b per decade
+    double SampleCapacityMol = 1e-4; // per e-fold of pO2: some 0.08 in b per decade; 0: empty
+    double GasVolumeL = 0.012;       // the simulator's hot part
     double LeakAlpha = 0;            // the simulator's quarter-power leak
     double SealLeak = 0;             // its linear leak, mol/(s atm)
     double GradientVolumeL = 0;      // its gas between the hot part and the cold end
