@@ -70,6 +70,8 @@ class TThread2401 : public THandOverThread
     void ChooseSourceLevels();
     void IntegrateReading();
     bool DataPointComplete() const;
+    bool TemperatureMeanReady() const;
+    bool TemperatureSampleRecent() const;
     void PublishDataPoint();
     void DiscardDataPoint();
 
