@@ -214,6 +214,22 @@ TEST(SerialPort, ReplyCutByTheDeadlineFailsAndItsTailIsNotTheNextReply)
     EXPECT_EQ(next.Response, QByteArray("+5.0E-01"));
 }
 
+// An instrument that stops half-way through a reply says no more: the exchange gives up
+// once the line has been quiet for a moment, not at the multimeter's two-second time-out,
+// which a line that cuts replies now and then would otherwise pay at every cut.
+TEST(SerialPort, ReplyThatStopsHalfWayFailsOnceTheLineFallsQuiet)
+{
+    TPtyPeer peer;
+    peer.Script({{0, "+1.2"}});
+    TTestPort port(peer.Link(), 2000);
+    QElapsedTimer clock;
+    clock.start();
+    const TSerialResponse cut = port.Send2(QByteArray(":READ?\r"), true);
+    EXPECT_EQ(cut.Status, QByteArray("Incomplete reply from instrument"));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_FALSE(port.InStep());
+}
+
 // The instrument answers in order: the first query's reply comes 100 ms after the
 // exchange gave up, in the middle of the next exchange, and must not be taken for the
 // next query's.
@@ -244,6 +260,27 @@ TEST(SerialPort, ReplyOfTheWrongShapeFailsTheExchangeAndTheNextQueryMarksItsPlac
     EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(1)).Status, QByteArray());
     EXPECT_TRUE(peer.Received().mid(before).startsWith("\r*ESE?;*ESE "));
     EXPECT_TRUE(port.InStep());
+}
+
+// Bytes that come unasked (here a reply to a command that draws none from a real
+// instrument) answer nothing this program asked: the next query marks its place first
+// instead of taking them for its reply or flushing them without a word.
+TEST(SerialPort, BytesWaitingBeforeAQueryPutThePortOutOfStep)
+{
+    TPtyPeer peer;
+    peer.Reply("+1.0E+00\r");
+    TTestPort port(peer.Link());
+    ASSERT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(1)).Status, QByteArray());
+    ASSERT_TRUE(port.InStep());
+    peer.Reply("+9.9E+00\r");
+    ASSERT_EQ(port.Send2(QByteArray(":SYST:BEEP\r"), false).Status, QByteArray());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the unasked reply comes
+    peer.Reply("+2.0E+00\r");
+    const qsizetype before = peer.Received().size();
+    const TSerialResponse next = port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(1));
+    EXPECT_EQ(next.Status, QByteArray());
+    EXPECT_EQ(next.Response, QByteArray("+2.0E+00"));
+    EXPECT_TRUE(peer.Received().mid(before).startsWith("\r*ESE?;*ESE "));
 }
 
 TEST(SerialPort, ReplyShapesTellReadingsIdentificationAndFlagsApart)

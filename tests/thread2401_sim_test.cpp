@@ -409,6 +409,29 @@ TEST(Thread2401Sim, PointsResumeOnceTheInstrumentAnswersAgain)
     EXPECT_NEAR(point.PumpI, 10e-6, 1e-9);
 }
 
+// A multimeter that misses a reply is silent for its two-second time-out: points close on
+// the newest temperature meanwhile, at the pump's pace, but not on one older than the hold.
+TEST(Thread2401Sim, PointsCloseOnTheNewestTemperatureOnlyWhileItIsRecent)
+{
+    TPumpRig rig(0);
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("set temp 750")), QStringLiteral("ok"));
+    rig.State.GSCurrent = 100;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    TDataPointRec point;
+    ASSERT_TRUE(rig.NextPoint(point));
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault dmm no-reply")), QStringLiteral("ok"));
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(rig.NextPoint(point, 2500)) << "point " << i << " waited for the multimeter";
+        EXPECT_NEAR(point.Temp, 750, 0.5);
+        EXPECT_NEAR(point.PumpI, 100e-6, 1e-9);
+    }
+    // The newest reading is now older than the hold.
+    rig.State.LastGoodReading2000 = NowDays() - 11 / SecondsPerDay;
+    EXPECT_FALSE(rig.NextPoint(point, 2500));
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("fault dmm none")), QStringLiteral("ok"));
+    EXPECT_TRUE(rig.NextPoint(point, 8000));
+}
+
 // Nobody else gets at the instruments while the threads run: not a second program that
 // would reset the pump, not between two readings.
 TEST(Thread2401Sim, PortsAreHeldForTheWholeRun)

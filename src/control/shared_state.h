@@ -44,6 +44,8 @@ struct TSharedState {
     // before the first): an instrument that falls silent raises the instrument alarm.
     TDateTime LastGoodReading2401 = 0;
     TDateTime LastGoodReading2000 = 0;
+    // The cell temperature of the multimeter's newest sample, taken at LastGoodReading2000.
+    double LastTemperatureSample = 0; // degrees Celsius
 };
 
 inline const QString DefaultSensorID = QStringLiteral("HT PIS 0317524");

@@ -38,7 +38,7 @@ bool TReplyReader::TakeLine(QByteArray& line)
 }
 
 TReplyReader::TOutcome TReplyReader::ReadLine(const QDeadlineTimer& firstByte, qint64 allowanceMs,
-                                              QByteArray& line,
+                                              qint64 quietMs, QByteArray& line,
                                               const TSerialDevice::TWaitReport& report)
 {
     line.clear();
@@ -54,7 +54,9 @@ TReplyReader::TOutcome TReplyReader::ReadLine(const QDeadlineTimer& firstByte, q
     QDeadlineTimer lineDeadline(allowanceMs);
     if (firstByte.deadlineNSecs() > lineDeadline.deadlineNSecs()) lineDeadline = firstByte;
     for (;;) {
-        const TWaitOutcome waited = fDevice.WaitForData(lineDeadline, {});
+        QDeadlineTimer quiet(quietMs);
+        if (quiet.deadlineNSecs() > lineDeadline.deadlineNSecs()) quiet = lineDeadline;
+        const TWaitOutcome waited = fDevice.WaitForData(quiet, {});
         if (waited == TWaitOutcome::Failed) return TOutcome::Failed;
         if (waited == TWaitOutcome::TimedOut) {
             line = fBuffer;

@@ -223,7 +223,8 @@ void TSerialPort::ReadReply(const TReplyShape& expected, TSerialResponse& result
     };
     QByteArray line;
     const auto outcome =
-        fReader->ReadLine(QDeadlineTimer(ReadoutTimeoutMS), ReplyAllowanceMs(), line, report);
+        fReader->ReadLine(QDeadlineTimer(ReadoutTimeoutMS), ReplyAllowanceMs(),
+                          PauseInsideReplyMS, line, report);
     // Whatever went wrong, a reply may still be on its way or half there.
     fInStep = false;
     switch (outcome) {
@@ -269,7 +270,8 @@ QByteArray TSerialPort::Resynchronise()
     QByteArray line;
     std::optional<int> found;
     while (!found) {
-        const auto outcome = fReader->ReadLine(deadline, ReplyAllowanceMs(), line);
+        const auto outcome =
+            fReader->ReadLine(deadline, ReplyAllowanceMs(), PauseInsideReplyMS, line);
         if (outcome == TReplyReader::TOutcome::Failed) return StatusReadFailed;
         if (outcome != TReplyReader::TOutcome::Line) return StatusTimeout;
         line = TrimControlCharacters(line);

@@ -172,6 +172,7 @@ void TThread2000::AddSamples()
     if (!fVoltageTCOK || !fResistanceOK) return;
     fState.LastGoodReading2000 = NowDays();
     const TDateTime t = (fVoltageTCTime + fResistanceTime + fVoltageSETime) / 3;
+    fState.LastTemperatureSample = fCellTemp;
     if (!fState.SyncT)
         fState.SyncT = std::make_unique<TDataSynchronizer>(t, QStringLiteral("T"));
     else

@@ -14,6 +14,11 @@ constexpr unsigned long IdleMS = 1000;
 // Attempts at the last source command before the thread gives up on confirming it.
 constexpr int FinalSourceAttempts = 3;
 constexpr unsigned long FinalSourceRetryMS = 200;
+// A multimeter that lost a reply is silent for its two-second time-out and the
+// resynchronisation after it, while a furnace's temperature moves by a fraction of a
+// kelvin in that time: a point whose span holds too few temperature samples for a mean
+// closes on the newest one while it is this recent, instead of waiting and stretching.
+constexpr double TemperatureHoldS = 10;
 
 } // namespace
 
@@ -270,11 +275,22 @@ void TThread2401::IntegrateReading()
     if (DataPointComplete()) PublishDataPoint();
 }
 
-// The temperature averager comes from the multimeter thread; a point waits for it.
+// The temperature comes from the multimeter thread; without a recent one a point waits.
 bool TThread2401::DataPointComplete() const
 {
     return fState.SyncI->DurationS() > fState.DataPointLength && fState.SyncV->DurationS() > 0 &&
-           fState.SyncT && fState.SyncT->DurationS() > 0;
+           (TemperatureMeanReady() || TemperatureSampleRecent());
+}
+
+bool TThread2401::TemperatureMeanReady() const
+{
+    return fState.SyncT && fState.SyncT->DurationS() > 0;
+}
+
+bool TThread2401::TemperatureSampleRecent() const
+{
+    return fState.LastGoodReading2000 > 0 &&
+           (NowDays() - fState.LastGoodReading2000) * SecondsPerDay <= TemperatureHoldS;
 }
 
 // A mode becomes the working mode only between points, yet the reading that opens a point
@@ -302,7 +318,15 @@ void TThread2401::PublishDataPoint()
     point.PumpV = fState.SyncV->Sum() / fState.SyncV->DurationS();
     point.PumpI = fState.SyncI->Average();
     Thread2401Log().SendValue(QStringLiteral("Pump current "), point.PumpI);
-    point.Temp = fState.SyncT->Sum() / fState.SyncT->DurationS();
+    // A lone sample stays to open the next point's mean.
+    if (TemperatureMeanReady()) {
+        point.Temp = fState.SyncT->Sum() / fState.SyncT->DurationS();
+        fState.SyncT.reset();
+    } else {
+        point.Temp = fState.LastTemperatureSample;
+        Thread2401Log().SendValue(QStringLiteral("Temperature held from the newest sample "),
+                                  point.Temp);
+    }
     point.Duration = (fState.SyncI->TimeMax() - fState.StepStartTime) * SecondsPerDay;
     point.Mode = static_cast<int>(fModeIntegrator) + 10;
     point.Charge = fState.SyncI->Sum();
@@ -320,7 +344,6 @@ void TThread2401::PublishDataPoint()
     }
     fState.SyncI.reset();
     fState.SyncV.reset();
-    fState.SyncT.reset();
     point.Ready = true;
 }
 

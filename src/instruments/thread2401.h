@@ -79,6 +79,8 @@ class TThread2401 : public THandOverThread
     bool DataPointComplete() const;
     void NoteSource(const TPumpSource& source);
     bool ZeroCurrentThroughout() const;
+    bool TemperatureMeanReady() const;
+    bool TemperatureSampleRecent() const;
     void PublishDataPoint();
     void DiscardDataPoint();
 
