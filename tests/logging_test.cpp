@@ -22,7 +22,9 @@ QStringList ReadLines(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // Lines end in CR LF on Windows, in LF elsewhere.
+    static const QRegularExpression lineEnd(QStringLiteral("\r?\n"));
+    return QString::fromUtf8(file.readAll()).split(lineEnd, Qt::SkipEmptyParts);
 }
 
 class LogFile : public ::testing::Test

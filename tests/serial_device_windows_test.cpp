@@ -49,19 +49,26 @@ TEST_F(SerialDeviceWindows, PortThatDoesNotExistOrIsUnnamedDoesNotOpen)
     }
 }
 
-TEST_F(SerialDeviceWindows, ExchangeWithTheInstrumentAndPortInUseDuringIt)
+// The port is held from the first exchange on: a second opener, here or in another
+// program, is refused while it is held, and one that holds it first keeps the exchange out.
+TEST_F(SerialDeviceWindows, ExchangeHoldsThePortAndASecondOpenerIsRefused)
 {
+    {
+        TSerialDevice holder(Line());
+        ASSERT_TRUE(holder.OpenExclusive());
+        TSerialPort kept;
+        kept.Port = port;
+        EXPECT_EQ(kept.Send2(QByteArrayLiteral("*IDN?\r"), true).Status,
+                  QByteArrayLiteral("Failed to setup Com port, port in use"));
+    }
     TSerialPort serial;
     serial.Port = port;
     serial.ReadoutTimeoutMS = 3000;
     const TSerialResponse identity = serial.Send2(QByteArrayLiteral("*IDN?\r"), true);
     EXPECT_TRUE(identity.Status.isEmpty()) << identity.Status.toStdString();
     EXPECT_FALSE(identity.Response.isEmpty());
-
-    TSerialDevice holder(Line());
-    ASSERT_TRUE(holder.OpenExclusive());
-    const TSerialResponse refused = serial.Send2(QByteArrayLiteral("*IDN?\r"), true);
-    EXPECT_EQ(refused.Status, QByteArrayLiteral("Failed to setup Com port, port in use"));
+    TSerialDevice second(Line());
+    EXPECT_FALSE(second.OpenExclusive()) << "the port is held between exchanges";
 }
 
 } // namespace

@@ -138,7 +138,11 @@ bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString& error
 
 TNewFile::TNewFile(const QString& folder) : fFolder(folder) {}
 
-TNewFile::~TNewFile() = default; // QTemporaryFile removes an unpublished file
+// QTemporaryFile removes an unpublished file it still holds; one let go of is removed here.
+TNewFile::~TNewFile()
+{
+    if (!fClosedPath.isEmpty()) QFile::remove(fClosedPath);
+}
 
 bool TNewFile::Open(QString& errorText)
 {
@@ -171,11 +175,22 @@ TPublishResult TNewFile::Publish(const QString& path, QString& errorText)
         fSynced = true;
     }
 #ifdef Q_OS_WIN
-    fFile->close(); // Windows moves no open file
+    // Windows names no open file, and QTemporaryFile keeps its handle through close(): the
+    // file is let go of, not removed, and named by its path from then on (a name taken
+    // meanwhile sends the caller back here with the next one).
+    if (fFile) {
+        fClosedPath = fFile->fileName();
+        fFile->setAutoRemove(false);
+        fFile.reset();
+    }
+    const QString from = fClosedPath;
+#else
+    const QString from = fFile->fileName();
 #endif
-    const TPublishResult result = LinkNoReplace(fFile->fileName(), path, errorText);
+    const TPublishResult result = LinkNoReplace(from, path, errorText);
     if (result != TPublishResult::Written) return result;
-    fFile->setAutoRemove(false);
+    fClosedPath.clear();
+    if (fFile) fFile->setAutoRemove(false); // its temporary name is gone with the link
     fFile.reset();
     return SyncFolder(QFileInfo(path).absolutePath(), errorText) ? TPublishResult::Written
                                                                  : TPublishResult::Failed;

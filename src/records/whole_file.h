@@ -56,6 +56,7 @@ class TNewFile
   private:
     QString fFolder;
     std::unique_ptr<QTemporaryFile> fFile;
+    QString fClosedPath; // Windows: the written file, let go of, waiting for its name
     bool fSynced = false;
     qint64 fSize = 0;
     quint32 fChecksum = 0;

@@ -3,6 +3,7 @@
 #include "records/logging.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -38,12 +39,19 @@ class TLogCapture
         if (!file.open(QIODevice::ReadOnly)) return {};
         QStringList messages;
         for (const QString& line :
-             QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+             QString::fromUtf8(file.readAll()).split(LineEnd(), Qt::SkipEmptyParts))
             messages << line.section(QLatin1Char('\t'), 3);
         return messages;
     }
 
   private:
+    // Log lines end in CR LF on Windows, in LF elsewhere.
+    static const QRegularExpression& LineEnd()
+    {
+        static const QRegularExpression lineEnd(QStringLiteral("\r?\n"));
+        return lineEnd;
+    }
+
     oxtiva::TLogger& fLogger;
     std::shared_ptr<oxtiva::TLogDestination> fPreviousDestination;
     bool fWasEnabled;
