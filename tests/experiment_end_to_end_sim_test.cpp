@@ -163,6 +163,8 @@ void ExperimentEndToEndSimTest::RunStepProgram(QRadioButton* button, TProgramSta
     ASSERT_TRUE(WaitFor([&] { return window->State().ProgramState == TProgramState::ZeroCurrent; },
                         StageTimeoutMs))
         << "the program did not finish; grid rows: " << Rows();
+    // The last step's save is written on the save thread.
+    ASSERT_TRUE(window->Saver().WaitUntilSaved());
     EXPECT_TRUE(QFile::exists(SavedFile(firstCounter)));
     EXPECT_TRUE(QFile::exists(SavedFile(firstCounter + 1)));
     EXPECT_FALSE(QFile::exists(SavedFile(firstCounter + 2))) << "one save per step";
