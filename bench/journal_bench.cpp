@@ -2,6 +2,7 @@
 // second) against a short one (1,000 rows): its size on the disk before and after a save,
 // and the time and peak memory of recovering a segment of that many unsaved rows.
 #include "app/column_table.h"
+#include "support/typical_row.h"
 #include "app/data_grid.h"
 #include "app/experiment_saver.h"
 #include "app/journal_keeper.h"
@@ -26,29 +27,6 @@
 namespace
 {
 
-using oxtiva::ColumnOf;
-using oxtiva::TProperty;
-
-void FillRow(oxtiva::TStringGrid& grid, int row)
-{
-    const std::pair<TProperty, const char*> cells[] = {{TProperty::Time, "1234.56"},
-                                                       {TProperty::PumpV, "1.23456E-1"},
-                                                       {TProperty::PumpI, "-1.234E-4"},
-                                                       {TProperty::Mode, "15"},
-                                                       {TProperty::Date, "2020-05-17_14:03"},
-                                                       {TProperty::CellpO2, "2.100000E-05"},
-                                                       {TProperty::Temp, "845.30"},
-                                                       {TProperty::FlushpO2, "2.10E-1"},
-                                                       {TProperty::RCpO2, "0.123"},
-                                                       {TProperty::StablepO2, "True"},
-                                                       {TProperty::RCI, "-0.004"},
-                                                       {TProperty::StableI, "True"},
-                                                       {TProperty::Step, "3"},
-                                                       {TProperty::SetPoint, "-6"}};
-    for (const auto& [q, text] : cells)
-        grid.SetCell(ColumnOf(q).ColID, row, QString::fromLatin1(text));
-}
-
 // kB of a field of /proc/self/status ("VmRSS", "VmHWM").
 long StatusKb(const std::string& field)
 {
@@ -72,7 +50,7 @@ void BM_JournalSizeAfterSave(benchmark::State& state)
         constexpr int RowsPerPass = 100000;
         while (grid.RowCount() < rows) {
             for (int i = 0; i < RowsPerPass && grid.RowCount() < rows; ++i)
-                FillRow(grid, grid.AddRow());
+                oxtiva::bench::FillTypicalRow(grid, grid.AddRow());
             window.Journal().Sync();
         }
         if (!window.Journal().WaitUntilWritten(600000)) state.SkipWithError("journal not written");

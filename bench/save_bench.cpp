@@ -7,6 +7,7 @@
 // waits also hold the time its thread waited for a core, so the window's thread's own time
 // in the save's call and in its longest pass of events is given beside them.
 #include "app/column_table.h"
+#include "support/typical_row.h"
 #include "app/data_grid.h"
 #include "app/experiment_graph.h"
 #include "app/experiment_saver.h"
@@ -28,27 +29,6 @@
 namespace
 {
 
-void FillRow(oxtiva::TStringGrid& grid, int row)
-{
-    using oxtiva::ColumnOf;
-    using oxtiva::TProperty;
-    const std::pair<TProperty, const char*> cells[] = {{TProperty::Time, "1234.56"},
-                                                       {TProperty::PumpV, "1.23456E-1"},
-                                                       {TProperty::PumpI, "-1.234E-4"},
-                                                       {TProperty::Mode, "15"},
-                                                       {TProperty::Date, "2020-05-17_14:03"},
-                                                       {TProperty::CellpO2, "2.100000E-05"},
-                                                       {TProperty::Temp, "845.30"},
-                                                       {TProperty::FlushpO2, "2.10E-1"},
-                                                       {TProperty::RCpO2, "0.123"},
-                                                       {TProperty::StablepO2, "True"},
-                                                       {TProperty::RCI, "-0.004"},
-                                                       {TProperty::StableI, "True"},
-                                                       {TProperty::Step, "3"},
-                                                       {TProperty::SetPoint, "-6"}};
-    for (const auto& [q, text] : cells)
-        grid.SetCell(ColumnOf(q).ColID, row, QString::fromLatin1(text));
-}
 
 // The time this thread has run, in milliseconds.
 double ThreadCpuMs()
@@ -106,7 +86,7 @@ void BM_SaveWhileHandingOver(benchmark::State& state)
     point.CellpO2 = 1e-5;
     point.Temp = 845;
     for (int i = 0; i < rows; ++i) {
-        FillRow(grid, grid.AddRow());
+        oxtiva::bench::FillTypicalRow(grid, grid.AddRow());
         // Curves as a run draws them: slow drifts, not a zigzag across the whole height.
         window.RtGraph2D1->AppendPoint(i, 0.1 + 1e-8 * i, 1e-4 + 1e-11 * i, 845 + 1e-5 * i, 1e-5);
         point.StartTime = window.State().StartTime + i / oxtiva::SecondsPerDay;
