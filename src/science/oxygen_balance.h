@@ -1,5 +1,7 @@
 #pragma once
 
+#include "science/physical_constants.h"
+
 #include <limits>
 
 namespace oxtiva
@@ -18,9 +20,6 @@ namespace oxtiva
 //                   a seal (k)
 //   sample dn_s   = (n_gas - n_gas,first) + n_pump - sum(j * duration), given off by it
 //          b      = b0 - 2 dn_s / n0,  delta = bs - b
-inline constexpr double GasConstantLAtm = 0.082057; // L atm / (mol K)
-inline constexpr double FaradayConstant = 96485;    // C / mol
-inline constexpr double ElectronsPerO2 = 4;
 
 // A point that starts more than this after the previous one ended leaves a stretch that
 // no point covers: the pump thread normally drops only one reading interval (a few

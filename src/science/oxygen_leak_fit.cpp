@@ -24,7 +24,7 @@ struct THoldMeans {
 TForceUncertainty SensorOffsetEffect(double pO2, double cellK)
 {
     // pO2 goes as exp(4 F E / (R T)), its fourth root as exp(F E / (R T)).
-    const double e = FaradayConstant * SensorOffsetV / (8.314 * cellK);
+    const double e = FaradayConstant * SensorOffsetV / (GasConstant * cellK);
     return {std::sqrt(std::sqrt(pO2)) * std::expm1(e), pO2 * std::expm1(ElectronsPerO2 * e)};
 }
 

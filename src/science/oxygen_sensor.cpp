@@ -14,23 +14,25 @@ namespace
 constexpr double AirpO2 = 0.209;
 // The Nernst slope 4F/R in kelvin per millivolt, as the sensor's Ax and Bx were fitted with it.
 constexpr double SensorSlope = 46.4158749248346362;
-constexpr double Faraday = 96485.0;
-constexpr double GasConstant = 8.314;
-constexpr double ElectronsPerO2 = 4.0;
+// Faraday's and the gas constant as the sensor's and the pump cell's equations were
+// calibrated with: part of their calibration, not the physical constants, so they stay
+// these values whatever physical_constants.h holds.
+constexpr double CalibrationFaraday = 96485.0;
+constexpr double CalibrationGasConstant = 8.314;
 // e cut to ten decimals and raised with pow rather than exp; the two differ by a relative
 // 3E-11 times the exponent, far below what the pump voltage resolves.
 constexpr double TruncatedE = 2.7182818284;
 
 double NernstExponent(double pumpVoltage, double tempK)
 {
-    return pumpVoltage * ElectronsPerO2 * Faraday / (GasConstant * tempK);
+    return pumpVoltage * ElectronsPerO2 * CalibrationFaraday / (CalibrationGasConstant * tempK);
 }
 
 } // namespace
 
 double SensorpO2(double cellTempC, double sensorVoltage, double ax, double bx)
 {
-    const double tk = cellTempC + 273.15;
+    const double tk = CelsiusToKelvin(cellTempC);
     const double mv = sensorVoltage * 1000.0;
     const double pO2 = AirpO2 * std::exp(SensorSlope * mv / tk - ax / tk - bx);
     const TLogger& log = ThermocouplesLog();

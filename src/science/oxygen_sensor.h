@@ -1,5 +1,7 @@
 #pragma once
 
+#include "science/physical_constants.h"
+
 namespace oxtiva
 {
 
@@ -11,9 +13,6 @@ double SensorpO2(double cellTempC, double sensorVoltage, double ax, double bx);
 // The pump cell's Nernst equation, valid only while the pump passes no current. Below this cell
 // temperature the electrolyte conducts too poorly for the open-circuit voltage to mean anything.
 inline constexpr double PumpCellMinimumKelvin = 775.0;
-
-// 0 °C in kelvin.
-inline constexpr double ZeroCelsiusK = 273.15;
 
 double CelsiusToKelvin(double tempC);
 
