@@ -4,10 +4,10 @@
 // two medians. With journaling on, the pass also hands its row to the journal, and the
 // month-long pass reports its ratio to the same pass without; the cost of one data point's
 // journaling, flush to disk included, is timed apart.
-#include "app/data_grid.h"
-#include "app/experiment_saver.h"
-#include "app/journal_keeper.h"
+#include "app/experiment/experiment_saver.h"
+#include "app/experiment/journal_keeper.h"
 #include "app/main_window.h"
+#include "app/window/data_grid.h"
 #include "records/date_time.h"
 
 #include <QElapsedTimer>

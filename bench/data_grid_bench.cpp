@@ -2,8 +2,8 @@
 // weeks of 1 s points (2,400,000): a repaint of its visible rows, and the cost of one new
 // row as the control cycle adds it (the row, its cells, scrolled into view, drawn). Each
 // must cost about the same at both lengths: the ratio of the two is what to read.
-#include "app/column_table.h"
-#include "app/data_grid.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>

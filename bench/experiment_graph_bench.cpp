@@ -2,7 +2,7 @@
 // control-cycle replot after a new point, the same replot zoomed to a few minutes, and
 // the picture a save stores. Each must cost about the same at both lengths: the ratio of
 // the two is what to read.
-#include "app/experiment_graph.h"
+#include "app/window/experiment_graph.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,14 +1,14 @@
 // The journal at the scale of a month-long run (2,400,000 rows, four weeks at one point a
 // second) against a short one (1,000 rows): its size on the disk before and after a save,
 // and the time and peak memory of recovering a segment of that many unsaved rows.
-#include "app/column_table.h"
-#include "support/typical_row.h"
-#include "app/data_grid.h"
-#include "app/experiment_saver.h"
-#include "app/journal_keeper.h"
+#include "app/experiment/experiment_saver.h"
+#include "app/experiment/journal_keeper.h"
 #include "app/main_window.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
 #include "records/journal_format.h"
 #include "records/journal_recovery.h"
+#include "support/typical_row.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -4,10 +4,10 @@
 // weeks of 1 s points (2,400,000). What to read is bytes_per_point: the growth of resident memory
 // between the last two marks over the points added between them, so that what the window
 // costs once is not spread over the points.
-#include "app/data_grid.h"
-#include "app/experiment_saver.h"
-#include "app/journal_keeper.h"
+#include "app/experiment/experiment_saver.h"
+#include "app/experiment/journal_keeper.h"
 #include "app/main_window.h"
+#include "app/window/data_grid.h"
 #include "records/date_time.h"
 
 #include <QCheckBox>

@@ -11,8 +11,8 @@
 // 10 s) at the end of a run of 1,000 or 200,000 points before it. BM_OxygenPageReplot
 // draws the shown page at 1,000 points and at four weeks of 1 s points (2,400,000).
 #include "app/main_window.h"
-#include "app/oxygen_content.h"
-#include "app/oxygen_content_page.h"
+#include "app/pages/oxygen_content.h"
+#include "app/pages/oxygen_content_page.h"
 #include "records/date_time.h"
 #include "science/oxygen_history.h"
 #include "science/oxygen_leak_fit.h"

@@ -6,14 +6,14 @@
 // the picture, the report) is what a hand-over may wait for: on a loaded machine the probe's
 // waits also hold the time its thread waited for a core, so the window's thread's own time
 // in the save's call and in its longest pass of events is given beside them.
-#include "app/column_table.h"
-#include "support/typical_row.h"
-#include "app/data_grid.h"
-#include "app/experiment_graph.h"
-#include "app/experiment_saver.h"
+#include "app/experiment/experiment_saver.h"
 #include "app/main_window.h"
-#include "app/oxygen_content.h"
+#include "app/pages/oxygen_content.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
+#include "app/window/experiment_graph.h"
 #include "records/date_time.h"
+#include "support/typical_row.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // "Calibrate" for a blank run in the window: the gas volume and the leak of an empty cell
 // from the run so far, stored as the cell's constants in the edits and the settings file.
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
-#include "app/oxygen_content.h"
+#include "app/pages/oxygen_content.h"
+#include "app/window/numeric_edits.h"
 #include "records/date_time.h"
 #include "records/settings_file.h"
 #include "science/oxygen_balance.h"

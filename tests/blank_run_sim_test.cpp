@@ -3,8 +3,8 @@
 // and alpha from the blank run's "Calibrate" against the simulator's.
 
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
-#include "app/oxygen_content.h"
+#include "app/pages/oxygen_content.h"
+#include "app/window/numeric_edits.h"
 #include "science/blank_run_fit.h"
 #include "support/oxygen_sim_run.h"
 

@@ -1,6 +1,6 @@
-#include "app/column_table.h"
-#include "app/data_grid.h"
 #include "app/main_window.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
 
 #include <QHeaderView>
 #include <algorithm>

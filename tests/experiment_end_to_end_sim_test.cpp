@@ -2,11 +2,11 @@
 // thousand times: validation, the manual program states, two step programs that advance
 // on their own, and the files they leave behind, read back byte by byte.
 
-#include "app/column_table.h"
-#include "app/data_grid.h"
-#include "app/experiment_saver.h"
+#include "app/experiment/experiment_saver.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
+#include "app/window/numeric_edits.h"
 #include "records/date_time.h"
 #include "records/number_format.h"
 #include "support/cell_sim.h"

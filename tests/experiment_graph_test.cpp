@@ -1,7 +1,7 @@
-#include "app/experiment_graph.h"
-#include "app/graph_settings_dialog.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
+#include "app/window/experiment_graph.h"
+#include "app/window/graph_settings_dialog.h"
+#include "app/window/numeric_edits.h"
 
 #include <QImage>
 #include <QPushButton>

@@ -1,12 +1,12 @@
 // An experiment's settings taken back from its data file into a fresh window: through the
 // button beside the tabs, and offered after a crash's journal is recovered. Real windows
 // offscreen, files in a real temporary folder.
-#include "app/experiment_saver.h"
-#include "app/experiment_settings_import.h"
-#include "app/journal_keeper.h"
-#include "app/journal_recovery.h"
+#include "app/experiment/experiment_saver.h"
+#include "app/experiment/experiment_settings_import.h"
+#include "app/experiment/journal_keeper.h"
+#include "app/experiment/journal_recovery.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
+#include "app/window/numeric_edits.h"
 #include "records/data_file_settings.h"
 #include "support/dialog_answerer.h"
 #include "support/file_dialog_answerer.h"

@@ -1,4 +1,4 @@
-#include "app/instrument_alarm.h"
+#include "app/experiment/instrument_alarm.h"
 #include "support/qstring_printer.h"
 
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
 // The journal of a session as the window keeps it: rows from the real grid, state rows
 // through the real confirmation, saves through the "Manual save" button, files in a real
 // temporary folder.
-#include "app/column_table.h"
-#include "app/data_grid.h"
-#include "app/experiment_saver.h"
-#include "app/journal_keeper.h"
+#include "app/experiment/experiment_saver.h"
+#include "app/experiment/journal_keeper.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
-#include "app/window_caption.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
+#include "app/window/numeric_edits.h"
+#include "app/window/window_caption.h"
 #include "records/journal_recovery.h"
 #include "records/windows_1252.h"
 #include "support/crlf_lines.h"

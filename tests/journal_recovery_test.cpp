@@ -1,12 +1,12 @@
 // The start-up offer of unsaved data, answered as an operator would, for journals that a
 // real window session left behind in a real temporary folder.
-#include "app/column_table.h"
-#include "app/data_grid.h"
-#include "app/experiment_saver.h"
-#include "app/journal_keeper.h"
-#include "app/journal_recovery.h"
+#include "app/experiment/experiment_saver.h"
+#include "app/experiment/journal_keeper.h"
+#include "app/experiment/journal_recovery.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
+#include "app/window/numeric_edits.h"
 #include "records/journal_recovery.h"
 #include "support/crlf_lines.h"
 #include "support/dialog_answerer.h"

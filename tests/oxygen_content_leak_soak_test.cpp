@@ -8,8 +8,8 @@
 // minutes: they are soak runs (ctest -L soak).
 
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
-#include "app/oxygen_content.h"
+#include "app/pages/oxygen_content.h"
+#include "app/window/numeric_edits.h"
 #include "science/oxygen_leak_fit.h"
 #include "support/oxygen_sim_run.h"
 

@@ -8,8 +8,8 @@
 // a soak run (ctest -L soak), for a quiet machine.
 
 #include "app/main_window.h"
-#include "app/oxygen_content.h"
-#include "app/oxygen_content_page.h"
+#include "app/pages/oxygen_content.h"
+#include "app/pages/oxygen_content_page.h"
 #include "support/oxygen_sim_run.h"
 
 #include <QRadioButton>

@@ -1,12 +1,12 @@
 // The live oxygen balance in the window: data points as the pump thread publishes them,
 // the page "Oxygen content", the leak constant's estimate and the file beside each save.
-#include "app/column_table.h"
-#include "app/data_grid.h"
-#include "app/experiment_saver.h"
+#include "app/experiment/experiment_saver.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
-#include "app/oxygen_content.h"
-#include "app/oxygen_content_page.h"
+#include "app/pages/oxygen_content.h"
+#include "app/pages/oxygen_content_page.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
+#include "app/window/numeric_edits.h"
 #include "records/date_time.h"
 #include "records/number_format.h"
 #include "support/crlf_lines.h"

@@ -3,8 +3,8 @@
 // simulated pump passed, the stall included.
 
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
-#include "app/oxygen_content.h"
+#include "app/pages/oxygen_content.h"
+#include "app/window/numeric_edits.h"
 #include "support/oxygen_sim_run.h"
 
 #include <QRadioButton>

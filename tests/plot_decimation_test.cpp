@@ -1,4 +1,4 @@
-#include "app/plot_decimation.h"
+#include "app/window/plot_decimation.h"
 
 #include <gtest/gtest.h>
 

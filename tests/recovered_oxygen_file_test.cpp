@@ -1,6 +1,6 @@
-#include "app/recovered_oxygen_file.h"
+#include "app/experiment/recovered_oxygen_file.h"
 
-#include "app/column_table.h"
+#include "app/window/column_table.h"
 #include "records/date_time.h"
 #include "science/oxygen_history.h"
 #include "support/qstring_printer.h"

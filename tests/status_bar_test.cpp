@@ -1,7 +1,7 @@
-#include "app/column_table.h"
-#include "app/data_grid.h"
 #include "app/main_window.h"
-#include "app/status_bar.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
+#include "app/window/status_bar.h"
 
 #include <QLabel>
 #include <QListWidget>

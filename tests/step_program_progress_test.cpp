@@ -1,10 +1,10 @@
 // The progress label and the highlighted line of a running step program, read from grid
 // rows written the way the data point assembly writes them.
 
-#include "app/column_table.h"
-#include "app/control_cycle.h"
-#include "app/data_grid.h"
+#include "app/experiment/control_cycle.h"
 #include "app/main_window.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
 #include "records/date_time.h"
 #include "records/number_format.h"
 #include "support/dialog_answerer.h"

@@ -1,5 +1,5 @@
 // What the validation memo says about the serial ports, with and without any.
-#include "app/instrument_validation.h"
+#include "app/experiment/instrument_validation.h"
 #include "app/main_window.h"
 #include "instruments/port_list.h"
 #include "support/qstring_printer.h"

@@ -1,5 +1,5 @@
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
+#include "app/window/numeric_edits.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

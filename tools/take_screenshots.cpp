@@ -1,13 +1,13 @@
 // Takes pictures of the five pages of the main window while a three-step PID program runs
 // against the simulated cell, of the page "Oxygen content" after a run of its own and of a
 // blank run's calibration, for the documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
-#include "app/experiment_graph.h"
-#include "app/experiment_settings_import.h"
+#include "app/experiment/experiment_settings_import.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
-#include "app/oxygen_content.h"
-#include "app/oxygen_content_page.h"
-#include "app/window_caption.h"
+#include "app/pages/oxygen_content.h"
+#include "app/pages/oxygen_content_page.h"
+#include "app/window/experiment_graph.h"
+#include "app/window/numeric_edits.h"
+#include "app/window/window_caption.h"
 #include "records/date_time.h"
 #include "science/oxygen_leak_fit.h"
 

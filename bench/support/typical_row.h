@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/column_table.h"
-#include "app/data_grid.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #include "app/program_run.h"
 
-#include "app/experiment_settings_import.h"
-#include "app/journal_recovery.h"
+#include "app/experiment/experiment_settings_import.h"
+#include "app/experiment/journal_recovery.h"
 #include "app/main_window.h"
 #include "app/test_drive.h"
 

@@ -1,11 +1,11 @@
 #include "app/test_drive.h"
 
-#include "app/control_cycle.h"
-#include "app/data_grid.h"
-#include "app/experiment_saver.h"
-#include "app/journal_keeper.h"
+#include "app/experiment/control_cycle.h"
+#include "app/experiment/experiment_saver.h"
+#include "app/experiment/journal_keeper.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
+#include "app/window/data_grid.h"
+#include "app/window/numeric_edits.h"
 #include "records/data_file.h"
 
 #include <QAbstractButton>

@@ -1,11 +1,11 @@
 #include "app/window_layout.h"
 
-#include "app/data_grid.h"
-#include "app/experiment_graph.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
-#include "app/oxygen_content_page.h"
-#include "app/status_bar.h"
+#include "app/pages/oxygen_content_page.h"
+#include "app/window/data_grid.h"
+#include "app/window/experiment_graph.h"
+#include "app/window/numeric_edits.h"
+#include "app/window/status_bar.h"
 #include "control/step_line.h"
 
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #include "support/fault_run.h"
 
-#include "app/column_table.h"
-#include "app/data_grid.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
+#include "app/window/column_table.h"
+#include "app/window/data_grid.h"
+#include "app/window/numeric_edits.h"
 #include "instruments/thread2401.h"
 #include "records/number_format.h"
 #include "support/cell_sim.h"

@@ -1,9 +1,9 @@
 #include "support/oxygen_sim_run.h"
 
-#include "app/experiment_graph.h"
 #include "app/main_window.h"
-#include "app/numeric_edits.h"
-#include "app/oxygen_content.h"
+#include "app/pages/oxygen_content.h"
+#include "app/window/experiment_graph.h"
+#include "app/window/numeric_edits.h"
 #include "records/date_time.h"
 #include "support/wait_for.h"
 

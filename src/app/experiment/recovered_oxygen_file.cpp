@@ -1,0 +1,268 @@
+#include "app/experiment/recovered_oxygen_file.h"
+
+#include "app/pages/oxygen_content.h"
+#include "app/window/column_table.h"
+#include "control/modes.h"
+#include "control/relative_change.h"
+#include "records/data_file_settings.h"
+#include "records/date_time.h"
+#include "records/number_format.h"
+#include "records/whole_file.h"
+#include "records/windows_1252.h"
+#include "science/oxygen_file.h"
+#include "science/oxygen_history.h"
+#include "science/oxygen_sensor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace oxtiva
+{
+
+namespace
+{
+
+// The VARIABLES rows the balance reads, in file order (see DataFileVariableTail).
+constexpr int BsRow = 0;
+constexpr int B0Row = 2;
+constexpr int N0Row = 7;
+constexpr int VhpRow = 15;
+constexpr int VgpRow = 16;
+constexpr int TlRow = 17; // degrees Celsius
+constexpr int FGpO2Row = 19;
+constexpr int RCDurationRow = 23;
+constexpr int DataPointLengthRow = 27;
+constexpr int AlphaRow = 29;
+
+constexpr char DataMark[] = "** DATA *************************************************";
+
+void Read(const std::array<QString, DataFileVariableCount>& values, int row, double& value)
+{
+    double read = 0;
+    if (ParseGridNumber(values[row], read)) value = read;
+}
+
+// One DATA line's cells by quantity.
+class TDataRow
+{
+  public:
+    explicit TDataRow(const QString& line) : fCells(SplitDataLine(line)) {}
+    QString Cell(TProperty q) const { return fCells.value(ColumnOf(q).ColID); }
+    std::optional<double> Number(TProperty q) const
+    {
+        double value = 0;
+        if (!ParseGridNumber(Cell(q), value)) return std::nullopt;
+        return value;
+    }
+    // A data point; a state row carries a state's ordinal and a date for its duration.
+    bool IsDataPoint() const
+    {
+        int mode = 0;
+        return ParseGridInteger(Cell(TProperty::Mode), mode) && mode >= FirstDataPointModeCode &&
+               Number(TProperty::Time).has_value();
+    }
+
+  private:
+    QStringList fCells;
+};
+
+// The minute the row's "Time" cell names: the best start a row without a journal time has.
+std::optional<TDateTime> RowMinute(const TDataRow& row)
+{
+    const QDateTime minute =
+        QDateTime::fromString(row.Cell(TProperty::Date), QStringLiteral("yyyy-MM-dd_HH:mm"));
+    if (!minute.isValid()) return std::nullopt;
+    return ToDays(minute);
+}
+
+// Follows the rows' spans and the steps they complete through the balance. Within a run
+// of points the spans come from the durations, as exact as the pump record's own times; a
+// row's journal time places the run anew after a state row, where a pause may have left a
+// stretch no point covers.
+class TReplay
+{
+  public:
+    TReplay(const std::vector<QDateTime>& rowTimes, const TReplaySettings& settings,
+            TOxygenHistory& history)
+        : fRowTimes(rowTimes), fSettings(settings), fHistory(history)
+    {
+    }
+
+    // A pause ends the pump record; any other state goes on from the point before.
+    void StateRow(const TDataRow& row)
+    {
+        fAfterStateRow = true;
+        int state = 0;
+        if (ParseGridInteger(row.Cell(TProperty::Mode), state) &&
+            state == static_cast<int>(TProgramState::Paused))
+            fFollowsPoint = false;
+    }
+
+    void DataPoint(int index, const TDataRow& row)
+    {
+        const double duration = std::max(0.0, *row.Number(TProperty::Time));
+        const int step = row.Cell(TProperty::Step).toInt();
+        if (!fAfterStateRow && fStep > 0 && (step == 0 || step == fStep + 1))
+            fHistory.MarkStepCompleted(fStep, fSettings.RCDurationS);
+        // Without a point before it, the duration may hold points the file lost: the point
+        // then spans one data point length at most.
+        const double spanS = !fFollowsPoint         ? std::min(duration, FirstSpanS())
+                             : duration > fDuration ? duration - fDuration
+                                                    : duration;
+        const QDateTime exact = index < int(fRowTimes.size()) ? fRowTimes[index] : QDateTime();
+        if (!fStarted) {
+            const std::optional<TDateTime> end = exact.isValid() ? ToDays(exact) : RowMinute(row);
+            fRunStart = end.value_or(0) - spanS / SecondsPerDay;
+            fStarted = true;
+        }
+        // Seconds from the run's start, so that spans keep their hundredths of a second.
+        double endS = fEndS + spanS;
+        if (exact.isValid() && (fAfterStateRow || !fFollowsPoint))
+            endS = (ToDays(exact) - fRunStart) * SecondsPerDay;
+        const double startS = fFollowsPoint ? fEndS : endS - spanS;
+        endS = std::max(endS, startS);
+        Balance(index, row, startS, endS);
+        fEndS = endS;
+        fDuration = duration;
+        fStep = step;
+        fFollowsPoint = true;
+        fAfterStateRow = false;
+    }
+
+    TDateTime RunStart() const { return fRunStart; }
+
+  private:
+    void Balance(int index, const TDataRow& row, double startS, double endS)
+    {
+        const auto pO2 = row.Number(TProperty::CellpO2);
+        const auto temp = row.Number(TProperty::Temp);
+        // As in the live balance, a point without pO2 or temperature is left out like a gap.
+        if (!pO2 || !(*pO2 > 0) || !temp || !(*temp + ZeroCelsiusK > 0)) return;
+        TOxygenPointInput input;
+        input.StartS = startS;
+        input.EndS = endS;
+        input.ChargeC = row.Number(TProperty::PumpI).value_or(0) * (input.EndS - input.StartS);
+        input.CellK = *temp + ZeroCelsiusK;
+        input.pO2 = *pO2;
+        fHistory.Add(input, SteadyPIDCells([&row](TProperty q) { return row.Cell(q); }), index);
+    }
+
+    double FirstSpanS() const
+    {
+        return fSettings.DataPointLengthS > 0 ? fSettings.DataPointLengthS
+                                              : std::numeric_limits<double>::infinity();
+    }
+
+    const std::vector<QDateTime>& fRowTimes;
+    TReplaySettings fSettings;
+    TOxygenHistory& fHistory;
+    bool fStarted = false;
+    TDateTime fRunStart = 0;
+    bool fFollowsPoint = false;
+    bool fAfterStateRow = false;
+    double fEndS = 0;
+    double fDuration = 0;
+    int fStep = 0;
+};
+
+} // namespace
+
+TOxygenBalanceConstants
+OxygenConstantsOfVariables(const std::array<QString, DataFileVariableCount>& values)
+{
+    TOxygenBalanceConstants c;
+    Read(values, VhpRow, c.HotVolumeL);
+    Read(values, VgpRow, c.GradientVolumeL);
+    double coldC = c.ColdEndK - ZeroCelsiusK;
+    Read(values, TlRow, coldC);
+    c.ColdEndK = coldC + ZeroCelsiusK;
+    Read(values, AlphaRow, c.LeakAlpha);
+    Read(values, FGpO2Row, c.FlushpO2);
+    Read(values, B0Row, c.b0);
+    Read(values, N0Row, c.n0);
+    Read(values, BsRow, c.bs);
+    return c;
+}
+
+TReplaySettings ReplaySettingsOfVariables(const std::array<QString, DataFileVariableCount>& values)
+{
+    TReplaySettings settings;
+    Read(values, RCDurationRow, settings.RCDurationS);
+    Read(values, DataPointLengthRow, settings.DataPointLengthS);
+    return settings;
+}
+
+QStringList DataFileDataLines(const QString& text)
+{
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    const qsizetype mark = lines.indexOf(QLatin1String(DataMark));
+    if (mark < 0) return {};
+    lines.remove(0, mark + 2); // the mark and the empty line after it
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast(); // after the last CR LF
+    return lines;
+}
+
+std::vector<QDateTime> JournalRowTimes(const TJournalContents& contents, const QStringList& lines)
+{
+    std::vector<QDateTime> times(lines.size());
+    qsizetype line = lines.size() - 1;
+    for (int i = int(contents.Rows.size()) - 1; i >= FixedGridRows && line >= FixedGridRows;
+         --i, --line) {
+        if (contents.Rows[i].Line != lines[line]) break;
+        times[line] = contents.Rows[i].Time;
+    }
+    return times;
+}
+
+double ReplayDataLines(const QStringList& lines, const std::vector<QDateTime>& rowTimes,
+                       const TReplaySettings& settings, TOxygenHistory& history)
+{
+    TReplay replay(rowTimes, settings, history);
+    for (int index = FixedGridRows; index < lines.size(); ++index) {
+        const TDataRow row(lines[index]);
+        if (row.IsDataPoint())
+            replay.DataPoint(index, row);
+        else
+            replay.StateRow(row);
+    }
+    return replay.RunStart();
+}
+
+bool WriteRecoveredOxygenFiles(const TJournalContents& contents, const QString& dataFilePath,
+                               QString& errorText)
+{
+    QFile file(dataFilePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        errorText = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    TDataFileSettings settings;
+    if (!ReadDataFileSettings(bytes, settings, errorText)) return false;
+    const QStringList lines = DataFileDataLines(Windows1252Text(bytes));
+    TOxygenHistory history;
+    history.SetConstants(OxygenConstantsOfVariables(settings.VariableValues));
+    const double runStart =
+        ReplayDataLines(lines, JournalRowTimes(contents, lines),
+                        ReplaySettingsOfVariables(settings.VariableValues), history);
+
+    const QFileInfo dataFile(dataFilePath);
+    TOxygenFileContent content;
+    content.SampleName = settings.SampleName;
+    content.SampleFormula = settings.SampleFormula;
+    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
+    content.DataFileName = dataFile.fileName();
+    content.RunStartDays = runStart;
+    content.History = &history;
+    return WriteWholeFile(dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
+                          BuildOxygenFile(content), errorText) &&
+           WriteWholeFile(dataFile.dir().filePath(IsothermFileName(dataFile.fileName())),
+                          BuildIsothermFile(content), errorText);
+}
+
+} // namespace oxtiva

@@ -1,0 +1,145 @@
+#include "app/window/numeric_edits.h"
+
+#include "records/number_format.h"
+
+#include <QFocusEvent>
+#include <QToolTip>
+#include <cmath>
+#include <limits>
+
+namespace oxtiva
+{
+
+bool ParseTypedDouble(const QString& aText, double& aValue)
+{
+    const QString text = aText.trimmed();
+    if (text.isEmpty()) return false;
+    double parsed = 0;
+    if (!ParseLocaleDouble(text, parsed) && !ParseScpiDouble(text, parsed)) return false;
+    if (!std::isfinite(parsed)) return false;
+    aValue = parsed;
+    return true;
+}
+
+QString NotANumberReason(const QString& aText)
+{
+    const QString text = aText.trimmed();
+    QString reason = QStringLiteral("'%1' is not a number").arg(text);
+    const QChar separator = LocaleDecimalSeparator();
+    const QChar other = separator == QLatin1Char('.') ? QLatin1Char(',') : QLatin1Char('.');
+    QString swapped = text;
+    swapped.replace(other, separator);
+    double value = 0;
+    if (swapped != text && ParseLocaleDouble(swapped, value))
+        reason += QStringLiteral(" (this computer writes decimals with '") + separator +
+                  QStringLiteral("')");
+    return reason;
+}
+
+QString OutsideLimitsReason(const QString& aText, const QString& aMinimum, const QString& aMaximum)
+{
+    if (aMaximum.isEmpty()) return QStringLiteral("'%1' lies below %2").arg(aText, aMinimum);
+    if (aMinimum.isEmpty()) return QStringLiteral("'%1' lies above %2").arg(aText, aMaximum);
+    return QStringLiteral("'%1' lies outside %2 to %3").arg(aText, aMinimum, aMaximum);
+}
+
+// ---- TNumericEdit ----
+
+TNumericEdit::TNumericEdit(QWidget* parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::editingFinished, this, &TNumericEdit::CommitText);
+}
+
+void TNumericEdit::focusOutEvent(QFocusEvent* event)
+{
+    CommitText();
+    QLineEdit::focusOutEvent(event);
+}
+
+void TNumericEdit::CommitText()
+{
+    const QString typed = text();
+    // Leaving an edit that shows its value unchanged is no entry.
+    if (typed == ValueText()) return;
+    if (const std::optional<QString> reason = TakeTypedText(typed)) {
+        ShowValue();
+        MarkNotTaken(*reason);
+    }
+}
+
+// The text goes back to the value in force, so the mark is what tells the operator that
+// the entry was refused, and why.
+void TNumericEdit::MarkNotTaken(const QString& aReason)
+{
+    if (fNotTaken.isEmpty()) fOwnToolTip = toolTip();
+    fNotTaken = QStringLiteral("Not taken: ") + aReason;
+    setToolTip(fNotTaken);
+    setStyleSheet(QStringLiteral("QLineEdit { background: #ffd6d6; }"));
+    if (isVisible()) QToolTip::showText(mapToGlobal(rect().bottomLeft()), fNotTaken, this);
+}
+
+void TNumericEdit::ClearNotTaken()
+{
+    if (fNotTaken.isEmpty()) return;
+    fNotTaken.clear();
+    setToolTip(fOwnToolTip);
+    setStyleSheet(QString());
+}
+
+void TNumericEdit::ShowValue()
+{
+    const QString shown = ValueText();
+    if (text() != shown) setText(shown);
+}
+
+// ---- TRtDoubleEdit ----
+
+TRtDoubleEdit::TRtDoubleEdit(QWidget* parent) : TLimitedNumericEdit<double>(parent)
+{
+    ShowValue();
+}
+
+std::optional<double> TRtDoubleEdit::ParseTyped(const QString& aText) const
+{
+    double typed = 0;
+    if (!ParseTypedDouble(aText, typed)) return std::nullopt;
+    return typed;
+}
+
+QString TRtDoubleEdit::Format(double aValue) const
+{
+    return FormatGeneral(aValue);
+}
+
+bool TRtDoubleEdit::Representable(double aValue) const
+{
+    return std::isfinite(aValue);
+}
+
+// ---- TRtIntegerEdit ----
+
+TRtIntegerEdit::TRtIntegerEdit(QWidget* parent) : TLimitedNumericEdit<int>(parent)
+{
+    ShowValue();
+}
+
+std::optional<int> TRtIntegerEdit::ParseTyped(const QString& aText) const
+{
+    bool ok = false;
+    const long long typed = aText.trimmed().toLongLong(&ok);
+    if (!ok || typed < std::numeric_limits<int>::min() || typed > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(typed);
+}
+
+QString TRtIntegerEdit::Format(int aValue) const
+{
+    return QString::number(aValue);
+}
+
+QString TRtIntegerEdit::NotANumberText(const QString& aText) const
+{
+    return QStringLiteral("'%1' is not a whole number").arg(aText.trimmed());
+}
+
+} // namespace oxtiva
