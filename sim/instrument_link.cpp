@@ -54,6 +54,10 @@ void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point 
     fLog.Record(line);
     const TSimClock::time_point arrived = CommandArrival(line.size() + 1, now);
     if (!ExecutesCommands(fFault)) return;
+    if (!fRefused.empty() && line.find(fRefused) != std::string::npos) {
+        ++fUnknown;
+        return;
+    }
     std::vector<TReply> replies;
     for (const TScpiCommand& command : ParseCommandLine(line)) {
         if (fInstrument.Execute(command, replies)) continue;
