@@ -126,6 +126,17 @@ std::string AnswerFaultChance(std::string rest, TSimulator& simulator)
     return "ok";
 }
 
+// "refuse smu :SOUR:FUNC VOLT": lines with that text are not executed; "refuse smu" alone
+// takes it back.
+std::string AnswerRefuse(std::string rest, TSimulator& simulator)
+{
+    TInstrumentLink* link = simulator.Link(NextWord(rest));
+    if (!link) return "error bad refuse request";
+    const auto start = rest.find_first_not_of(' ');
+    link->SetRefused(start == std::string::npos ? std::string() : rest.substr(start));
+    return "ok";
+}
+
 } // namespace
 
 std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
@@ -143,6 +154,7 @@ std::string AnswerControlLine(const std::string& line, TSimulator& simulator)
         return simulator.OxygenLine();
     if (verb == "intrude" || verb == "registers") return AnswerHeldLine(verb, rest, simulator);
     if (verb == "chance") return AnswerFaultChance(rest, simulator);
+    if (verb == "refuse") return AnswerRefuse(rest, simulator);
     if (verb == "last") {
         TInstrumentLink* link = simulator.Link(NextWord(rest));
         if (link && rest.empty()) return link->Log().Last();

@@ -54,11 +54,17 @@ std::optional<std::string> ShapeReply(TFault fault, const TReply& reply, bool is
     case TFault::Half:
         return reply.text.substr(0, reply.text.size() / 2);
     case TFault::Overflow:
-        // In the instruments' own reading format, as a real one writes it.
-        if (reading)
-            return (isSourceMeter ? FormatSmuReading(OverflowValue, OverflowValue)
+        // In the instruments' own reading format, as a real one writes it; the answers
+        // before a reading in the same line (a place mark's) stay as they are.
+        if (reading) {
+            const auto last = reply.text.rfind(';');
+            const std::string before =
+                last == std::string::npos ? std::string() : reply.text.substr(0, last + 1);
+            return before +
+                   (isSourceMeter ? FormatSmuReading(OverflowValue, OverflowValue)
                                   : FormatDmmReading(OverflowValue)) +
                    Terminator;
+        }
         break;
     case TFault::ThreeFields:
         if (reading) return reply.text + ",+0.000000E+00" + Terminator;

@@ -54,6 +54,10 @@ void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point 
     fLog.Record(line);
     const TSimClock::time_point arrived = CommandArrival(line.size() + 1, now);
     if (!ExecutesCommands(fFault)) return;
+    if (!fRefused.empty() && line.find(fRefused) != std::string::npos) {
+        ++fUnknown;
+        return;
+    }
     std::vector<TReply> replies;
     for (const TScpiCommand& command : ParseCommandLine(line)) {
         if (fInstrument.Execute(command, replies)) continue;
@@ -62,13 +66,17 @@ void TInstrumentLink::HandleLine(const std::string& line, TSimClock::time_point 
             std::cerr << fInstrument.Name() << ": unknown command " << command.header << ' '
                       << command.parameter << std::endl;
     }
-    // Several queries in one line answer together, separated by ";", as SCPI does.
+    // Several queries in one line answer together, separated by ";", as SCPI does; the
+    // line's reply is a reading when one of them is (a reading that rides behind a mark).
     if (replies.empty()) return;
+    for (TReply& reply : replies)
+        if (fTagReadings && reply.kind == TReplyKind::Reading)
+            reply.text = TagReading(reply.text, fLog.Lines());
     TReply joined = replies.front();
-    for (std::size_t i = 1; i < replies.size(); ++i)
+    for (std::size_t i = 1; i < replies.size(); ++i) {
         joined.text += ';' + replies[i].text;
-    if (fTagReadings && joined.kind == TReplyKind::Reading)
-        joined.text = TagReading(joined.text, fLog.Lines());
+        if (replies[i].kind == TReplyKind::Reading) joined.kind = TReplyKind::Reading;
+    }
     TFault fault = fFault;
     for (const auto& [chance, probability] : fFaultChances)
         if (fault == TFault::None && fDraw.Strikes(probability)) fault = chance;

@@ -60,6 +60,10 @@ class TInstrumentLink
     // probability 0 takes it away again.
     void SetFaultChance(TFault fault, double probability);
 
+    // Command lines that contain text arrive but are not executed, as a line garbled on
+    // its way that the instrument cannot parse; an empty text takes it back.
+    void SetRefused(std::string text) { fRefused = std::move(text); }
+
     const TCommandLog& Log() const { return fLog; }
     TInstrument& Instrument() { return fInstrument; }
     // A second program opens the line and, if it gets through, sends "*RST".
@@ -111,6 +115,7 @@ class TInstrumentLink
     TSimClock::time_point fBusyUntil{};
     TSimClock::time_point fCommandsArriveUntil{}; // when the last command has crossed the line
     long long fUnknown = 0;
+    std::string fRefused;
     TReplyTiming fReplyTiming;
     TFaultDraw fDraw;
     TReplyLog* fReplyLog = nullptr;

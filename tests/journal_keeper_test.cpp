@@ -211,6 +211,9 @@ TEST_F(JournalKeeperTest, FailingJournalNamesTheCauseInTheCaptionAndLosesNothing
 
 TEST_F(JournalKeeperTest, JournalRemovedWithItsFolderIsWrittenAgainWhole)
 {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "Windows removes no folder while the program holds its journal open";
+#endif
     ChoosePIDSet();
     AddDataPoint();
     Save();

@@ -171,5 +171,36 @@ TEST_F(OxygenFile, IsothermIsAFileOfItsOwnWithTheSpreadOfB)
     EXPECT_DOUBLE_EQ(point[8].toDouble(), 2 - (b1 + b2) / 2);
 }
 
+// A month's points make hundreds of megabytes: the file goes out in pieces of about a
+// megabyte, every point's line whole and once, in order, and a refused piece ends it.
+TEST_F(OxygenFile, ALongRunIsHandedOverInPiecesOfAboutAMegabyte)
+{
+    const int points = 12000; // about two and a half megabytes
+    for (int i = 3; i < points; ++i)
+        fHistory.Add({50.0 + i, 51.0 + i, 1e-4, 1073.15, 1e-3}, false, i + 3);
+    QList<QByteArray> pieces;
+    ASSERT_TRUE(WriteOxygenFile(fContent, [&pieces](QByteArrayView piece) {
+        pieces << piece.toByteArray();
+        return true;
+    }));
+    ASSERT_GE(pieces.size(), 2);
+    QByteArray whole;
+    for (const QByteArray& piece : pieces) {
+        EXPECT_LE(piece.size(), (1 << 20) + 4096);
+        whole += piece;
+    }
+    const QList<QStringList> table = ReadCsv(whole);
+    ASSERT_EQ(table.size(), points + 1);
+    for (int i = 3; i < points; ++i)
+        ASSERT_EQ(table[i + 1][2], QString::number(i + 3)) << "grid row of point " << i;
+
+    int offered = 0;
+    EXPECT_FALSE(WriteOxygenFile(fContent, [&offered](QByteArrayView) {
+        ++offered;
+        return false;
+    }));
+    EXPECT_EQ(offered, 1);
+}
+
 } // namespace
 } // namespace oxtiva

@@ -61,7 +61,8 @@ class ThermocouplesLogCapture : public ::testing::Test
     {
         fDestination->Flush();
         QFile file(fDestination->FilePath());
-        if (!file.open(QIODevice::ReadOnly)) return {};
+        // Text mode: log lines end in CR LF on Windows.
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
         return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     }
 

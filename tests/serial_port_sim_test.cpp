@@ -231,4 +231,33 @@ TEST(SerialPortSim, MarkAnswerIsComparedAsANumberAndTheRegisterIsPutBack)
     }
 }
 
+// A reading rides in the mark's own line: a port out of step (fresh, or after a reply
+// that came too late) is back in step with its reading after one exchange, and the late
+// reply on its way is passed over, not taken for the reading.
+TEST(SerialPortSim, AReadingRidesInTheMarksLine)
+{
+    TCellSim sim;
+    TSimPort port(sim.SmuPort(), 300);
+    const TSerialResponse first = port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2));
+    EXPECT_EQ(first.Status, QByteArray());
+    EXPECT_TRUE(TwoNumbers(first.Response)) << first.Response.toStdString();
+    EXPECT_TRUE(port.InStep());
+    EXPECT_EQ(sim.Command(QStringLiteral("count smu :READ?")), QStringLiteral("0"))
+        << "no line of its own";
+
+    ASSERT_EQ(sim.Command(QStringLiteral("late smu 400")), QStringLiteral("ok"));
+    EXPECT_EQ(port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2)).Status, Timeout);
+    ASSERT_EQ(sim.Command(QStringLiteral("late smu 0")), QStringLiteral("ok"));
+    const TSerialResponse next = port.Send2(QByteArray(":READ?\r"), TReplyShape::Numbers(2));
+    EXPECT_EQ(next.Status, QByteArray()) << "one exchange";
+    EXPECT_TRUE(TwoNumbers(next.Response)) << next.Response.toStdString();
+    EXPECT_NE(next.Response, first.Response);
+    const QStringList history = sim.Command(QStringLiteral("history smu 3")).split('\t');
+    ASSERT_EQ(history.size(), 3);
+    EXPECT_TRUE(history[1].endsWith(QStringLiteral(";*ESE?;*IDN?;:READ?")))
+        << history.join(" | ").toStdString();
+    EXPECT_TRUE(history[2].startsWith(QStringLiteral("*ESE "))) << "the register put back";
+    EXPECT_EQ(sim.Command(QStringLiteral("count smu :READ?")), QStringLiteral("1"));
+}
+
 } // namespace

@@ -95,7 +95,8 @@ class TPtyPeer
     }
 
     // A silent peer (no script) answers nothing; otherwise the place mark of the
-    // transport ("*ESE?;*ESE n;*ESE?;*IDN?") is answered as an instrument does, setting the
+    // transport ("*ESE?;*ESE n;*ESE?;*IDN?", a query riding after it answered by the
+    // script behind the mark's answers) is answered as an instrument does, setting the
     // register ("*ESE n") and an empty command draw no reply, and any other command is
     // answered with the script.
     void Answer(const QByteArray& command)
@@ -110,10 +111,17 @@ class TPtyPeer
             fRegister = command.mid(5);
             return;
         }
-        if (command.startsWith("*ESE?;*ESE ") && command.endsWith(";*ESE?;*IDN?")) {
+        const QByteArray markTail = ";*ESE?;*IDN?";
+        const qsizetype markEnd = command.indexOf(markTail);
+        if (command.startsWith("*ESE?;*ESE ") && markEnd > 0) {
             const QByteArray value = command.mid(11, command.indexOf(';', 11) - 11);
-            pieces = {{0, fRegister + ';' + value + ";TEST PEER,MODEL 1,0,1.0\r"}};
+            const QByteArray mark = fRegister + ';' + value + ";TEST PEER,MODEL 1,0,1.0";
             fRegister = value;
+            // A query that rides in the mark's line is answered with the script after it.
+            if (markEnd + markTail.size() == command.size())
+                pieces = {{0, mark + '\r'}};
+            else
+                pieces.front().second.prepend(mark + ';');
         }
         for (const auto& [pauseMs, bytes] : pieces) {
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));

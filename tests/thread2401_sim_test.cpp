@@ -409,6 +409,66 @@ TEST(Thread2401Sim, PointsResumeOnceTheInstrumentAnswersAgain)
     EXPECT_NEAR(point.PumpI, 10e-6, 1e-9);
 }
 
+// A source command the instrument does not take (a line garbled on its way) leaves it in
+// its old mode or at its old level: nothing is read or integrated under the new source
+// until the instrument has read it back, and the readings resume once it takes it.
+struct TRefusedSource {
+    const char* name;
+    const char* refused;  // the start of the source line the instrument does not take
+    TMode mode;           // the new mode...
+    double microAmperes;  // ...or current level
+    int pointMode;        // the points' mode code once it is taken
+    double source, level; // the instrument's state once it takes it (0: current source)
+};
+
+class RefusedSource : public ::testing::TestWithParam<TRefusedSource>
+{
+};
+
+TEST_P(RefusedSource, NothingIsReadUnderASourceTheInstrumentDidNotTake)
+{
+    const TRefusedSource& c = GetParam();
+    TPumpRig rig(0);
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("set temp 750")), QStringLiteral("ok"));
+    rig.Inputs.Millivolts = 200;
+    rig.State.GSCurrent = 100;
+    rig.Smu->SetModeEx(TMode::SetCurrent);
+    TDataPointRec point;
+    ASSERT_TRUE(rig.NextPoint(point));
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("refuse smu ") + c.refused), QStringLiteral("ok"));
+    rig.State.GSCurrent = c.microAmperes;
+    rig.Smu->SetModeEx(c.mode);
+    // The new source goes out at the latest after the running point has closed.
+    ASSERT_TRUE(WaitFor([&] { return rig.SmuCount(QString::fromLatin1(c.refused)) >= 3; }, 4000));
+    const int readsBefore = rig.SmuCount(QStringLiteral(":READ?"));
+    const TDateTime integratedBefore = rig.State.LastGoodReading2401;
+    RunEventsFor(800);
+    EXPECT_GT(rig.SmuCount(QString::fromLatin1(c.refused)), 5) << "the source is sent again";
+    EXPECT_EQ(rig.SmuCount(QStringLiteral(":READ?")), readsBefore) << "no reading taken";
+    EXPECT_EQ(rig.State.LastGoodReading2401, integratedBefore) << "no reading integrated";
+    auto cell = rig.Sim.State();
+    EXPECT_EQ(cell["source"], 0);
+    EXPECT_EQ(cell["level"], 100e-6);
+
+    ASSERT_EQ(rig.Sim.Command(QStringLiteral("refuse smu")), QStringLiteral("ok"));
+    // The first point's opening stretch is booked at the old source, which really held.
+    ASSERT_TRUE(rig.NextPoint(point, 4000));
+    ASSERT_TRUE(rig.NextPoint(point));
+    EXPECT_EQ(point.Mode, c.pointMode);
+    cell = rig.Sim.State();
+    EXPECT_EQ(cell["source"], c.source);
+    EXPECT_EQ(cell["level"], c.level);
+    EXPECT_NEAR(point.PumpI, cell["pump_i_a"], 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, RefusedSource,
+                         ::testing::Values(TRefusedSource{"NewMode", ":SOUR:FUNC VOLT",
+                                                          TMode::SetVoltage, 100, 13, 1, 0.2},
+                                           TRefusedSource{"NewLevel",
+                                                          ":SOUR:FUNC CURR;:SOUR:CURR:LEV 0.000050",
+                                                          TMode::SetCurrent, 50, 12, 0, 50e-6}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // A multimeter that misses a reply is silent for its two-second time-out: points close on
 // the newest temperature meanwhile, at the pump's pace, but not on one older than the hold.
 TEST(Thread2401Sim, PointsCloseOnTheNewestTemperatureOnlyWhileItIsRecent)
@@ -473,10 +533,11 @@ TEST(Thread2401Sim, LastSourceCommandIsConfirmedOrReportedUnconfirmed)
         rig.State.GSCurrent = 50;
         rig.Smu->SetModeEx(TMode::SetCurrent);
         ASSERT_TRUE(rig.PointRunningFor(0.2));
+        const QString readBack = QStringLiteral(":SOUR:FUNC?;:SOUR:CURR:LEV?;:OUTP:STAT?");
+        const int readBacksBefore = rig.SmuHistoryLinesWith(readBack); // the running source's
         ASSERT_TRUE(rig.StopPump(3000));
         EXPECT_TRUE(rig.Smu->FinalSourceConfirmed());
-        EXPECT_EQ(
-            rig.SmuHistoryLinesWith(QStringLiteral(":SOUR:FUNC?;:SOUR:CURR:LEV?;:OUTP:STAT?")), 1);
+        EXPECT_EQ(rig.SmuHistoryLinesWith(readBack) - readBacksBefore, 1);
     }
     for (const char* fault : {"no-reply", "junk"}) {
         TPumpRig rig;

@@ -87,4 +87,35 @@ TEST(SmuCommands, ReadingRepliesSplitIntoFields)
         EXPECT_EQ(SplitReadingFields(c.reply), c.fields) << c.reply.toStdString();
 }
 
+// The read-back confirms a source only with its function, its level to the command's six
+// decimals and its output on.
+TEST(SmuCommands, ReadBackConfirmsOnlyTheSourceThatWasSent)
+{
+    struct TCase {
+        bool voltage;
+        QByteArray reply;
+        QByteArray level;
+        bool confirms;
+    };
+    const TCase cases[] = {
+        {false, "CURR;+1.000000E-04;1", "0.000100", true},
+        {false, "CURR;+1.000000E-04;1", "0.000050", false},
+        {false, "VOLT;+1.000000E-04;1", "0.000100", false},
+        {false, "CURR;+1.000000E-04;0", "0.000100", false},
+        {false, "CURR;+1.000000E-04", "0.000100", false},
+        {false, "CURR;+0.000000E+00;1", "0.0", true},
+        {true, "VOLT;+2.000000E-01;1", "0.200000", true},
+        {true, "VOLT;-1.000000E+00;1", "-1", true},
+        {true, "VOLT;+2.000010E-01;1", "0.200000", false},
+        {true, "CURR;+2.000000E-01;1", "0.200000", false},
+        {true, "+2.000000E-01,+1.000000E-04", "0.200000", false},
+    };
+    for (const auto& c : cases) {
+        const bool confirms = c.voltage ? ConfirmsVoltageSource(c.reply, c.level)
+                                        : ConfirmsCurrentSource(c.reply, c.level);
+        EXPECT_EQ(confirms, c.confirms)
+            << c.reply.toStdString() << " for " << c.level.toStdString();
+    }
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #include "app/program_options.h"
 #include "app/program_run.h"
+#include "records/process_end.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -34,10 +35,14 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    QApplication app(argc, argv);
-    if (!oxtiva::ParseProgramOptions(app.arguments(), options, error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 2;
+    int code = 0;
+    {
+        QApplication app(argc, argv);
+        if (!oxtiva::ParseProgramOptions(app.arguments(), options, error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 2;
+        }
+        code = oxtiva::RunProgram(app, options);
     }
-    return oxtiva::RunProgram(app, options);
+    return oxtiva::EndProcess(code);
 }

@@ -18,6 +18,8 @@ class TReplyShape
 
     // reply is trimmed of its terminator and surrounding blanks.
     bool Fits(const QByteArray& reply) const;
+    // Whether the reply is a reading: numbers only.
+    bool IsReading() const { return fKind == TKind::Numbers; }
 
   private:
     enum class TKind { Any, Numbers, Identity, Flag };

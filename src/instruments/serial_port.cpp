@@ -46,9 +46,32 @@ QString TrueFalse(bool value)
 }
 
 // The leading terminator ends a command that a failed send may have left half written.
-QByteArray MarkerQuery(int marker)
+// A rider, a query of its own, goes in the same line: its reply comes in the mark's.
+QByteArray MarkerQuery(int marker, const QByteArray& rider)
 {
-    return "\r*ESE?;*ESE " + QByteArray::number(marker) + ";*ESE?;*IDN?\r";
+    return "\r*ESE?;*ESE " + QByteArray::number(marker) + ";*ESE?;*IDN?" +
+           (rider.isEmpty() ? QByteArray() : ";" + rider) + "\r";
+}
+
+// A reading rides in the mark's line, so that a line that has just lost a reply is back
+// in step with a reading after one exchange instead of two: each reply the line carries
+// may be lost again. The reading's reply is then tied to the mark that proves it is this
+// line's. Only a single line without a terminator of its own inside can ride.
+QByteArray RiderOf(const QByteArray& message, const TReplyShape& expected)
+{
+    if (!expected.IsReading()) return {};
+    QByteArray body = message;
+    while (!body.isEmpty() && (body.back() == '\r' || body.back() == '\n'))
+        body.chop(1);
+    if (body.contains('\r') || body.contains('\n')) return {};
+    return body;
+}
+
+// What follows the mark's three answers in its line: the rider's reply.
+QByteArray RiderReply(const QByteArray& line)
+{
+    const QList<QByteArray> fields = line.split(';');
+    return fields.size() > 3 ? fields.mid(3).join(';') : QByteArray();
 }
 
 std::optional<int> RegisterValue(const QByteArray& field)
@@ -192,8 +215,14 @@ TSerialResponse TSerialPort::Exchange(const QByteArray& aMessage,
         fInStep = false;
     }
     if (expected && !fInStep) {
-        result.Status = Resynchronise();
+        const QByteArray rider = RiderOf(aMessage, *expected);
+        QByteArray riderReply;
+        result.Status = Resynchronise(rider, riderReply);
         if (!result.Status.isEmpty()) return finish();
+        if (!rider.isEmpty()) {
+            TakeReply(riderReply, *expected, result);
+            return finish();
+        }
     }
     const TWriteOutcome written = fDevice->Write(aMessage);
     if (!written.Accepted) {
@@ -241,6 +270,13 @@ void TSerialPort::ReadReply(const TReplyShape& expected, TSerialResponse& result
     case TReplyReader::TOutcome::Line:
         break;
     }
+    TakeReply(line, expected, result);
+}
+
+void TSerialPort::TakeReply(const QByteArray& line, const TReplyShape& expected,
+                            TSerialResponse& result)
+{
+    fInStep = false;
     result.Response = TrimControlCharacters(line);
     L.Send(QStringLiteral("Response: ") + QString::fromLatin1(result.Response));
     if (!expected.Fits(result.Response)) {
@@ -254,11 +290,11 @@ void TSerialPort::ReadReply(const TReplyShape& expected, TSerialResponse& result
 // One attempt to mark the line's place, with a mark of its own: an answer to an earlier
 // attempt may come late, but never matches. Returns the status of a failed exchange, or
 // nothing once the line is in step.
-QByteArray TSerialPort::Resynchronise()
+QByteArray TSerialPort::Resynchronise(const QByteArray& rider, QByteArray& riderReply)
 {
     fLastMarker = fLastMarker >= HighestMarker ? LowestMarker : fLastMarker + 1;
     const int marker = fLastMarker;
-    const QByteArray query = MarkerQuery(marker);
+    const QByteArray query = MarkerQuery(marker, rider);
     L.Send(QStringLiteral("Out of step; marking the place with ") +
            QString::fromLatin1(TrimControlCharacters(query)));
     // Until this attempt is answered the register may hold its mark.
@@ -285,6 +321,10 @@ QByteArray TSerialPort::Resynchronise()
     NoteRegisterFound(*found);
     fUnansweredMarks.clear();
     RestoreEventStatusEnable(fRegisterFound.value_or(0));
+    if (!rider.isEmpty()) {
+        riderReply = RiderReply(line);
+        return {};
+    }
     // Nothing can follow the mark's answer but what is asked next.
     fInStep = !fReader->HasMore() && !fDevice->InputWaiting();
     return fInStep ? QByteArray() : StatusWrongShape;

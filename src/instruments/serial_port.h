@@ -55,8 +55,9 @@ struct TSerialResponse {
 // identification ("*ESE?;*ESE n;*ESE?;*IDN?"). It discards every line until the answer
 // whose second field is n as a number, puts the register back as it found it, and only
 // then sends the query. The instrument answers in order, so nothing older can follow.
-// Each attempt has a fresh mark and the readout time; when it fails the query is not
-// sent and the exchange fails. A freshly opened port starts out of step.
+// A reading rides in the mark's own line instead ("...;*IDN?;:READ?"), its reply after the
+// mark's answers. Each attempt has a fresh mark and the readout time; when it fails the
+// query is not sent and the exchange fails. A freshly opened port starts out of step.
 class TSerialPort
 {
   public:
@@ -104,7 +105,8 @@ class TSerialPort
                              const std::optional<TReplyShape>& expected);
     bool EnsureOpen();
     void DropFailedDevice();
-    QByteArray Resynchronise();
+    QByteArray Resynchronise(const QByteArray& rider, QByteArray& riderReply);
+    void TakeReply(const QByteArray& line, const TReplyShape& expected, TSerialResponse& result);
     void NoteRegisterFound(int value);
     void RestoreEventStatusEnable(int value);
     void ReadReply(const TReplyShape& expected, TSerialResponse& result);

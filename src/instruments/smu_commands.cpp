@@ -89,7 +89,12 @@ QByteArray SourceVoltageCommand(const QByteArray& levelText)
     return ":SOUR:FUNC VOLT;:SOUR:VOLT:LEV " + levelText + ";:OUTPUT:STATE 1\r";
 }
 
-bool ConfirmsCurrentSource(const QByteArray& reply, const QByteArray& levelText)
+namespace
+{
+
+// "FUNC;level;output" as the instrument answers a read-back of its source.
+bool ConfirmsSource(const QByteArray& reply, const QByteArray& function,
+                    const QByteArray& levelText)
 {
     const QList<QByteArray> fields = reply.split(';');
     if (fields.size() != 3) return false;
@@ -99,10 +104,22 @@ bool ConfirmsCurrentSource(const QByteArray& reply, const QByteArray& levelText)
     const double level = fields[1].trimmed().toDouble(&levelOk);
     const double wanted = levelText.toDouble(&wantedOk);
     const int output = fields[2].trimmed().toInt(&outputOk);
-    // The level goes out with six decimals of an ampere: half the last digit tells
-    // rounding from another level.
-    return fields[0].trimmed().toUpper().startsWith("CURR") && levelOk && wantedOk &&
+    // The level goes out with six decimals: half the last digit tells rounding from
+    // another level.
+    return fields[0].trimmed().toUpper().startsWith(function) && levelOk && wantedOk &&
            std::fabs(level - wanted) < 0.5e-6 && outputOk && output == 1;
+}
+
+} // namespace
+
+bool ConfirmsCurrentSource(const QByteArray& reply, const QByteArray& levelText)
+{
+    return ConfirmsSource(reply, "CURR", levelText);
+}
+
+bool ConfirmsVoltageSource(const QByteArray& reply, const QByteArray& levelText)
+{
+    return ConfirmsSource(reply, "VOLT", levelText);
 }
 
 QByteArray CurrentLevelText(double microAmperes)

@@ -24,9 +24,14 @@ QByteArray SourceVoltageCommand(const QByteArray& levelText);
 
 // Reads back the source function, the current level and the output state.
 inline const QByteArray SourceStateQuery = ":SOUR:FUNC?;:SOUR:CURR:LEV?;:OUTP:STAT?\r";
+// Reads back the source function, the voltage level and the output state.
+inline const QByteArray SourceVoltageStateQuery = ":SOUR:FUNC?;:SOUR:VOLT:LEV?;:OUTP:STAT?\r";
 // Whether the answer to SourceStateQuery shows a current source at levelText (amperes)
 // with its output on.
 bool ConfirmsCurrentSource(const QByteArray& reply, const QByteArray& levelText);
+// Whether the answer to SourceVoltageStateQuery shows a voltage source at levelText
+// (volts) with its output on.
+bool ConfirmsVoltageSource(const QByteArray& reply, const QByteArray& levelText);
 
 // The current set point in microamperes as the ampere text of the command, resolving one
 // microampere ("0.000100" for 100); "0.0" for a value that cannot be written.

@@ -104,13 +104,18 @@ void TThread2401::ActivePass(TSerialPort& com)
 bool TThread2401::SendSourceCommand(TSerialPort& com)
 {
     TLogger& L = Thread2401Log();
+    // A port that failed and is opened anew may find the instrument in any state.
+    if (!com.IsOpen()) fConfirmedSource.reset();
     if (fModeIntegrator == TMode::SetCurrent) {
         L.Send(QStringLiteral("Mode: GS"));
         const TSerialResponse r = com.Send2(SourceCurrentCommand(fGSCurrentS), false);
-        if (!r.Status.isEmpty())
+        if (!r.Status.isEmpty()) {
             L.Send(QStringLiteral("Serial port response: ") + QString::fromLatin1(r.Status));
+            fConfirmedSource.reset();
+            return false;
+        }
         fReadingSource = {fModeIntegrator, fGSCurrentS};
-        return r.Status.isEmpty();
+        return ConfirmSource(com);
     }
     if (fModeIntegrator == TMode::Uninitialized || fModeIntegrator == TMode::Paused) {
         fReadingSource = {fModeIntegrator, {}};
@@ -122,11 +127,36 @@ bool TThread2401::SendSourceCommand(TSerialPort& com)
     if (!r.Status.isEmpty()) {
         L.Send(QStringLiteral("Failed to adjust source voltage to ") + level);
         L.Send(QStringLiteral("Serial port response: ") + QString::fromLatin1(r.Status));
+        fConfirmedSource.reset();
         return false;
     }
-    fSourceVoltageUsed = fSourceVoltageDesired.load();
     fReadingSource = {fModeIntegrator, fSourceVoltageDesiredS};
+    if (!ConfirmSource(com)) return false;
+    fSourceVoltageUsed = fSourceVoltageDesired.load();
     L.Send(QStringLiteral("Adjusted source voltage to ") + level);
+    return true;
+}
+
+// A source command the instrument did not take (garbled on the line, refused, lost with
+// a port that failed) leaves it in its old mode or level while the readings would be
+// booked under the new one: a source that differs from the last one confirmed is read
+// back before anything is read under it. An unchanged source costs nothing more.
+bool TThread2401::ConfirmSource(TSerialPort& com)
+{
+    if (fConfirmedSource == fReadingSource) return true;
+    const bool current = fReadingSource.Mode == TMode::SetCurrent;
+    const TSerialResponse r =
+        com.Send2(current ? SourceStateQuery : SourceVoltageStateQuery, TReplyShape::Any());
+    const bool confirmed =
+        r.Status.isEmpty() && (current ? ConfirmsCurrentSource(r.Response, fReadingSource.Level)
+                                       : ConfirmsVoltageSource(r.Response, fReadingSource.Level));
+    if (!confirmed) {
+        Thread2401Log().Send(QStringLiteral("Source not confirmed: ") +
+                             QString::fromLatin1(r.Status.isEmpty() ? r.Response : r.Status));
+        fConfirmedSource.reset();
+        return false;
+    }
+    fConfirmedSource = fReadingSource;
     return true;
 }
 

@@ -68,6 +68,7 @@ class TThread2401 : public THandOverThread
     void IdleWhilePaused();
     void ActivePass(TSerialPort& com);
     bool SendSourceCommand(TSerialPort& com);
+    bool ConfirmSource(TSerialPort& com);
     bool ReadPump(TSerialPort& com);
     bool SendFinalSourceCommand(TSerialPort& com);
     bool HandOver();
@@ -109,7 +110,8 @@ class TThread2401 : public THandOverThread
     double fCurrentMeasured = 0;
     std::optional<TSyncTail> fCurrentTail; // the pump record so far; none after a pause
     bool fMeasurementsOK = false;
-    TPumpSource fReadingSource; // the source the newest reading was taken under
+    TPumpSource fReadingSource;                  // the source the newest reading was taken under
+    std::optional<TPumpSource> fConfirmedSource; // the source the instrument last read back
 
     // The hand-over's record of the sources the running point's readings were taken under.
     TPumpSource fTailSource;

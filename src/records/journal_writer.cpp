@@ -268,6 +268,12 @@ bool TJournalWriter::StopAndRemove(QString& errorText)
 {
     Stop();
     std::lock_guard lock(fShared->Mutex);
+    // Windows removes no file that is still open; once the thread has ended, its files are
+    // ours to close.
+    if (fShared->Stopped) {
+        fShared->File->Close();
+        if (fShared->NextFile) fShared->NextFile->Close();
+    }
     // The thread may still hold the new segment's file on a hung disk: only its name goes.
     if (fShared->NextPath) QFile::remove(*fShared->NextPath);
     QFile file(fShared->Path);

@@ -10,7 +10,7 @@ namespace
 {
 
 // Linux, like most file systems, takes 255 bytes per name, counted in the encoding that
-// file names are written in.
+// file names are written in; Windows 255 UTF-16 units.
 constexpr qsizetype FileNameBytes = 255;
 // What follows the name: "_", a counter that may grow to ten digits, ".csv" or ".png".
 constexpr qsizetype SuffixBytes = 1 + 10 + 4;
@@ -67,13 +67,22 @@ void CutToFit(QString& name)
     for (int characters = 0; end < name.size() && characters < MaxFileNameCharacters;
          ++characters) {
         const qsizetype next = end + (name[end].isHighSurrogate() ? 2 : 1);
-        if (QFile::encodeName(name.left(next)).size() > FileNameBytes - SuffixBytes) break;
+        if (FileNameSize(name.left(next)) > FileNameBytes - SuffixBytes) break;
         end = next;
     }
     name.truncate(end);
 }
 
 } // namespace
+
+qsizetype FileNameSize(const QString& name)
+{
+#ifdef Q_OS_WIN
+    return name.size();
+#else
+    return QFile::encodeName(name).size();
+#endif
+}
 
 bool IsLineBreakOrControl(QChar c)
 {

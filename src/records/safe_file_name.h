@@ -20,6 +20,10 @@ QString SafeFileName(const QString& name);
 
 inline constexpr int MaxFileNameCharacters = 100;
 
+// The size of a file name as the file system counts it against its limit of 255: bytes of
+// the encoding names are written in on Linux, UTF-16 units on Windows.
+qsizetype FileNameSize(const QString& name);
+
 // Line breaks of every kind and the other control characters: none belongs in a text
 // that must stay on one line, be it a file name or a line of a file.
 bool IsLineBreakOrControl(QChar c);

@@ -123,12 +123,22 @@ bool SyncFolder(const QString& folder, QString& errorText)
 
 bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString& errorText)
 {
+    return WriteWholeFile(
+        path, [&bytes](const TPieceSink& sink) { return sink(bytes); }, errorText);
+}
+
+bool WriteWholeFile(const QString& path, const std::function<bool(const TPieceSink&)>& aProduce,
+                    QString& errorText)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         errorText = file.errorString();
         return false;
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    const bool written = aProduce([&file](QByteArrayView piece) {
+        return file.write(piece.data(), piece.size()) == piece.size();
+    });
+    if (!written || !file.commit()) {
         errorText = file.errorString();
         file.cancelWriting();
         return false;

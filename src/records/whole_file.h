@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QTemporaryFile;
@@ -15,6 +16,13 @@ namespace oxtiva
 // only once complete, so a full disk or a crash never leaves a truncated record. On
 // failure returns false with the reason in errorText.
 bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString& errorText);
+
+// Takes the next piece of a file's bytes; false stops the writing.
+using TPieceSink = std::function<bool(QByteArrayView piece)>;
+// As above, with the bytes handed over in pieces by aProduce, which returns false once a
+// piece was refused: a month of records is written without ever being held whole.
+bool WriteWholeFile(const QString& path, const std::function<bool(const TPieceSink&)>& aProduce,
+                    QString& errorText);
 
 // A file's name lives in its folder: until the folder is flushed too, a power cut can keep
 // a file's bytes and lose its name.

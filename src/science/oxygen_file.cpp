@@ -120,10 +120,20 @@ QString IsothermFileName(const QString& dataFileName)
 
 QByteArray BuildOxygenFile(const TOxygenFileContent& content)
 {
+    QByteArray out;
+    WriteOxygenFile(content, [&out](QByteArrayView piece) {
+        out.append(piece);
+        return true;
+    });
+    return out;
+}
+
+bool WriteOxygenFile(const TOxygenFileContent& content, const TPieceSink& aSink)
+{
+    constexpr qsizetype Piece = 1 << 20;
     const TOxygenHistory& history = HistoryOf(content);
     QByteArray out;
-    // A point's line is about 300 bytes.
-    out.reserve(2048 + qsizetype(history.Size()) * 320);
+    out.reserve(Piece + 4096);
     AppendAbout(out, content, QStringLiteral("Oxygen balance"));
     AppendConstants(out, content);
     AppendLine(out, QStringLiteral("time,time_s,grid_row,cell_T_C,pO2_atm,current_A,charge_C,"
@@ -148,8 +158,12 @@ QByteArray BuildOxygenFile(const TOxygenFileContent& content)
                                     Number(r.Delta),
                                     r.AfterGap ? QStringLiteral("1") : QStringLiteral("0")};
         AppendLine(out, fields.join(u','));
+        if (out.size() >= Piece) {
+            if (!aSink(out)) return false;
+            out.resize(0);
+        }
     }
-    return out;
+    return aSink(out);
 }
 
 QByteArray BuildIsothermFile(const TOxygenFileContent& content)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "records/whole_file.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -24,6 +26,10 @@ struct TOxygenFileContent {
 };
 
 QByteArray BuildOxygenFile(const TOxygenFileContent& content);
+// The same bytes handed to aSink in pieces of about a megabyte: a month's points come to
+// hundreds of megabytes, which a save thread must not take from the memory the window's
+// thread allocates from. False once aSink refused a piece.
+bool WriteOxygenFile(const TOxygenFileContent& content, const TPieceSink& aSink);
 QByteArray BuildIsothermFile(const TOxygenFileContent& content);
 
 // The names beside a data file: "Ceria_0003.csv" gives "Ceria_0003_oxygen.csv" and

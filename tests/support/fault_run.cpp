@@ -71,7 +71,8 @@ TReplyBook ReadReplyLog(const QString& path, TFaultRunFigures& figures)
         ++figures.replies;
         const bool inTime = f[2] == QLatin1String("in-time");
         if (f[2] == QLatin1String("late")) ++figures.lateReplies;
-        const std::vector<double> values = Numbers(f[5]);
+        // A reading that rode behind a place mark comes last in its line.
+        const std::vector<double> values = Numbers(f[5].section(QLatin1Char(';'), -1));
         if (f[0] == QLatin1String("smu") && values.size() == 2)
             book.smu.insert({{values[0], values[1]}, {f[3], inTime}});
         else if (f[0] == QLatin1String("dmm") && values.size() == 1)

@@ -259,8 +259,10 @@ bool WriteRecoveredOxygenFiles(const TJournalContents& contents, const QString& 
     content.DataFileName = dataFile.fileName();
     content.RunStartDays = runStart;
     content.History = &history;
-    return WriteWholeFile(dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
-                          BuildOxygenFile(content), errorText) &&
+    return WriteWholeFile(
+               dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
+               [&content](const TPieceSink& sink) { return WriteOxygenFile(content, sink); },
+               errorText) &&
            WriteWholeFile(dataFile.dir().filePath(IsothermFileName(dataFile.fileName())),
                           BuildIsothermFile(content), errorText);
 }

@@ -169,8 +169,10 @@ bool WriteOxygenFiles(const QString& aDataFilePath, const TOxygenFileSnapshot& a
     TOxygenFileContent content = aSnapshot.Content;
     content.DataFileName = dataFile.fileName();
     content.History = aSnapshot.History.get();
-    return WriteWholeFile(dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
-                          BuildOxygenFile(content), aError) &&
+    return WriteWholeFile(
+               dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
+               [&content](const TPieceSink& sink) { return WriteOxygenFile(content, sink); },
+               aError) &&
            WriteWholeFile(dataFile.dir().filePath(IsothermFileName(dataFile.fileName())),
                           BuildIsothermFile(content), aError);
 }
