@@ -6,6 +6,8 @@
 #include "science/oxygen_sensor.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QStringList>
 
@@ -116,6 +118,19 @@ QString IsothermFileName(const QString& dataFileName)
 {
     const QString stem = dataFileName.endsWith(u".csv") ? dataFileName.chopped(4) : dataFileName;
     return stem + QStringLiteral("_isotherm.csv");
+}
+
+bool WriteOxygenFilesBeside(const QString& dataFilePath, TOxygenFileContent content,
+                            QString& errorText)
+{
+    const QFileInfo dataFile(dataFilePath);
+    content.DataFileName = dataFile.fileName();
+    return WriteWholeFile(
+               dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
+               [&content](const TPieceSink& sink) { return WriteOxygenFile(content, sink); },
+               errorText) &&
+           WriteWholeFile(dataFile.dir().filePath(IsothermFileName(dataFile.fileName())),
+                          BuildIsothermFile(content), errorText);
 }
 
 QByteArray BuildOxygenFile(const TOxygenFileContent& content)

@@ -37,4 +37,10 @@ QByteArray BuildIsothermFile(const TOxygenFileContent& content);
 QString OxygenFileName(const QString& dataFileName);
 QString IsothermFileName(const QString& dataFileName);
 
+// Writes the balance and the isotherm file beside the data file at dataFilePath, each whole
+// or not at all; content's DataFileName is that file's name. False with errorText when a
+// file could not be written.
+bool WriteOxygenFilesBeside(const QString& dataFilePath, TOxygenFileContent content,
+                            QString& errorText);
+
 } // namespace oxtiva

@@ -7,15 +7,12 @@
 #include "records/data_file_settings.h"
 #include "records/date_time.h"
 #include "records/number_format.h"
-#include "records/whole_file.h"
 #include "records/windows_1252.h"
 #include "science/oxygen_file.h"
 #include "science/oxygen_history.h"
 #include "science/oxygen_sensor.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
@@ -251,20 +248,13 @@ bool WriteRecoveredOxygenFiles(const TJournalContents& contents, const QString& 
         ReplayDataLines(lines, JournalRowTimes(contents, lines),
                         ReplaySettingsOfVariables(settings.VariableValues), history);
 
-    const QFileInfo dataFile(dataFilePath);
     TOxygenFileContent content;
     content.SampleName = settings.SampleName;
     content.SampleFormula = settings.SampleFormula;
     content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
-    content.DataFileName = dataFile.fileName();
     content.RunStartDays = runStart;
     content.History = &history;
-    return WriteWholeFile(
-               dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
-               [&content](const TPieceSink& sink) { return WriteOxygenFile(content, sink); },
-               errorText) &&
-           WriteWholeFile(dataFile.dir().filePath(IsothermFileName(dataFile.fileName())),
-                          BuildIsothermFile(content), errorText);
+    return WriteOxygenFilesBeside(dataFilePath, std::move(content), errorText);
 }
 
 } // namespace oxtiva

@@ -8,15 +8,12 @@
 #include "control/relative_change.h"
 #include "records/date_time.h"
 #include "records/number_format.h"
-#include "records/whole_file.h"
 #include "science/oxygen_file.h"
 #include "science/oxygen_leak_fit.h"
 #include "science/oxygen_sensor.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -165,16 +162,9 @@ TOxygenFileSnapshot TOxygenContent::FileSnapshot() const
 bool WriteOxygenFiles(const QString& aDataFilePath, const TOxygenFileSnapshot& aSnapshot,
                       QString& aError)
 {
-    const QFileInfo dataFile(aDataFilePath);
     TOxygenFileContent content = aSnapshot.Content;
-    content.DataFileName = dataFile.fileName();
     content.History = aSnapshot.History.get();
-    return WriteWholeFile(
-               dataFile.dir().filePath(OxygenFileName(dataFile.fileName())),
-               [&content](const TPieceSink& sink) { return WriteOxygenFile(content, sink); },
-               aError) &&
-           WriteWholeFile(dataFile.dir().filePath(IsothermFileName(dataFile.fileName())),
-                          BuildIsothermFile(content), aError);
+    return WriteOxygenFilesBeside(aDataFilePath, std::move(content), aError);
 }
 
 bool TOxygenContent::SteadyPIDRow(int row) const
