@@ -56,13 +56,15 @@ class BlankRunCalibration : public ::testing::Test
     QString Message() { return W().LabelBlankRunCalibration->text(); }
     TSettingsFile Settings() { return TSettingsFile(W().SettingsPath()); }
 
-    // 10 s points of an empty cell: the first takes the gas to pO2 at its start, then the
-    // pump carries off what leaks in, with a little noise.
-    void Hold(double pO2, int points)
+    // 10 s points of an empty cell: the first three take the gas to pO2 (a pump takes a
+    // while), then the pump carries off what leaks in, with a little noise.
+    void Hold(double target, int points)
     {
         const double cellK = CellC + ZeroCelsiusK;
+        const double from = fpO2;
         for (int i = 0; i < points; ++i, ++fCount) {
-            const double taken = i == 0 ? GasAmount(fpO2 - pO2, cellK, cellK, TrueVolumeL, 0) : 0;
+            const double pO2 = i < 3 ? from * std::pow(target / from, (i + 1) / 3.0) : target;
+            const double taken = GasAmount(fpO2 - pO2, cellK, cellK, TrueVolumeL, 0);
             const double leaked = TrueAlpha * QuarterPowerForce(0.21, pO2) * 10;
             const double noise = 1 + 1e-3 * std::sin(1.3 * fCount);
             TDataPointRec& p = W().State().DataPoint;
@@ -96,7 +98,7 @@ TEST_F(BlankRunCalibration, StoresTheCellsConstantsFromNowOnAndForTheNextExperim
 
     EXPECT_NEAR(W().RtDoubleEditVHPS->value() / TrueVolumeL, 1, 2e-3) << Message().toStdString();
     EXPECT_NEAR(W().RtDoubleEditVhp->value() / TrueVolumeL, 1, 2e-3) << "no sample volume";
-    EXPECT_NEAR(W().RtDoubleEditLeakAlpha->value() / TrueAlpha, 1, 5e-3);
+    EXPECT_NEAR(W().RtDoubleEditLeakAlpha->value() / TrueAlpha, 1, 2e-2);
     for (const char* shown :
          {"Vhpws = ", "α = ", " ± ", "at 800 °C", "points in 1 stretches", "From grid rows 2 to 49",
           "pO2 1.00E-4 to 2.10E-1 atm", "Stored as the cell's constants."})
@@ -132,7 +134,7 @@ TEST_F(BlankRunCalibration, UndoBringsBackTheConstantsAndTheSettingsBeforeIt)
     const TCellCalibration earlier{0.015, 2e-9, 0, 1000, QStringLiteral("2026-01-02T03:04:05")};
     Settings().WriteCellCalibration(earlier);
     W().RtDoubleEditVHPS->setValue(0.011);
-    W().ComboBoxLeakLaw->setCurrentIndex(int(TLeakLaw::Both));
+    W().ComboBoxLeakLaw->setCurrentIndex(int(TLeakLaw::Electrolyte));
     W().RtDoubleEditLeakSeal->setValue(3e-9);
     Hold(0.21, 3);
     Hold(1e-2, 15);
@@ -140,7 +142,7 @@ TEST_F(BlankRunCalibration, UndoBringsBackTheConstantsAndTheSettingsBeforeIt)
     Hold(1e-4, 15);
     W().ButtonCalibrateBlankRun->click();
     ASSERT_TRUE(W().ButtonUndoBlankRunCalibration->isEnabled()) << Message().toStdString();
-    EXPECT_TRUE(Message().contains("seal ")) << Message().toStdString();
+    EXPECT_EQ(W().RtDoubleEditLeakSeal->value(), 0) << "the electrolyte law alone";
     EXPECT_NEAR(W().RtDoubleEditVHPS->value() / TrueVolumeL, 1, 5e-3);
     EXPECT_NE(Settings().CellCalibration(), earlier);
 
@@ -158,6 +160,7 @@ TEST_F(BlankRunCalibration, ARunThatCannotTellSaysWhyAndChangesNothing)
     W().RtDoubleEditVHPS->setValue(0.011);
     W().ButtonCalibrateBlankRun->click();
     EXPECT_TRUE(Message().startsWith("Not enough points")) << Message().toStdString();
+    fpO2 = 1e-3; // the run starts there
     Hold(1e-3, 30);
     W().ButtonCalibrateBlankRun->click();
     EXPECT_TRUE(Message().contains("the gas volume cannot be told")) << Message().toStdString();

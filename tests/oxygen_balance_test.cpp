@@ -327,5 +327,63 @@ TEST(OxygenHistory, ReplaysEveryPointWhenAConstantChanges)
     EXPECT_EQ(history.Isotherm()[0].Index, 2u);
 }
 
+// A gas volume, gradient volume or cold end that holds from now on re-reads the gas there
+// is: with nothing pumped and nothing leaking, b stays where it was, both as the points
+// come and when the run is replayed.
+TEST(OxygenHistory, AChangeOfTheGasConstantsFromNowOnKeepsBContinuous)
+{
+    struct TCase {
+        const char* what;
+        void (*change)(TOxygenBalanceConstants&);
+    };
+    const TCase cases[] = {
+        {"hot volume +10 %", [](TOxygenBalanceConstants& c) { c.HotVolumeL *= 1.1; }},
+        {"gradient volume", [](TOxygenBalanceConstants& c) { c.GradientVolumeL = 0.004; }},
+        {"cold end", [](TOxygenBalanceConstants& c) { c.ColdEndK += 20; }},
+    };
+    for (const TCase& tc : cases) {
+        SCOPED_TRACE(tc.what);
+        TOxygenBalanceConstants c;
+        c.HotVolumeL = 0.012;
+        c.GradientVolumeL = 0.002;
+        c.b0 = 1.98;
+        c.n0 = 0.01;
+        TOxygenHistory history;
+        history.SetConstants(c);
+        for (int i = 0; i < 3; ++i)
+            history.Add({10.0 * i, 10.0 * i + 10, 0, 1073.15, 0.21});
+        tc.change(c);
+        history.ChangeConstants(c, 30, 1073.15, false);
+        for (int i = 3; i < 6; ++i)
+            history.Add({10.0 * i, 10.0 * i + 10, 0, 1073.15, 0.21});
+        for (std::size_t i = 0; i < history.Size(); ++i)
+            EXPECT_NEAR(history.At(i).Result.b, 1.98, 1e-12) << i;
+        // A change of the sample's constants replays the run, across the change.
+        c.n0 = 0.02;
+        history.ChangeConstants(c, 60, 1073.15, false);
+        for (std::size_t i = 0; i < history.Size(); ++i)
+            EXPECT_NEAR(history.At(i).Result.b, 1.98, 1e-12) << "replayed " << i;
+    }
+}
+
+// b, pO2 and temperature of an isotherm point are means over one window.
+TEST(OxygenHistory, AnIsothermPointsMeansShareItsWindow)
+{
+    TOxygenHistory history;
+    TOxygenBalanceConstants c;
+    c.HotVolumeL = 0.012;
+    c.b0 = 1.98;
+    c.n0 = 0.01;
+    history.SetConstants(c);
+    history.Add({0, 10, 0, 1073.15, 1e-2});
+    history.Add({10, 20, 0, 1075.15, 2e-3});
+    history.Add({20, 30, 0, 1077.15, 4e-3});
+    ASSERT_TRUE(history.MarkStepCompleted(1, 10));
+    const TContentSpread mean = history.Content(history.Isotherm()[0]);
+    EXPECT_DOUBLE_EQ(mean.pO2, 3e-3);
+    EXPECT_DOUBLE_EQ(mean.CellK, 1076.15);
+    EXPECT_DOUBLE_EQ(mean.Mean, (history.At(1).Result.b + history.At(2).Result.b) / 2);
+}
+
 } // namespace
 } // namespace oxtiva

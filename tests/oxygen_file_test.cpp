@@ -89,7 +89,7 @@ TEST_F(OxygenFile, IsOneTableACsvReaderLoadsColumnByColumn)
     ASSERT_EQ(table.size(), 4) << "a header and a row per point";
     const QStringList header = table[0];
     EXPECT_EQ(header, QString("time,time_s,grid_row,cell_T_C,pO2_atm,current_A,charge_C,gas_mol,"
-                              "leak_mol,released_mol,b,delta,gap")
+                              "leak_mol,released_mol,b,delta,gap,alpha_held_from_T_C")
                           .split(u','));
     auto column = [&](const char* name) {
         const qsizetype at = header.indexOf(QString::fromLatin1(name));
@@ -159,7 +159,9 @@ TEST_F(OxygenFile, IsothermIsAFileOfItsOwnWithTheSpreadOfB)
     const QList<QStringList> table = ReadCsv(BuildIsothermFile(fContent));
     ASSERT_EQ(table.size(), 2);
     EXPECT_EQ(table[0],
-              QString("step,time,time_s,cell_T_C,pO2_atm,b,b_spread,points,delta").split(u','));
+              QString("step,time,time_s,cell_T_C,pO2_atm,b,b_spread,points,delta,b_final,tau_s,"
+                      "b_remaining")
+                  .split(u','));
     const QStringList& point = table[1];
     const double b1 = fHistory.At(1).Result.b;
     const double b2 = fHistory.At(2).Result.b;
@@ -169,6 +171,37 @@ TEST_F(OxygenFile, IsothermIsAFileOfItsOwnWithTheSpreadOfB)
     EXPECT_DOUBLE_EQ(point[5].toDouble(), (b1 + b2) / 2);
     EXPECT_NEAR(point[6].toDouble(), std::abs(b1 - b2) / std::sqrt(2.0), 1e-15);
     EXPECT_DOUBLE_EQ(point[8].toDouble(), 2 - (b1 + b2) / 2);
+}
+
+// The row's pO2 and temperature are means over the same window as its b, not the last
+// point's; and the points held at a temperature far from alpha's calibration say so.
+TEST_F(OxygenFile, IsothermRowIsTheWindowsMeansAndRowsSayWhereAlphaIsHeld)
+{
+    TOxygenHistory history;
+    history.SetConstants(fHistory.Constants());
+    history.ChangeConstants([&] {
+        TOxygenBalanceConstants c = fHistory.Constants();
+        c.LeakAlpha = 2e-9; // measured at 800 °C
+        return c;
+    }(), 0, 1073.15, false);
+    const double pO2[] = {1e-3, 1.2e-3, 1.1e-3, 0.9e-3};
+    const double cellK[] = {1073.15, 1073.35, 1073.55, 1083.15};
+    for (int i = 0; i < 4; ++i)
+        history.Add({10.0 * i, 10.0 * i + 10, 0, cellK[i], pO2[i]}, false, i + 2);
+    ASSERT_TRUE(history.MarkStepCompleted(1, 20)); // the last three points
+    TOxygenFileContent content = fContent;
+    content.History = &history;
+    const QList<QStringList> table = ReadCsv(BuildIsothermFile(content));
+    ASSERT_EQ(table.size(), 2);
+    EXPECT_NEAR(table[1][4].toDouble(), (1.2e-3 + 1.1e-3 + 0.9e-3) / 3, 1e-15);
+    EXPECT_NEAR(table[1][3].toDouble(), (1073.35 + 1073.55 + 1083.15) / 3 - 273.15, 1e-9);
+    const QList<QStringList> points = ReadCsv(BuildOxygenFile(content));
+    ASSERT_EQ(points.size(), 5);
+    const qsizetype held = points[0].indexOf("alpha_held_from_T_C");
+    ASSERT_GE(held, 0);
+    EXPECT_EQ(points[1][held], "");
+    EXPECT_EQ(points[3][held], "") << "within a few kelvin of the calibration";
+    EXPECT_NEAR(points[4][held].toDouble(), 800, 1e-9) << "10 K above it";
 }
 
 // A month's points make hundreds of megabytes: the file goes out in pieces of about a

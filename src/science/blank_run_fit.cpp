@@ -1,11 +1,11 @@
 #include "science/blank_run_fit.h"
 
+#include "science/increment_fit.h"
 #include "science/oxygen_balance.h"
 #include "science/oxygen_constants.h"
 #include "science/oxygen_history.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <map>
 
@@ -14,69 +14,6 @@ namespace oxtiva
 
 namespace
 {
-
-// The unknowns: the volume, alpha and the seal constant, of which the law uses some.
-constexpr int MostUnknowns = 3;
-using TVector = std::array<double, MostUnknowns>;
-using TMatrix = std::array<TVector, MostUnknowns>;
-
-struct TSegmentMeans {
-    int n = 0;
-    double y = 0;
-    TVector x{};
-};
-
-// The regressors of a point, in the order of the unknowns; an unused law's stays 0.
-TVector Regressors(const TBlankRunPoint& p, bool quarter, bool linear)
-{
-    return {-p.HotGasPerL, quarter ? p.QuarterForceS : 0, linear ? p.LinearForceS : 0};
-}
-
-// Inverts the normal matrix over the unknowns in use by Gauss-Jordan elimination on the
-// matrix scaled to a unit diagonal, so that "nearly singular" means nearly collinear
-// whatever the units; false when it is.
-bool Invert(TMatrix& a, const std::array<bool, MostUnknowns>& used)
-{
-    TVector scale{};
-    for (int i = 0; i < MostUnknowns; ++i) {
-        if (!used[i]) continue;
-        if (!(a[i][i] > 0)) return false;
-        scale[i] = 1 / std::sqrt(a[i][i]);
-    }
-    TMatrix m{};
-    TMatrix inverse{};
-    for (int i = 0; i < MostUnknowns; ++i) {
-        for (int j = 0; j < MostUnknowns; ++j)
-            m[i][j] = used[i] && used[j] ? a[i][j] * scale[i] * scale[j] : 0;
-        inverse[i][i] = used[i] ? 1 : 0;
-    }
-    for (int col = 0; col < MostUnknowns; ++col) {
-        if (!used[col]) continue;
-        int pivot = col;
-        for (int row = col + 1; row < MostUnknowns; ++row)
-            if (used[row] && std::abs(m[row][col]) > std::abs(m[pivot][col])) pivot = row;
-        if (!(std::abs(m[pivot][col]) > 1e-9)) return false;
-        std::swap(m[pivot], m[col]);
-        std::swap(inverse[pivot], inverse[col]);
-        const double p = m[col][col];
-        for (int j = 0; j < MostUnknowns; ++j) {
-            m[col][j] /= p;
-            inverse[col][j] /= p;
-        }
-        for (int row = 0; row < MostUnknowns; ++row) {
-            if (row == col || !used[row]) continue;
-            const double f = m[row][col];
-            for (int j = 0; j < MostUnknowns; ++j) {
-                m[row][j] -= f * m[col][j];
-                inverse[row][j] -= f * inverse[col][j];
-            }
-        }
-    }
-    for (int i = 0; i < MostUnknowns; ++i)
-        for (int j = 0; j < MostUnknowns; ++j)
-            a[i][j] = inverse[i][j] * scale[i] * scale[j];
-    return true;
-}
 
 // The largest relative change of pO2 within a segment: only a change within one tells the
 // volume, since each segment has an offset of its own.
@@ -94,6 +31,29 @@ double LargestpO2Change(const std::vector<TBlankRunPoint>& points)
     return largest;
 }
 
+// The increments between successive points of each segment: what the balance knows
+// against the hot part's gas and the driving forces the law uses.
+TIncrementFit Fit(const std::vector<TBlankRunPoint>& points, bool quarter, bool linear)
+{
+    std::vector<std::size_t> rows;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        if (points[i].Segment == points[i - 1].Segment) rows.push_back(i);
+    Eigen::MatrixXd x(Eigen::Index(rows.size()), 1 + int(quarter) + int(linear));
+    Eigen::VectorXd y(Eigen::Index(rows.size()));
+    std::vector<int> stretch;
+    for (Eigen::Index r = 0; r < x.rows(); ++r) {
+        const TBlankRunPoint& p = points[rows[std::size_t(r)]];
+        const TBlankRunPoint& before = points[rows[std::size_t(r)] - 1];
+        int column = 0;
+        x(r, column++) = -(p.HotGasPerL - before.HotGasPerL);
+        if (quarter) x(r, column++) = p.QuarterForceS - before.QuarterForceS;
+        if (linear) x(r, column) = p.LinearForceS - before.LinearForceS;
+        y[r] = p.KnownMol - before.KnownMol;
+        stretch.push_back(p.Segment);
+    }
+    return FitIncrements(x, y, stretch);
+}
+
 } // namespace
 
 TBlankRunFit FitBlankRun(const std::vector<TBlankRunPoint>& points, TLeakLaw law, double flushpO2)
@@ -103,18 +63,12 @@ TBlankRunFit FitBlankRun(const std::vector<TBlankRunPoint>& points, TLeakLaw law
     fit.Points = int(points.size());
     const bool quarter = law != TLeakLaw::Seal;
     const bool linear = law != TLeakLaw::Electrolyte;
-    const std::array<bool, MostUnknowns> used{true, quarter, linear};
     const int unknowns = 1 + int(quarter) + int(linear);
 
-    std::map<int, TSegmentMeans> segments;
+    std::map<int, int> segments;
     double offsetQ = 0, forceQ = 0, offsetL = 0, forceL = 0, cellK = 0;
     for (const TBlankRunPoint& p : points) {
-        TSegmentMeans& s = segments[p.Segment];
-        ++s.n;
-        s.y += p.KnownMol;
-        const TVector x = Regressors(p, quarter, linear);
-        for (int i = 0; i < MostUnknowns; ++i)
-            s.x[i] += x[i];
+        ++segments[p.Segment];
         const TForceUncertainty u = SensorOffsetEffect(p.pO2, p.CellK);
         offsetQ += u.Quarter;
         forceQ += std::abs(QuarterPowerForce(flushpO2, p.pO2));
@@ -123,11 +77,7 @@ TBlankRunFit FitBlankRun(const std::vector<TBlankRunPoint>& points, TLeakLaw law
         cellK += p.CellK / double(points.size());
     }
     fit.Segments = int(segments.size());
-    for (auto& [id, s] : segments) {
-        s.y /= s.n;
-        for (double& x : s.x)
-            x /= s.n;
-    }
+    fit.CellK = cellK;
     const int freedom = fit.Points - unknowns - fit.Segments;
     if (fit.Points == 0 || freedom < 1) return fit;
 
@@ -143,42 +93,32 @@ TBlankRunFit FitBlankRun(const std::vector<TBlankRunPoint>& points, TLeakLaw law
         return fit;
     }
 
-    // Normal equations of the deviations from each segment's means.
-    TMatrix a{};
-    TVector b{};
-    double yy = 0;
-    for (const TBlankRunPoint& p : points) {
-        const TSegmentMeans& s = segments[p.Segment];
-        TVector x = Regressors(p, quarter, linear);
-        for (int i = 0; i < MostUnknowns; ++i)
-            x[i] -= s.x[i];
-        const double y = p.KnownMol - s.y;
-        for (int i = 0; i < MostUnknowns; ++i) {
-            b[i] += x[i] * y;
-            for (int j = 0; j < MostUnknowns; ++j)
-                a[i][j] += x[i] * x[j];
-        }
-        yy += y * y;
-    }
+    const TIncrementFit f = Fit(points, quarter, linear);
     fit.Status = TBlankRunStatus::Undetermined;
-    if (!Invert(a, used)) return fit;
-    TVector beta{};
-    for (int i = 0; i < MostUnknowns; ++i)
-        for (int j = 0; j < MostUnknowns; ++j)
-            beta[i] += a[i][j] * b[j];
-    double explained = 0;
-    for (int i = 0; i < MostUnknowns; ++i)
-        explained += beta[i] * b[i];
-    const double residual = std::max(0.0, yy - explained);
-    const double variance = residual / freedom;
-    fit.VolumeL = beta[0];
-    fit.Alpha = beta[1];
-    fit.Seal = beta[2];
-    fit.VolumeError = std::sqrt(variance * a[0][0]);
-    fit.AlphaError = std::sqrt(variance * a[1][1]);
-    fit.SealError = std::sqrt(variance * a[2][2]);
-    fit.RmsResidualMol = std::sqrt(residual / fit.Points);
-    if (!(fit.VolumeL > 0) || !(fit.VolumeError <= LargestVolumeError * fit.VolumeL)) return fit;
+    if (!f.Solved) return fit;
+    int column = 0;
+    fit.VolumeL = f.Coefficients[column];
+    fit.VolumeError = f.Error(column++);
+    if (quarter) {
+        fit.Alpha = f.Coefficients[column];
+        fit.AlphaError = f.Error(column++);
+    }
+    if (linear) {
+        fit.Seal = f.Coefficients[column];
+        fit.SealError = f.Error(column);
+    }
+    fit.RmsResidualMol = f.RmsResidual;
+    fit.DurbinWatson = f.DurbinWatson;
+    fit.Correlation = f.LargestCorrelation;
+    if (f.LargestCorrelation > LargestCorrelation) return fit;
+    fit.Status = TBlankRunStatus::NotPositive;
+    if (!(fit.VolumeL > 0) || (quarter && !(fit.Alpha > 0)) || (linear && !(fit.Seal > 0)))
+        return fit;
+    fit.Status = TBlankRunStatus::Uncertain;
+    if (!(fit.VolumeError <= LargestVolumeError * fit.VolumeL) ||
+        (quarter && !(fit.AlphaError <= LargestConstantError * fit.Alpha)) ||
+        (linear && !(fit.SealError <= LargestConstantError * fit.Seal)))
+        return fit;
     fit.Status = TBlankRunStatus::Ok;
     return fit;
 }

@@ -25,7 +25,15 @@ struct TBlankRunPoint {
     int GridRow = -1;
 };
 
-enum class TBlankRunStatus { Ok, TooFewPoints, NoPressureChange, NoDrivingForce, Undetermined };
+enum class TBlankRunStatus {
+    Ok,
+    TooFewPoints,
+    NoPressureChange,
+    NoDrivingForce,
+    Undetermined, // the volume and the leak laws cannot be told apart
+    NotPositive,  // a constant came out zero or negative
+    Uncertain     // a constant is less sure than LargestConstantError (the volume, LargestVolumeError)
+};
 
 struct TBlankRunFit {
     TBlankRunStatus Status = TBlankRunStatus::TooFewPoints;
@@ -37,6 +45,9 @@ struct TBlankRunFit {
     double Seal = 0; // mol / (s atm)
     double SealError = 0;
     double RmsResidualMol = 0;
+    double DurbinWatson = 2; // of the residuals; below WanderingDurbinWatson they wander
+    double Correlation = 0;  // the largest between two fitted constants
+    double CellK = 0;        // the points' mean temperature
     int Points = 0;
     int Segments = 0;
     // The largest relative change of pO2 within one segment, and the smallest that tells
@@ -52,9 +63,11 @@ inline constexpr double LargestVolumeError = 0.1;
 // The gas volume and the leak constants by least squares over the points of a blank run:
 //   KnownMol = -V * HotGasPerL + alpha * QuarterForceS + k * LinearForceS + c(segment),
 // the balance of an empty cell, with an offset for each segment since the charge across
-// a gap is unknown. Refused where the run cannot tell them: too few points, a pO2 that
-// never changed (the volume), too small a driving force (the leak), or a volume that the
-// points leave uncertain.
+// a gap is unknown. The balance accumulates, so the fit takes the increments between
+// successive points of a segment (TIncrementFit), whose errors hold. Refused where the
+// run cannot tell them: too few points, a pO2 that never changed (the volume), too small a
+// driving force (the leak), constants the points cannot tell apart, a constant not
+// positive, or one that the points leave uncertain.
 TBlankRunFit FitBlankRun(const std::vector<TBlankRunPoint>& points, TLeakLaw law, double flushpO2);
 
 // The points of the whole run at the temperature of the newest point (within a few

@@ -64,6 +64,12 @@ double OxygenContent(double b0, double n0, double releasedMol)
     return b0 - 2 * releasedMol / n0;
 }
 
+bool SameGasConstants(const TOxygenBalanceConstants& a, const TOxygenBalanceConstants& b)
+{
+    return a.HotVolumeL == b.HotVolumeL && a.GradientVolumeL == b.GradientVolumeL &&
+           a.ColdEndK == b.ColdEndK;
+}
+
 void TOxygenBalance::Restart(const TOxygenBalanceConstants& constants)
 {
     *this = TOxygenBalance(constants);
@@ -80,6 +86,15 @@ TOxygenPointResult TOxygenBalance::Add(const TOxygenPointInput& point,
     const double quarter = QuarterPowerForce(c.FlushpO2, point.pO2);
     const double linear = LinearForce(c.FlushpO2, point.pO2);
     const double leak = c.LeakAlpha * quarter + c.SealLeak * linear;
+    if (fStarted && !SameGasConstants(c, fLastConstants)) {
+        // The gas term is a state, not a flow: a volume or cold end that holds from now on
+        // re-reads the gas there is, not gas that came or went. Its reference moves with it,
+        // so b goes on from the point before without a step.
+        const auto gasOf = [this](const TOxygenBalanceConstants& k) {
+            return GasAmount(fLastpO2, fLastCellK, k.ColdEndK, k.HotVolumeL, k.GradientVolumeL);
+        };
+        fFirstGasMol += gasOf(c) - gasOf(fLastConstants);
+    }
     if (fStarted) {
         const double before = point.StartS - fLastEndS;
         r.AfterGap = before > BalanceGapToleranceS;
@@ -110,6 +125,9 @@ TOxygenPointResult TOxygenBalance::Add(const TOxygenPointInput& point,
     fToEnd.LinearS += linear * span;
     fToEnd.LeakMol += leak * span;
     fLastEndS = point.EndS;
+    fLastpO2 = point.pO2;
+    fLastCellK = point.CellK;
+    fLastConstants = c;
     fLastQuarter = quarter;
     fLastLinear = linear;
     fLastLeak = leak;

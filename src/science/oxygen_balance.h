@@ -65,6 +65,9 @@ struct TOxygenBalanceConstants {
                            const TOxygenBalanceConstants&) = default;
 };
 
+// The constants the gas term reads (Vhp, Vgp, Tl) are the same.
+bool SameGasConstants(const TOxygenBalanceConstants& a, const TOxygenBalanceConstants& b);
+
 // One data point as the balance takes it: the span the pump current averager covered,
 // its integral over that span and the mean of that integral over it, and the point's mean
 // temperature and pO2.
@@ -117,7 +120,9 @@ class TOxygenBalance
 
     TOxygenPointResult Add(const TOxygenPointInput& point) { return Add(point, fConstants); }
     // Books the point with the constants in force over it: each term (gas, leak, b) takes
-    // the point's own, so a later change leaves what came before as it was.
+    // the point's own, so a later change leaves what came before as it was. A change of
+    // the gas constants between two points moves the gas term's reference, so b is
+    // continuous across it.
     TOxygenPointResult Add(const TOxygenPointInput& point,
                            const TOxygenBalanceConstants& constants);
 
@@ -139,6 +144,9 @@ class TOxygenBalance
     TIntegrals fFirst; // their means over the reference point
     TIntegrals fToEnd; // up to the newest point's end
     double fLastEndS = 0;
+    double fLastpO2 = 0; // the newest point's, and the constants it was booked with
+    double fLastCellK = 0;
+    TOxygenBalanceConstants fLastConstants;
     double fLastQuarter = 0; // the newest point's driving forces
     double fLastLinear = 0;
     double fLastLeak = 0; // mol/s

@@ -44,6 +44,15 @@ double AlphaAt(const TAlphaCalibrations& aCalibrations, double aCellK)
     return low.Alpha + share * (high.Alpha - low.Alpha);
 }
 
+double AlphaHeldFromK(const TAlphaCalibrations& aCalibrations, double aCellK)
+{
+    if (aCalibrations.empty() || !(aCellK > 0)) return std::nan("");
+    const double low = aCalibrations.front().CellK, high = aCalibrations.back().CellK;
+    if (aCellK < low - SameCalibrationK) return low;
+    if (aCellK > high + SameCalibrationK) return high;
+    return std::nan(""); // within the range, or a calibration without temperature (NaN)
+}
+
 TConstantsHistory OneConstantsPeriod(const TOxygenBalanceConstants& aConstants)
 {
     TConstantsPeriod period{0, aConstants, {}};

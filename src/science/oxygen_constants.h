@@ -37,6 +37,12 @@ void Calibrate(TAlphaCalibrations& aCalibrations, double aCellK, double aAlpha);
 // a value the operator never measured. 0 without a calibration.
 double AlphaAt(const TAlphaCalibrations& aCalibrations, double aCellK);
 
+// The temperature of the calibration whose alpha is held at aCellK, when that lies more
+// than SameCalibrationK outside the calibrated range: the operator is told that alpha was
+// not measured near this temperature. NaN within the range, near its ends, and for a
+// calibration entered without a temperature.
+double AlphaHeldFromK(const TAlphaCalibrations& aCalibrations, double aCellK);
+
 // The constants from one time on: the sample's (b0, n0, bs), which describe it as it was
 // loaded and so hold for the whole run, the cell's, and alpha by temperature.
 struct TConstantsPeriod {

@@ -152,12 +152,19 @@ bool WriteOxygenFile(const TOxygenFileContent& content, const TPieceSink& aSink)
     AppendAbout(out, content, QStringLiteral("Oxygen balance"));
     AppendConstants(out, content);
     AppendLine(out, QStringLiteral("time,time_s,grid_row,cell_T_C,pO2_atm,current_A,charge_C,"
-                                   "gas_mol,leak_mol,released_mol,b,delta,gap"));
+                                   "gas_mol,leak_mol,released_mol,b,delta,gap,"
+                                   "alpha_held_from_T_C"));
+    const TConstantsHistory& constants = history.ConstantsHistory();
+    std::size_t period = 0;
     for (std::size_t i = 0; i < history.Size(); ++i) {
         const TOxygenRecord& record = history.At(i);
         const TOxygenPointInput& in = record.Input;
         const TOxygenPointResult& r = record.Result;
         const double span = in.EndS - in.StartS;
+        // alpha_held_from_T_C: the calibration alpha is held from, when it lies more than a
+        // few kelvin from the point's temperature; empty where alpha was measured near it.
+        period = PeriodIndexAt(constants, r.TimeS, period);
+        const double heldFromK = AlphaHeldFromK(constants[period].Alpha, in.CellK);
         const QStringList fields = {IsoTime(content, r.TimeS),
                                     Number(r.TimeS),
                                     record.GridRow >= 0 ? QString::number(record.GridRow)
@@ -171,7 +178,8 @@ bool WriteOxygenFile(const TOxygenFileContent& content, const TPieceSink& aSink)
                                     Number(r.ReleasedMol),
                                     Number(r.b),
                                     Number(r.Delta),
-                                    r.AfterGap ? QStringLiteral("1") : QStringLiteral("0")};
+                                    r.AfterGap ? QStringLiteral("1") : QStringLiteral("0"),
+                                    Number(heldFromK - ZeroCelsiusK)};
         AppendLine(out, fields.join(u','));
         if (out.size() >= Piece) {
             if (!aSink(out)) return false;
@@ -187,20 +195,26 @@ QByteArray BuildIsothermFile(const TOxygenFileContent& content)
     QByteArray out;
     AppendAbout(out, content, QStringLiteral("Isotherm"));
     AppendConstants(out, content);
-    // b is the mean over the step's last stability window, b_spread its standard deviation.
-    AppendLine(out, QStringLiteral("step,time,time_s,cell_T_C,pO2_atm,b,b_spread,points,delta"));
+    // b, pO2 and the temperature are means over the step's last stability window, b_spread
+    // the standard deviation of b; b_final is the b the step was heading for by the
+    // exponential of its tail, with its time constant and the change still to come.
+    AppendLine(out, QStringLiteral("step,time,time_s,cell_T_C,pO2_atm,b,b_spread,points,delta,"
+                                   "b_final,tau_s,b_remaining"));
     for (const TIsothermPoint& point : history.Isotherm()) {
         const TOxygenRecord& record = history.At(point.Index);
         const TContentSpread b = history.Content(point);
         const QStringList fields = {QString::number(point.Step),
                                     IsoTime(content, record.Result.TimeS),
                                     Number(record.Result.TimeS),
-                                    Number(record.Input.CellK - ZeroCelsiusK),
-                                    Number(record.Input.pO2),
+                                    Number(b.CellK - ZeroCelsiusK),
+                                    Number(b.pO2),
                                     Number(b.Mean),
                                     Number(b.Spread),
                                     QString::number(point.Index - point.First + 1),
-                                    Number(history.Constants().bs - b.Mean)};
+                                    Number(history.Constants().bs - b.Mean),
+                                    Number(point.Tail.Final),
+                                    Number(point.Tail.TauS),
+                                    Number(point.Tail.Remaining)};
         AppendLine(out, fields.join(u','));
     }
     return out;

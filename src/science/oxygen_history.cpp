@@ -18,7 +18,7 @@ const TOxygenRecord& TOxygenHistory::Add(const TOxygenPointInput& point, bool st
     return fRecords.back();
 }
 
-bool TOxygenHistory::MarkStepCompleted(int aStep, double aWindowS)
+bool TOxygenHistory::MarkStepCompleted(int aStep, double aWindowS, double aStepStartS)
 {
     if (fRecords.empty()) return false;
     const std::size_t last = fRecords.size() - 1;
@@ -28,21 +28,26 @@ bool TOxygenHistory::MarkStepCompleted(int aStep, double aWindowS)
     const std::size_t floor = fIsotherm.empty() ? 0 : fIsotherm.back().Index + 1;
     while (first > floor && fRecords[first - 1].Result.TimeS >= from)
         --first;
-    fIsotherm.push_back({aStep, last, first});
+    // Without the step's start, the step began where the one before it ended.
+    const double stepStartS =
+        std::isfinite(aStepStartS) ? aStepStartS : fRecords[std::min(floor, last)].Result.TimeS;
+    fIsotherm.push_back({aStep, last, first, StepContentTail(*this, stepStartS)});
     return true;
 }
 
 TContentSpread TOxygenHistory::Content(const TIsothermPoint& aPoint) const
 {
-    double sum = 0;
-    double squares = 0;
+    double sum = 0, squares = 0, pO2 = 0, cellK = 0;
     const double n = double(aPoint.Index - aPoint.First + 1);
-    for (std::size_t i = aPoint.First; i <= aPoint.Index; ++i)
+    for (std::size_t i = aPoint.First; i <= aPoint.Index; ++i) {
         sum += fRecords[i].Result.b;
+        pO2 += fRecords[i].Input.pO2;
+        cellK += fRecords[i].Input.CellK;
+    }
     const double mean = sum / n;
     for (std::size_t i = aPoint.First; i <= aPoint.Index; ++i)
         squares += (fRecords[i].Result.b - mean) * (fRecords[i].Result.b - mean);
-    return {mean, n > 1 ? std::sqrt(squares / (n - 1)) : 0};
+    return {mean, n > 1 ? std::sqrt(squares / (n - 1)) : 0, pO2 / n, cellK / n};
 }
 
 void TOxygenHistory::SetConstants(const TOxygenBalanceConstants& constants)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "records/shared_chunks.h"
+#include "science/content_tail.h"
 #include "science/oxygen_balance.h"
 #include "science/oxygen_constants.h"
 
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 namespace oxtiva
@@ -19,17 +21,21 @@ struct TOxygenRecord {
 };
 
 // A point that completed a step of a step program: one point of the isotherm, whose b is
-// the mean over the step's last stability window.
+// the mean over the step's last stability window, and the b the step was heading for.
 struct TIsothermPoint {
     int Step = 0;          // the step's number, from 1
     std::size_t Index = 0; // of its record
     std::size_t First = 0; // of the window's first record
+    TContentTail Tail;
 };
 
-// b over a stretch of records: its mean and its standard deviation (0 for one record).
+// b over a stretch of records: its mean and its standard deviation (0 for one record),
+// and the means of pO2 and cell temperature over the same records (0: not taken).
 struct TContentSpread {
     double Mean = 0;
     double Spread = 0;
+    double pO2 = 0;
+    double CellK = 0;
 };
 
 // Every point of the balance with its inputs, the constants with the time from which
@@ -45,8 +51,10 @@ class TOxygenHistory
     const TOxygenRecord& Add(const TOxygenPointInput& point, bool steady = false, int gridRow = -1);
     // The newest point completed step aStep; false when there is no point yet. The
     // isotherm point takes b over the points of the last aWindowS seconds (at least the
-    // newest one).
-    bool MarkStepCompleted(int aStep, double aWindowS = 0);
+    // newest one), and the exponential of the step's tail from aStepStartS on (not
+    // finite: from the end of the step before).
+    bool MarkStepCompleted(int aStep, double aWindowS = 0,
+                           double aStepStartS = -std::numeric_limits<double>::infinity());
     TContentSpread Content(const TIsothermPoint& aPoint) const;
     // These constants over the whole run, alpha at every temperature; replays every point.
     void SetConstants(const TOxygenBalanceConstants& constants);

@@ -47,7 +47,8 @@ QString FitText(const TBlankRunFit& fit, double cellK)
            QStringLiteral(", misfit ") + FormatFloat(u"0.00E+0", fit.RmsResidualMol) +
            QStringLiteral(" mol over %1 points in %2 stretches between gaps.")
                .arg(fit.Points)
-               .arg(fit.Segments);
+               .arg(fit.Segments) +
+           ErrorsText(fit.DurbinWatson);
 }
 
 // What the calibration stood on: the grid rows, the range of the pump current and of pO2.
@@ -80,12 +81,15 @@ QString Refusal(const TBlankRunFit& fit)
         return QStringLiteral("The pO2 stayed too close to the flush gas: a sensor offset of "
                               "1 mV would change the leak constant by ") +
                FormatFloat(u"0", 100 * fit.OffsetShare) + QStringLiteral(" %.");
+    case TBlankRunStatus::Uncertain:
+        return FitText(fit, fit.CellK) +
+               QStringLiteral(" Refused: a constant is less sure than %1 %. Change the pO2 "
+                              "more, or hold longer.")
+                   .arg(FormatFloat(u"0", 100 * LargestConstantError));
+    case TBlankRunStatus::NotPositive:
+        return FitText(fit, fit.CellK) +
+               QStringLiteral(" Refused: a constant is not positive. Nothing was stored.");
     case TBlankRunStatus::Undetermined:
-        if (fit.VolumeError > 0)
-            return QStringLiteral("The blank run leaves the gas volume uncertain: ") +
-                   FormatFloat(u"0.000000E+0", fit.VolumeL) + QStringLiteral(" L ± ") +
-                   Percent(fit.VolumeError, fit.VolumeL) +
-                   QStringLiteral(". Change the pO2 more, or hold longer.");
         return QStringLiteral("The blank run cannot tell the gas volume and the leak laws apart: "
                               "hold at two or more pO2.");
     case TBlankRunStatus::TooFewPoints:

@@ -8,6 +8,8 @@
 #include "control/relative_change.h"
 #include "records/date_time.h"
 #include "records/number_format.h"
+#include "science/content_tail.h"
+#include "science/increment_fit.h"
 #include "science/oxygen_file.h"
 #include "science/oxygen_leak_fit.h"
 #include "science/oxygen_sensor.h"
@@ -132,7 +134,10 @@ void TOxygenContent::AddDataPoint()
 
 void TOxygenContent::CompleteStep(int aStep)
 {
-    if (!fHistory.MarkStepCompleted(aStep, fWindow.State().RCDuration)) return;
+    const TSharedState& s = fWindow.State();
+    if (!fHistory.MarkStepCompleted(aStep, s.RCDuration,
+                                    (s.StepStartTime - s.StartTime) * SecondsPerDay))
+        return;
     fWindow.TabSheetOxygenContent->AppendIsothermPoint(
         aStep, fHistory.Last(), fHistory.Content(fHistory.Isotherm().back()));
     fWindow.TabSheetOxygenContent->Replot();
@@ -145,7 +150,10 @@ bool TOxygenContent::ContentSettled() const
     const TSharedState& s = fWindow.State();
     const double stepStartS = (s.StepStartTime - s.StartTime) * SecondsPerDay;
     const double drift = ContentDrift(fHistory, std::max(stepStartS, 0.0), s.RCDuration);
-    return std::abs(drift) <= threshold;
+    // The drift over the window shows only the window's share of what is still to come
+    // when the sample's time constant is longer: the step's tail tells all of it.
+    return std::abs(drift) <= threshold &&
+           std::abs(StepContentTail(fHistory, stepStartS).Remaining) <= threshold;
 }
 
 TOxygenFileSnapshot TOxygenContent::FileSnapshot() const
@@ -241,6 +249,23 @@ double MeanTemperature(const std::vector<TLeakFitPoint>& points)
     return sum / double(points.size());
 }
 
+} // namespace
+
+// How the errors were taken, and whether the residuals wander.
+QString ErrorsText(double durbinWatson)
+{
+    QString text = QStringLiteral(" Errors from the increments between points, robust to "
+                                  "correlated residuals (Newey-West).");
+    if (durbinWatson < WanderingDurbinWatson)
+        text += QStringLiteral(" The residuals wander (Durbin-Watson %1): the law may not hold, "
+                               "or the sample still moves.")
+                    .arg(FormatFloat(u"0.00", durbinWatson));
+    return text;
+}
+
+namespace
+{
+
 QString FitText(const TLeakFit& fit)
 {
     QStringList parts;
@@ -252,18 +277,46 @@ QString FitText(const TLeakFit& fit)
                      QStringLiteral(" ± ") + Percent(fit.SealError, fit.Seal);
     return parts.join(QStringLiteral(", ")) + QStringLiteral(" (") + LawName(fit.Law) +
            QStringLiteral("), misfit ") + FormatFloat(u"0.00E+0", fit.RmsResidualMol) +
-           QStringLiteral(" mol over %1 points in %2 holds.").arg(fit.Points).arg(fit.Holds);
+           QStringLiteral(" mol over %1 points in %2 holds.").arg(fit.Points).arg(fit.Holds) +
+           ErrorsText(fit.DurbinWatson);
+}
+
+QString HoldRows(const TLeakFit& fit)
+{
+    return QStringLiteral("The hold at grid rows %1 to %2").arg(fit.HoldFirstRow).arg(fit.HoldLastRow);
 }
 
 QString Refusal(const TLeakFit& fit)
 {
     switch (fit.Status) {
+    case TLeakFitStatus::pO2Wanders:
+        return HoldRows(fit) + QStringLiteral(" is not steady: its pO2 ran from %1 to %2 atm, "
+                                              "beyond its noise of %3 atm.")
+                                   .arg(FormatFloat(u"0.00E+0", fit.HoldLowestpO2),
+                                        FormatFloat(u"0.00E+0", fit.HoldHighestpO2),
+                                        FormatFloat(u"0.0E+0", fit.HoldpO2Noise));
+    case TLeakFitStatus::StillRelaxing:
+        return HoldRows(fit) +
+               QStringLiteral(" is not steady: the sample still relaxes. Its first half shows "
+                              "%1 % of the fitted leak, its second half %2 %, more apart than "
+                              "their errors (%3 %) allow. Hold each pO2 for several of the "
+                              "sample's time constants.")
+                   .arg(FormatFloat(u"0.0", 100 * fit.FirstHalf),
+                        FormatFloat(u"0.0", 100 * fit.SecondHalf),
+                        FormatFloat(u"0.0", 100 * fit.HalvesError));
+    case TLeakFitStatus::NotPositive:
+        return FitText(fit) + QStringLiteral(" Refused: a leak constant is not positive.");
+    case TLeakFitStatus::Uncertain:
+        return FitText(fit) + QStringLiteral(" Refused: a leak constant is less sure than ") +
+               FormatFloat(u"0", 100 * LargestConstantError) +
+               QStringLiteral(" %. Hold longer, or choose one law.");
     case TLeakFitStatus::NoDrivingForce:
         return QStringLiteral("The pO2 is too close to the flush gas: a sensor offset of 1 mV "
                               "would change the leak constant by ") +
                FormatFloat(u"0", 100 * fit.OffsetShare) + QStringLiteral(" %.");
     case TLeakFitStatus::NeedsTwoPressures:
-        return QStringLiteral("Both laws at once need steady holds at two or more pO2.");
+        return QStringLiteral("The holds cannot tell the two laws apart: both at once need "
+                              "steady holds at two or more pO2 far enough apart.");
     case TLeakFitStatus::TooFewPoints:
     case TLeakFitStatus::Ok:
         break;

@@ -28,6 +28,9 @@ struct TOxygenFileSnapshot {
 bool WriteOxygenFiles(const QString& aDataFilePath, const TOxygenFileSnapshot& aSnapshot,
                       QString& aError);
 
+// How a fit's errors were taken, and whether its residuals wander, for the page's text.
+QString ErrorsText(double durbinWatson);
+
 // A steady point under PID control, from its row's cells: pO2 and current stable, and in
 // range in a PID step program.
 bool SteadyPIDCells(const std::function<QString(TProperty)>& cell);

@@ -149,6 +149,10 @@ QWidget* TOxygenContentPage::BuildValues()
     form->addRow(QStringLiteral("Oxygen content b, mol/mol"), EditOxygenContentb);
     form->addRow(QStringLiteral("Nonstoichiometry δ = bs − b"), EditOxygenContentDelta);
     form->addRow(QStringLiteral("Leakage constant α, mol/(s·atm^¼)"), EditOxygenContentAlpha);
+    LabelOxygenAlphaHeld = new QLabel;
+    LabelOxygenAlphaHeld->setObjectName(QStringLiteral("LabelOxygenAlphaHeld"));
+    LabelOxygenAlphaHeld->setWordWrap(true);
+    form->addRow(LabelOxygenAlphaHeld);
     LabelOxygenGaps = new QLabel;
     LabelOxygenGaps->setObjectName(QStringLiteral("LabelOxygenGaps"));
     LabelOxygenGaps->setWordWrap(true);
@@ -210,9 +214,11 @@ void TOxygenContentPage::ThinContentLine()
 void TOxygenContentPage::AppendIsothermPoint(int aStep, const TOxygenRecord& aRecord,
                                              const TContentSpread& aContent)
 {
-    const double logpO2 = std::log10(aRecord.Input.pO2);
+    // The window's means, as b is; a caller without them gives the record's own.
+    const double pO2 = aContent.pO2 > 0 ? aContent.pO2 : aRecord.Input.pO2;
+    const double logpO2 = std::log10(pO2);
     const double b = aContent.Mean;
-    const double tempC = aRecord.Input.CellK - ZeroCelsiusK;
+    const double tempC = (aContent.CellK > 0 ? aContent.CellK : aRecord.Input.CellK) - ZeroCelsiusK;
     RtPointSeriesIsotherm->addData(logpO2, b);
     // One label names a temperature's points; one at each would hide the points.
     const QString temperature = FormatFloat(u"0", tempC) + QStringLiteral(" °C");
@@ -230,7 +236,7 @@ void TOxygenContentPage::AppendIsothermPoint(int aStep, const TOxygenRecord& aRe
     const QString cells[] = {QString::number(aStep),
                              FormatFloat(u"0.00", aRecord.Result.TimeS),
                              FormatFloat(u"0.00", tempC),
-                             FormatFloat(u"0.000000E+00", aRecord.Input.pO2),
+                             FormatFloat(u"0.000000E+00", pO2),
                              Content(b),
                              Content(aContent.Spread),
                              Content(aRecord.Result.Delta + aRecord.Result.b - b)};
@@ -251,7 +257,17 @@ void TOxygenContentPage::ShowHistory(const TOxygenHistory& aHistory)
 void TOxygenContentPage::ShowCurrent(const TOxygenHistory& aHistory, double aAlpha)
 {
     EditOxygenContentAlpha->setText(FormatGeneral(aAlpha));
+    LabelOxygenAlphaHeld->clear();
     if (!aHistory.Empty()) {
+        const TOxygenRecord& last = aHistory.Last();
+        const double heldFromK = AlphaHeldFromK(
+            PeriodAt(aHistory.ConstantsHistory(), last.Result.TimeS).Alpha, last.Input.CellK);
+        if (!std::isnan(heldFromK))
+            LabelOxygenAlphaHeld->setText(
+                QStringLiteral("α is held from its calibration at %1 °C, %2 K away: it was not "
+                               "measured near this temperature.")
+                    .arg(FormatFloat(u"0", heldFromK - ZeroCelsiusK),
+                         FormatFloat(u"0", std::abs(last.Input.CellK - heldFromK))));
         EditOxygenContentb->setText(Content(aHistory.Last().Result.b));
         EditOxygenContentDelta->setText(Content(aHistory.Last().Result.Delta));
     }

@@ -48,6 +48,7 @@ class TOxygenContentPage : public QWidget
     QLineEdit* EditOxygenContentb = nullptr;
     QLineEdit* EditOxygenContentDelta = nullptr;
     QLineEdit* EditOxygenContentAlpha = nullptr;
+    QLabel* LabelOxygenAlphaHeld = nullptr; // says when alpha was measured far from here
     QLabel* LabelOxygenGaps = nullptr;
 
   protected:
