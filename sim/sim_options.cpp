@@ -81,6 +81,9 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
     } else if (name == "--noise") {
         if (!ToDouble(value, number) || number < 0) return false;
         o.noise = number;
+    } else if (name == "--current-noise") {
+        if (!ToDouble(value, number) || !(number >= 0)) return false;
+        o.currentNoise = number;
     } else if (name == "--leak") {
         if (!ToDouble(value, number) || number < 0) return false;
         o.leakMolPerSAtm = number;
@@ -114,6 +117,7 @@ bool IsValueOption(std::string_view name)
 {
     for (std::string_view known :
          {"--smu-link", "--dmm-link", "--fault-smu", "--fault-dmm", "--time-scale", "--noise",
+          "--current-noise",
           "--leak", "--latency-ms", "--seed", "--late-smu", "--late-dmm", "--pause-smu",
           "--pause-dmm", "--reply-log"})
         if (name == known) return true;
@@ -202,6 +206,8 @@ Options:
                        take on the wire at 10 bits per byte (SMU 57600, DMM 19200 baud)
   --seed N             seed of the reproducible measurement noise (default 1)
   --noise X            scale of the measurement noise (default 1; 0 gives exact readings)
+  --current-noise X    a further error of each pump current reading, as a share of the
+                       current (default 0), scaled by --noise as the rest
   --fault-smu NAME     start the SourceMeter in fault mode NAME (see below)
   --fault-dmm NAME     start the MultiMeter in fault mode NAME (see below)
   --late-smu MS[:P]    deliver a SourceMeter reply MS ms late, with probability P (0 to 1;

@@ -18,6 +18,9 @@ struct TSimOptions {
     bool modelWireTime = false;
     unsigned long long seed = 1;
     double noise = 1.0;
+    // A further error of each pump current reading, as a share of the current: the charge
+    // of a point is then off by as much over the readings it averages.
+    double currentNoise = 0;
     // Oxygen leaking in from the flush gas, mol/s per atm of difference; a larger leak
     // makes the pump hold a steady current at a set pO2, as a real cell does.
     double leakMolPerSAtm = TCellParameters{}.leakMolPerSAtm;

@@ -25,7 +25,7 @@ TCellParameters CellParameters(const TSimOptions& options)
 } // namespace
 
 TSimulator::TSimulator(const TSimOptions& options)
-    : fOptions(options), fCell(CellParameters(options)), fNoise(options.seed, options.noise), fSmu(fCell, fNoise),
+    : fOptions(options), fCell(CellParameters(options)), fNoise(options.seed, options.noise), fSmu(fCell, fNoise, options.currentNoise),
       fDmm(fCell, fNoise),
       fSmuLink(options.smuLink, fSmu, true, {options.latencyMs, options.modelWireTime},
                options.seed * 2 + 1),

@@ -156,7 +156,8 @@ TReply TSourceMeter::Reading()
 {
     const TPumpElectrical pump = fCell.Pump(fDrive);
     const double volts = pump.voltage + fNoise.Next(20e-6);
-    const double amperes = pump.current + fNoise.Next(1e-9 + 1e-5 * std::fabs(pump.current));
+    const double amperes =
+        pump.current + fNoise.Next(1e-9 + (1e-5 + fCurrentNoise) * std::fabs(pump.current));
     return {FormatSmuReading(volts, amperes), TReplyKind::Reading};
 }
 

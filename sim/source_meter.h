@@ -13,7 +13,10 @@ class TMeasurementNoise;
 class TSourceMeter : public TInstrument
 {
   public:
-    TSourceMeter(const TCellModel& cell, TMeasurementNoise& noise) : fCell(cell), fNoise(noise) {}
+    TSourceMeter(const TCellModel& cell, TMeasurementNoise& noise, double currentNoise = 0)
+        : fCell(cell), fNoise(noise), fCurrentNoise(currentNoise)
+    {
+    }
     const char* Name() const override { return "smu"; }
     int BaudRate() const override { return 57600; }
     bool Execute(const TScpiCommand& command, std::vector<TReply>& replies) override;
@@ -28,6 +31,7 @@ class TSourceMeter : public TInstrument
 
     const TCellModel& fCell;
     TMeasurementNoise& fNoise;
+    double fCurrentNoise; // share of the current
     TPumpDrive fDrive;
 };
 

@@ -45,7 +45,11 @@ TCellSimOptions SimOptions(const TOxygenSimRunOptions& o)
                          "--sample-slow-share",
                          QString::number(o.SlowShare),
                          "--sample-slow-time-constant",
-                         QString::number(o.SlowTimeConstantS)};
+                         QString::number(o.SlowTimeConstantS),
+                         "--current-noise",
+                         QString::number(o.CurrentNoise),
+                         "--seed",
+                         QString::number(o.Seed)};
     return options;
 }
 

@@ -38,6 +38,8 @@ struct TOxygenSimRunOptions {
     double SlowShare = 0;            // the share of the sample that follows slowly
     double SlowTimeConstantS = 3600; // model seconds
     double CurrentLimitA = 0.001;
+    double CurrentNoise = 0; // the simulator's further error of each current reading
+    unsigned Seed = 1;       // of its measurement noise
     double RCDurationS = 3;
     double RCThresholdPercent = 1;
 };
