@@ -234,7 +234,13 @@ TEST(SafeFileName, ReplacesEverythingThatCouldLeaveTheFolderOrBreakTheName)
         {QString("tab\there\nnl"), "tab_here_nl"},
         {"name. ", "name__"},
         {"v1.2", "v1.2"},
-        {"ºC µA", "ºC µA"}};
+        {"ºC µA", "ºC µA"},
+        // A formula to a spreadsheet's list of files, an option to a command-line tool.
+        {"=HYPERLINK(1)", "_HYPERLINK(1)"},
+        {"-rf", "_rf"},
+        {"+1", "_1"},
+        {"@x", "_x"},
+        {"Ce-O", "Ce-O"}};
     for (const auto& [typed, safe] : table)
         EXPECT_EQ(SafeFileName(typed), safe) << typed.toStdString();
 }
