@@ -155,11 +155,16 @@ TEST(StalledFolder, HandOversAreServedWhileTheProgramFolderStallsForHalfAMinute)
             QFile stall(flag);
             ASSERT_TRUE(stall.open(QIODevice::WriteOnly));
         }
+        // The stall ends by the clock, whatever the window's thread is doing.
+        std::thread server([&flag] {
+            std::this_thread::sleep_for(std::chrono::seconds(StallSeconds));
+            QFile::remove(flag);
+        });
         probe.Measuring = true;
         RunPasses(window, duration, StallSeconds);
+        server.join();
         probe.Measuring = false;
         const double longestMs = probe.LongestMs();
-        ASSERT_TRUE(QFile::remove(flag));
         std::printf("longest hand-over wait while the folder stalled %d s: %.2f ms (%.2f ms "
                     "in the 5 s before)\n",
                     StallSeconds, longestMs, baselineMs);
