@@ -359,13 +359,13 @@ TEST_F(JournalRecoveryTest, RecoverWritesTheOxygenBalanceOfTheRecoveredRows)
             << c.Name << ": " << vhp[0].toStdString();
         const qsizetype header = lines.indexOf(
             "time,time_s,grid_row,cell_T_C,pO2_atm,current_A,charge_C,gas_mol,leak_mol,"
-            "released_mol,b,delta,gap");
+            "released_mol,b,delta,gap,alpha_held_from_T_C");
         ASSERT_GE(header, 0) << c.Name;
         const QList<QByteArray> rows = lines.mid(header + 1);
         ASSERT_EQ(rows.size(), c.Points) << c.Name;
         for (int i = 0; i < rows.size(); ++i) {
             const QList<QByteArray> f = rows[i].split(',');
-            ASSERT_EQ(f.size(), 13) << c.Name << " " << i;
+            ASSERT_EQ(f.size(), 14) << c.Name << " " << i;
             EXPECT_EQ(f[2].toInt(), pointRows[i]) << c.Name << " " << i;
             EXPECT_DOUBLE_EQ(f[3].toDouble(), points[i][column(TProperty::Temp)].toDouble());
             EXPECT_DOUBLE_EQ(f[4].toDouble(), points[i][column(TProperty::CellpO2)].toDouble());
