@@ -10,6 +10,7 @@
 #include "control/step_line.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
+#include "records/date_time.h"
 #include "records/number_format.h"
 
 #include <QCheckBox>
@@ -38,6 +39,7 @@ constexpr TProgramState ChoosableStates[] = {TProgramState::Paused,     TProgram
 
 TControlCycle::TControlCycle(TfrmOxtiva& window) : QObject(&window), fWindow(window)
 {
+    fLog.SetDestination(fWindow.LogDestination());
     BindRadioButtons();
     connect(fWindow.Timer1, &QTimer::timeout, this, &TControlCycle::Timer1Timer);
 }
@@ -159,7 +161,7 @@ void TControlCycle::WriteStateRow()
     TStringGrid& grid = *fWindow.StringGridData;
     const int row = grid.AddRow();
     grid.SetCell(ColumnOf(TProperty::Time).ColID, row,
-                 FormatDateTime(u"yyyy-mm-dd hh:mm:ss", QDateTime::currentDateTime()));
+                 FormatDateTime(u"yyyy-mm-dd hh:mm:ss", WallNow()));
     grid.SetCell(ColumnOf(TProperty::Mode).ColID, row,
                  FormatFloat(ColumnOf(TProperty::Mode).Format,
                              static_cast<int>(fWindow.State().ProgramState)));
@@ -168,6 +170,7 @@ void TControlCycle::WriteStateRow()
 
 void TControlCycle::Timer1Timer()
 {
+    NoteWallClockStep();
     switch (fWindow.State().ProgramState) {
     case TProgramState::Uninitialized:
         return;
@@ -177,6 +180,16 @@ void TControlCycle::Timer1Timer()
     default:
         ActivePass();
     }
+}
+
+// Durations never read the wall clock; a step of it only moves the rows' time stamps, and
+// the log says where, for whoever joins them to other records.
+void TControlCycle::NoteWallClockStep()
+{
+    const std::optional<double> step = fWallClock.Step();
+    if (!step) return;
+    fLog.Send(QStringLiteral("Wall clock stepped by %1 s; durations go on by the steady clock")
+                  .arg(QString::asprintf("%+.1f", *step)));
 }
 
 void TControlCycle::ExitHandling()
@@ -252,7 +265,7 @@ void TControlCycle::StopAtUnreadableLine()
     fWindow.StepProgramProgress().ProgramStopped(
         QStringLiteral("Step program stopped: line %1 cannot be read (\"%2\") at %3")
             .arg(index + 1)
-            .arg(line, FormatDateTime(u"yyyy-mm-dd hh:mm:ss", QDateTime::currentDateTime())));
+            .arg(line, FormatDateTime(u"yyyy-mm-dd hh:mm:ss", WallNow())));
 }
 
 void TControlCycle::EndStepProgram()

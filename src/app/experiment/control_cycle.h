@@ -1,6 +1,8 @@
 #pragma once
 
 #include "control/modes.h"
+#include "records/date_time.h"
+#include "records/logging.h"
 
 #include <QObject>
 
@@ -38,6 +40,7 @@ private:
     void RadioButtonModeOffClick();
     void ExitHandling();
     void ActivePass();
+    void NoteWallClockStep();
     enum class TStepLoad { Loaded, Ended, Unreadable };
     TStepLoad LoadStepSetpoint();
     void EndStepProgram();
@@ -54,6 +57,8 @@ private:
 
     TfrmOxtiva& fWindow;
     bool fHandlersAttached = true;
+    TWallClockWatch fWallClock;
+    TLogger fLog{QStringLiteral("Form"), true};
 };
 
 } // namespace oxtiva

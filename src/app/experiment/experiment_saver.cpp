@@ -156,7 +156,7 @@ TDataFileContent TExperimentSaver::Content() const
     TDataFileContent content;
     content.SampleName = fWindow.EditSampleName->text();
     content.SampleFormula = fWindow.EditSampleFormula->text();
-    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
+    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", WallNow());
     const auto edits = DataFileVariableEdits(fWindow);
     for (int i = 0; i < DataFileVariableCount; ++i) {
         content.VariableValues[i] =
@@ -175,7 +175,7 @@ void TExperimentSaver::Save()
     fWindow.State().LastSaveTime = NowDays();
     auto request = std::make_shared<TSaveRequest>();
     request->ProgramFolder = fProgramFolder;
-    request->Today = ToLocalDateTime(NowDays()).date();
+    request->Today = WallNow().date();
     request->Stem = SafeFileName(fWindow.EditSampleName->text());
     request->Content = Content();
     request->Content.Cell = [grid = fWindow.StringGridData->Snapshot()](int col, int row) {

@@ -6,6 +6,7 @@
 #include "app/window/data_grid.h"
 #include "app/window/numeric_edits.h"
 #include "app/window/window_caption.h"
+#include "records/date_time.h"
 #include "records/journal_writer.h"
 
 #include <QCoreApplication>
@@ -212,7 +213,7 @@ QByteArray TJournalKeeper::NewRecords(int gridRows)
 void TJournalKeeper::AppendRows(QByteArray& out, int firstRow, int endRow) const
 {
     const TStringGrid& grid = *fWindow.StringGridData;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime now = WallNow().toUTC();
     for (int row = firstRow; row < endRow; ++row) {
         const QString line =
             DataLine(grid.ColCount(), [&grid, row](int col) { return grid.Cell(col, row); });

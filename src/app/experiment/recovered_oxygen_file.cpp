@@ -251,7 +251,7 @@ bool WriteRecoveredOxygenFiles(const TJournalContents& contents, const QString& 
     TOxygenFileContent content;
     content.SampleName = settings.SampleName;
     content.SampleFormula = settings.SampleFormula;
-    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
+    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", WallNow());
     content.RunStartDays = runStart;
     content.History = &history;
     return WriteOxygenFilesBeside(dataFilePath, std::move(content), errorText);

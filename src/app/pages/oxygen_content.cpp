@@ -153,8 +153,10 @@ TOxygenFileSnapshot TOxygenContent::FileSnapshot() const
     TOxygenFileSnapshot snapshot;
     snapshot.Content.SampleName = fWindow.EditSampleName->text();
     snapshot.Content.SampleFormula = fWindow.EditSampleFormula->text();
-    snapshot.Content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
-    snapshot.Content.RunStartDays = fWindow.State().StartTime;
+    snapshot.Content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", WallNow());
+    // The balance counts seconds on the steady clock; its rows are stamped as the wall
+    // clock reads now, so they stay in order across a step of the wall clock.
+    snapshot.Content.RunStartDays = ToDays(WallTimeOf(fWindow.State().StartTime));
     snapshot.History = std::make_shared<const TOxygenHistory>(fHistory);
     return snapshot;
 }

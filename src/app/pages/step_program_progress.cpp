@@ -69,7 +69,7 @@ double TStepProgramProgress::SecondsInStep()
 void TStepProgramProgress::ProgramEnded()
 {
     const QString text = QStringLiteral("Step program ended at ") +
-                         FormatDateTime(u"yyyy-mm-dd hh:mm:ss", ToLocalDateTime(NowDays()));
+                         FormatDateTime(u"yyyy-mm-dd hh:mm:ss", WallNow());
     fWindow.Caption().SetNotice(TCaptionNotice::StepProgram, text);
     fLog.Send(text);
 }
