@@ -146,6 +146,7 @@ class TReplay
         input.ChargeC = row.Number(TProperty::PumpI).value_or(0) * (input.EndS - input.StartS);
         input.CellK = *temp + ZeroCelsiusK;
         input.pO2 = *pO2;
+        input.AfterPause = !fFollowsPoint;
         fHistory.Add(input, SteadyPIDCells([&row](TProperty q) { return row.Cell(q); }), index);
     }
 
