@@ -49,7 +49,16 @@ TEST(StepProgress, WaitingSaysWhy)
          "RC pO2 -0.500 % ≥ 0.5 %, current at its limit, pO2 not yet within 0.5 % of the set "
          "point"},
         {{0.01, 0.02, 0.05, false, false, 60, true, true},
-         "RC pO2 0.010 % < 0.05 %, RC I 0.020 % < 0.05 %"}};
+         "RC pO2 0.010 % < 0.05 %, RC I 0.020 % < 0.05 %"},
+        // A current near zero: its change against the floor says which rule holds.
+        {{0.01, 40, 0.5, false, false, 60, false, false, false, 2e-8, 1e-7},
+         "RC pO2 0.010 % < 0.5 %, RC I 40.000 % ≥ 0.5 % but change 2.0E-8 A ≤ 1.0E-7 A"},
+        {{0.01, -40, 0.5, false, false, 60, false, false, false, -3e-7, 1e-7},
+         "RC pO2 0.010 % < 0.5 %, RC I -40.000 % ≥ 0.5 %, change -3.0E-7 A > 1.0E-7 A"},
+        {{0.01, std::nullopt, 0.5, false, false, 60, false, false, false, 0, 1e-7},
+         "RC pO2 0.010 % < 0.5 %, RC I not yet known but change 0.0E+0 A ≤ 1.0E-7 A"},
+        {{0.01, 0.2, 0.5, false, false, 60, false, false, false, 3e-7, 1e-7},
+         "RC pO2 0.010 % < 0.5 %, RC I 0.200 % < 0.5 %, change 3.0E-7 A > 1.0E-7 A"}};
     for (const TCase& c : cases)
         EXPECT_EQ(StepWaitText(c.Wait), QString::fromUtf8(c.Text));
 }

@@ -37,6 +37,21 @@ QString AgainstThreshold(const QString& aName, std::optional<double> aRC, double
            FormatGeneral(aThreshold) + QStringLiteral(" %");
 }
 
+// The current settles by its relative change or by a change within the floor; the text
+// says which of the two holds.
+QString CurrentRules(const TStepWait& aWait)
+{
+    QString text = AgainstThreshold(QStringLiteral("RC I"), aWait.RCI, aWait.Threshold);
+    if (!aWait.CurrentChange) return text;
+    const bool shareMet = aWait.RCI && std::abs(*aWait.RCI) < std::abs(aWait.Threshold);
+    const bool floorMet = std::abs(*aWait.CurrentChange) <= aWait.CurrentFloor;
+    return text +
+           (shareMet || !floorMet ? QStringLiteral(", change ") : QStringLiteral(" but change ")) +
+           FormatFloat(u"0.0E+0", *aWait.CurrentChange) +
+           (floorMet ? QStringLiteral(" A ≤ ") : QStringLiteral(" A > ")) +
+           FormatFloat(u"0.0E+0", aWait.CurrentFloor) + QStringLiteral(" A");
+}
+
 } // namespace
 
 QString StepWaitText(const TStepWait& aWait)
@@ -44,9 +59,7 @@ QString StepWaitText(const TStepWait& aWait)
     if (aWait.NoPointYet) return QStringLiteral("no point of this step yet");
     QStringList parts;
     parts << AgainstThreshold(QStringLiteral("RC pO2"), aWait.RCpO2, aWait.Threshold);
-    parts << (aWait.CurrentAtLimit
-                  ? QStringLiteral("current at its limit")
-                  : AgainstThreshold(QStringLiteral("RC I"), aWait.RCI, aWait.Threshold));
+    parts << (aWait.CurrentAtLimit ? QStringLiteral("current at its limit") : CurrentRules(aWait));
     if (aWait.ShorterThanRC)
         parts << QStringLiteral("step shorter than the RC duration of %1 s")
                      .arg(FormatGeneral(aWait.RCDuration));

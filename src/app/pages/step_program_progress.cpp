@@ -74,6 +74,12 @@ void TStepProgramProgress::ProgramEnded()
     fLog.Send(text);
 }
 
+void TStepProgramProgress::NoteCurrentChange(int aRow, std::optional<double> aChangeA,
+                                             double aFloorA)
+{
+    fCurrentChange = {aRow, aChangeA, aFloorA};
+}
+
 void TStepProgramProgress::ProgramStopped(const QString& aWhy)
 {
     fWindow.Caption().SetNotice(TCaptionNotice::StepProgram, aWhy);
@@ -134,6 +140,10 @@ TStepWait TStepProgramProgress::WaitOfNewestRow() const
     wait.RCpO2 = number(TProperty::RCpO2);
     wait.RCI = number(TProperty::RCI);
     wait.CurrentAtLimit = cell(TProperty::StableI) == QStringLiteral("MaxI");
+    if (fCurrentChange.Row == row) {
+        wait.CurrentChange = fCurrentChange.ChangeA;
+        wait.CurrentFloor = fCurrentChange.FloorA;
+    }
     const std::optional<double> inStep = number(TProperty::Time);
     wait.ShorterThanRC = inStep && *inStep <= s.RCDuration;
     wait.InRange = cell(TProperty::RangepO2) == TrueText;
