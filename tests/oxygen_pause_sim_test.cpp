@@ -72,7 +72,7 @@ TEST(OxygenPauseSim, APauseUnderPIDBooksNeitherChargeNorLeak)
                                  w.RtDoubleEditn0->value();
     EXPECT_GT(leakOverPause, 1e-3);
     EXPECT_LT(std::abs(resumed.Result.b - last.Result.b),
-              std::max(0.05 * leakOverPause, 3 * largestStep))
+              std::max(0.15 * leakOverPause, 3 * largestStep))
         << "b moved " << resumed.Result.b - last.Result.b << "; the leak over the pause is "
         << leakOverPause << ", a step of b while holding " << largestStep;
 
