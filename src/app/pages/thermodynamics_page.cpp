@@ -8,7 +8,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSet>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -75,16 +74,11 @@ QCustomPlot* Plot(const char* aName, const QString& aYLabel)
         graph->setLineStyle(QCPGraph::lsNone);
         graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(colour, 1.5),
                                                hollow ? QBrush(Qt::white) : QBrush(colour), 6));
-        graph->setName(hollow ? QStringLiteral("two temperatures")
-                              : QStringLiteral("three temperatures or more"));
         auto* bars = new QCPErrorBars(plot->xAxis, plot->yAxis);
         bars->setDataPlottable(graph);
         bars->setPen(QPen(colour));
-        bars->removeFromLegend();
     }
-    plot->legend->setVisible(true);
-    plot->legend->setFont(QFont(plot->font().family(), 8));
-    plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    // No legend to hide points behind: the convention above says what hollow means.
     return plot;
 }
 
@@ -158,22 +152,18 @@ TThermodynamicsPage::TThermodynamicsPage(QWidget* parent) : QWidget(parent)
     RtGraphEnthalpy = Plot("RtGraphEnthalpy", QStringLiteral("Δh_O, kJ/mol"));
     RtGraphEntropy = Plot("RtGraphEntropy", QStringLiteral("Δs_O, J/(mol·K)"));
 
-    auto* left = new QWidget;
-    auto* leftLayout = new QVBoxLayout(left);
-    leftLayout->setContentsMargins(0, 0, 0, 0);
-    leftLayout->addWidget(LabelThermodynamicsConvention);
-    leftLayout->addWidget(BuildSources(), 2);
-    leftLayout->addWidget(StringGridThermodynamics, 3);
+    // Tables on the left, the plots on the right taking the larger share, so that the page
+    // keeps both plots readable on a laptop's 1366 x 768.
+    auto* left = new QVBoxLayout;
+    left->addWidget(LabelThermodynamicsConvention);
+    left->addWidget(BuildSources());
+    left->addWidget(StringGridThermodynamics, 1);
     auto* plots = new QSplitter(Qt::Vertical);
     plots->addWidget(RtGraphEnthalpy);
     plots->addWidget(RtGraphEntropy);
-    auto* splitter = new QSplitter(Qt::Horizontal);
-    splitter->addWidget(left);
-    splitter->addWidget(plots);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(splitter);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 2);
+    layout->addWidget(plots, 3);
 }
 
 QWidget* TThermodynamicsPage::BuildSources()
@@ -181,6 +171,8 @@ QWidget* TThermodynamicsPage::BuildSources()
     StringGridIsothermSources =
         Table("StringGridIsothermSources", SourceColumns, int(std::size(SourceColumns)));
     StringGridIsothermSources->setSelectionBehavior(QAbstractItemView::SelectRows);
+    StringGridIsothermSources->setMaximumHeight(130); // a few sources; it scrolls beyond
+    StringGridIsothermSources->horizontalHeader()->setStretchLastSection(true);
     ButtonAddIsotherms = Button("ButtonAddIsotherms", QStringLiteral("Add isotherms…"));
     ButtonRemoveIsotherms = Button("ButtonRemoveIsotherms", QStringLiteral("Remove"));
     ButtonSaveThermodynamics =
@@ -200,7 +192,7 @@ QWidget* TThermodynamicsPage::BuildSources()
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(StringGridIsothermSources, 1);
+    layout->addWidget(StringGridIsothermSources);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ButtonAddIsotherms);
     buttons->addWidget(ButtonRemoveIsotherms);
