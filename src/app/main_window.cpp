@@ -27,6 +27,7 @@
 #include "instruments/thread2401.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -63,7 +64,10 @@ private:
 
 TfrmOxtiva::TfrmOxtiva(QWidget* parent, const QString& programFolder)
     : QMainWindow(parent),
-      fProgramFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
+      // Absolute once, here: the window makes the folder the current one, and a relative
+      // path would then name a folder inside itself.
+      fProgramFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                             : QDir(programFolder).absolutePath()),
       fLogDestination(std::make_shared<TLogDestination>()),
       fHandOverInputs(std::make_unique<TWindowHandOverInputs>(*this))
 {
