@@ -274,14 +274,14 @@ TEST(IsothermFile, GivesTheRunningExperimentsPointsBack)
     history.Add({30, 40, 0.8, 1023.15, 1e-4});
     history.MarkStepCompleted(2);
     TOxygenFileContent content;
-    content.SampleName = QStringLiteral("Ceria");
+    content.SampleName = QStringLiteral("=Ceria"); // written so a spreadsheet shows it as text
     content.SampleFormula = QStringLiteral("CeO2");
     content.History = &history;
     TIsothermSource read;
     QString error;
     ASSERT_TRUE(ParseIsothermFile(BuildIsothermFile(content), read, error));
     const TIsothermSource live =
-        IsothermOfHistory(history, QStringLiteral("this run"), QStringLiteral("Ceria"),
+        IsothermOfHistory(history, QStringLiteral("this run"), QStringLiteral("=Ceria"),
                           QStringLiteral("CeO2"));
     EXPECT_EQ(read.SampleName, live.SampleName);
     EXPECT_EQ(read.Constants, live.Constants);

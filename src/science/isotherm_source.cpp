@@ -1,5 +1,6 @@
 #include "science/isotherm_source.h"
 
+#include "records/spreadsheet_text.h"
 #include "science/oxygen_history.h"
 #include "science/physical_constants.h"
 
@@ -32,8 +33,8 @@ void TakeAbout(const QString& line, TIsothermSource& aSource)
         QStringLiteral("^# Isotherm of (.*) \\((.*)\\), saved .* with .*$"));
     const QRegularExpressionMatch match = about.match(line);
     if (!match.hasMatch()) return;
-    aSource.SampleName = match.captured(1);
-    aSource.SampleFormula = match.captured(2);
+    aSource.SampleName = SpreadsheetSafeTextRestored(match.captured(1));
+    aSource.SampleFormula = SpreadsheetSafeTextRestored(match.captured(2));
 }
 
 // "# b0 = 1.98 mol/mol, initial oxygen content; from ...": the newest value of each counts.

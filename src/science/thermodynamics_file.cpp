@@ -3,6 +3,7 @@
 #include "records/date_time.h"
 #include "records/number_format.h"
 #include "records/safe_file_name.h"
+#include "records/spreadsheet_text.h"
 #include "records/whole_file.h"
 #include "science/oxygen_file.h"
 #include "science/physical_constants.h"
@@ -17,6 +18,9 @@ namespace oxtiva
 
 namespace
 {
+
+// A name as text a spreadsheet shows as it is, never as a formula, on one line.
+QString Safe(const QString& text) { return SpreadsheetSafeText(OneLineText(text)); }
 
 void AppendLine(QByteArray& out, const QString& text)
 {
@@ -40,8 +44,8 @@ QString TemperatureName(double cellK)
 void AppendAbout(QByteArray& out, const TThermodynamicsInput& aInput, const QString& aSavedAt)
 {
     AppendLine(out, QStringLiteral("# Partial molar enthalpy and entropy of oxygen of ") +
-                        OneLineText(aInput.SampleName) + QStringLiteral(" (") +
-                        OneLineText(aInput.SampleFormula) + QStringLiteral("), saved ") +
+                        Safe(aInput.SampleName) + QStringLiteral(" (") +
+                        Safe(aInput.SampleFormula) + QStringLiteral("), saved ") +
                         aSavedAt);
     AppendLine(out, QStringLiteral("# 1/2 R T ln(pO2 / 1 atm) = dh_O - T ds_O per mole of O "
                                    "(per mole of O2 twice that); R = %1 J/(mol K)")
@@ -58,9 +62,9 @@ void AppendAbout(QByteArray& out, const TThermodynamicsInput& aInput, const QStr
 void AppendSources(QByteArray& out, const TThermodynamicsInput& aInput)
 {
     for (const TIsothermSource& source : aInput.Sources)
-        AppendLine(out, QStringLiteral("# isotherm file ") + OneLineText(source.Name) +
-                            QStringLiteral(": ") + OneLineText(source.SampleName) +
-                            QStringLiteral(" (") + OneLineText(source.SampleFormula) +
+        AppendLine(out, QStringLiteral("# isotherm file ") + Safe(source.Name) +
+                            QStringLiteral(": ") + Safe(source.SampleName) +
+                            QStringLiteral(" (") + Safe(source.SampleFormula) +
                             QStringLiteral("), ") + source.Constants.join(QStringLiteral(", ")) +
                             QStringLiteral(", %1 points").arg(source.Points.size()));
 }
