@@ -459,9 +459,9 @@ void SaveBlankRunPicture(const QDir& aFolder)
 // once b has settled, the pump current at zero without a leak.
 namespace thermodynamics
 {
-// Slower than the tests' cells: a save's picture of a graph this large stalls the window's
-// thread, and the pump reading after the stall is booked over it.
-constexpr double TimeScale = 2000;
+// A save's picture of a graph this large stalls the window's thread, and the pump reading
+// after the stall is booked over it: at this speed the values show some of that.
+constexpr double TimeScale = 6000;
 const QStringList Cell{"--time-scale",      QString::number(TimeScale),
                        "--leak",            "0",
                        "--sample-capacity", "0",
