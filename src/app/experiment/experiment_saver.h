@@ -3,6 +3,7 @@
 #include "app/pages/oxygen_content.h"
 #include "records/data_file.h"
 #include "records/logging.h"
+#include "science/thermodynamics_file.h"
 
 #include <QDate>
 #include <QImage>
@@ -38,6 +39,8 @@ struct TSaveRequest {
     TDataFileContent Content;
     QImage Picture;
     std::optional<TOxygenFileSnapshot> Oxygen; // the balance files beside the data file
+    // "<sample>_thermodynamics.csv" beside it, when there are isotherm points to fit.
+    std::optional<TThermodynamicsInput> Thermodynamics;
 };
 
 // What a save wrote.
