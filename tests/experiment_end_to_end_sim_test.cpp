@@ -136,7 +136,7 @@ class ExperimentEndToEndSimTest : public ::testing::Test
             window->ButtonProgramDeleteStep->click();
         for (int i = 0; i < 2; ++i) {
             window->ListBoxStepProgram->setCurrentRow(i);
-            window->RtDoubleEditEditpO2->setValue(StepProgram[i].minusLogPO2);
+            window->RtDoubleEditEditpO2->setValue(-StepProgram[i].minusLogPO2);
             window->RtDoubleEditPPSmV->setValue(StepProgram[i].millivolts);
             window->ButtonProgramPumpVoltage->click();
             ASSERT_EQ(window->ListBoxStepProgram->item(i)->text(), StepProgram[i].text);

@@ -647,8 +647,7 @@ TEST_F(MainWindowSimTest, CancellingTheCloseKeepsTheExperimentRunning)
     EXPECT_EQ(window->State().ProgramState, TProgramState::Paused);
     EXPECT_TRUE(window->Timer1->isActive());
     EXPECT_TRUE(window->Thread2401 != nullptr);
-    EXPECT_EQ(answerer.Texts().last(), "Close the form? Data points not yet saved stay in the "
-                                       "journal and are offered for recovery at the next start.");
+    EXPECT_EQ(answerer.Texts().last(), "Close the form? Every row of the grid is saved.");
 }
 
 TEST_F(MainWindowSimTest, ClosingWithoutInstrumentsReturnsAtOnce)

@@ -181,7 +181,7 @@ void WriteStepProgram(TfrmOxtiva& aWindow)
     for (int i = 0; i < count; ++i) {
         // Selecting a line loads it into the edits, so the new values come after it.
         aWindow.ListBoxStepProgram->setCurrentRow(i);
-        aWindow.RtDoubleEditEditpO2->setValue(Steps[i].minusLogpO2);
+        aWindow.RtDoubleEditEditpO2->setValue(-Steps[i].minusLogpO2);
         aWindow.RtDoubleEditPPSmV->setValue(Steps[i].millivolts);
         aWindow.ButtonProgramPumpVoltage->click();
     }
@@ -368,7 +368,7 @@ void RunOxygenExperiment(TfrmOxtiva& aWindow, const TCellSimulator& aSim, const 
         aWindow.ButtonProgramDeleteStep->click();
     for (int i = 0; i < count; ++i) {
         aWindow.ListBoxStepProgram->setCurrentRow(i);
-        aWindow.RtDoubleEditEditpO2->setValue(oxygen::MinusLogpO2[i]);
+        aWindow.RtDoubleEditEditpO2->setValue(-oxygen::MinusLogpO2[i]);
         aWindow.ButtonProgramPumpVoltage->click();
     }
     aWindow.RadioButtonPIDStep->click();
