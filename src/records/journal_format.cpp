@@ -14,6 +14,8 @@ constexpr char HeadTag[] = "head";
 constexpr char RowTag[] = "row";
 constexpr char SavedTag[] = "saved";
 constexpr char BaseTag[] = "base";
+constexpr char StepsTag[] = "steps";
+constexpr char ClosedTag[] = "closed";
 constexpr char PointKind[] = "point";
 constexpr char OtherKind[] = "other";
 
@@ -204,6 +206,15 @@ bool ReadRecord(QByteArrayView line, TJournalContents& contents, QString& proble
         contents.HasHead = true;
         return true;
     }
+    if (tag == QLatin1String(StepsTag)) {
+        contents.StepLines = fields.mid(1);
+        contents.HasSteps = true;
+        return true;
+    }
+    if (tag == QLatin1String(ClosedTag)) {
+        contents.ClosedNormally = true;
+        return true;
+    }
     if (tag == QLatin1String(RowTag)) {
         TJournalRow row;
         if (!ReadRow(fields, contents.GridRows(), row, problem)) return false;
@@ -295,6 +306,16 @@ QByteArray SavedFileRecord(const char* tag, const TSavedFile& saved)
 QByteArray JournalSavedLine(const TSavedFile& saved)
 {
     return SavedFileRecord(SavedTag, saved);
+}
+
+QByteArray JournalStepsLine(const QStringList& stepLines)
+{
+    return Record(QStringList{QString::fromLatin1(StepsTag)} + stepLines);
+}
+
+QByteArray JournalClosedLine()
+{
+    return Record({QString::fromLatin1(ClosedTag)});
 }
 
 QByteArray JournalBaseLine(const TSavedFile& saved)

@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -38,6 +39,7 @@ struct TSaveRequest {
     TDataFileContent Content;
     QImage Picture;
     std::optional<TOxygenFileSnapshot> Oxygen; // the balance files beside the data file
+    QStringList StepLines; // the step program, in a ".steps" file beside the data file
 };
 
 // What a save wrote.
