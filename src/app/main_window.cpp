@@ -27,6 +27,7 @@
 
 #include <QCoreApplication>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -103,8 +104,12 @@ void TfrmOxtiva::Statusbar()
     const int lastRow = StringGridData->RowCount() - 1;
     GlyphStatus1->SetStatus(fInstrumentAlarm->Refresh());
     GlyphStatus2->SetStatus(TemperatureStatus(fState.CellTemperature));
+    // Until the first pass takes the edit's duration, the edit is what the operator set.
+    const double rcDuration = fState.ProgramState == TProgramState::Uninitialized
+                                  ? RtDoubleEditRCDuration->value()
+                                  : fState.RCDuration;
     StatusPaneRC->setText(RelativeChangeStatus(
-        fState.ProgramState, fState.RCDuration,
+        fState.ProgramState, rcDuration,
         StringGridData->Cell(ColumnOf(TProperty::RCpO2).ColID, lastRow)));
     StatusPaneStep->setText(
         StepStatus(fState.ProgramState, fState.StepIndex, ListLines(*ListBoxStepProgram)));
@@ -122,7 +127,18 @@ bool TfrmOxtiva::CellSidepO2(double& PO) { return fDataPointAssembly->CellSidepO
 
 bool TfrmOxtiva::FlushSidepO2(double& PO) { return fDataPointAssembly->FlushSidepO2(PO); }
 
-void TfrmOxtiva::ButtonDeleteDataClick() { RtGraph2D1->DeleteFirstPoints(DeletedGraphPoints); }
+// Only the graph loses them, but it cannot get them back: the operator says so first.
+void TfrmOxtiva::ButtonDeleteDataClick()
+{
+    if (QMessageBox::question(this, windowTitle(),
+                              QStringLiteral("Remove the first 100 points from the graph? The "
+                                             "grid and the saved files keep them, but the graph "
+                                             "cannot show them again."),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
+    RtGraph2D1->DeleteFirstPoints(DeletedGraphPoints);
+}
 
 void TfrmOxtiva::RtGraph2D1MouseDown(QMouseEvent* event)
 {
