@@ -376,7 +376,7 @@ class StepProgramProgressSimTest : public ExperimentEndToEndSimTest
         if (text.isEmpty()) return; // the first pass after the choice has not run yet
         static const QRegularExpression pattern(
             R"(^Step (\d) of 2 · (\d\d):(\d\d):(\d\d) in step · )"
-            R"((stable for \d\d:\d\d:\d\d|waiting: .+)$)");
+            R"((pO2 stable for \d\d:\d\d:\d\d(, waiting: .+)?|waiting: .+)$)");
         const QRegularExpressionMatch match = pattern.match(text);
         ASSERT_TRUE(match.hasMatch()) << text.toStdString();
         const int step = match.captured(1).toInt();

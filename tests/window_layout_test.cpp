@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/window/numeric_edits.h"
+#include "app/window/status_bar.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -62,7 +63,7 @@ TEST_F(WindowLayout, ShowsTheSixPagesInOrderWithTheConfigurationPageFirst)
     }
     EXPECT_EQ(w.PageControlMain->currentWidget(), w.TabSheetInstruments);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Oxtiva"));
-    EXPECT_EQ(w.centralWidget(), w.PageControlMain);
+    EXPECT_TRUE(w.centralWidget()->isAncestorOf(w.PageControlMain));
     EXPECT_EQ(w.statusBar(), w.StatusBar1);
 }
 
@@ -328,3 +329,44 @@ TEST_F(WindowLayout, PutsTheGraphBesideTheProgramGroupsAndRunsTheQuarterSecondTi
 }
 
 } // namespace
+
+namespace oxtiva
+{
+namespace
+{
+
+// Lab laptops often have 1366 × 768 pixels, less a taskbar and the window's title: the
+// window fits them with every page, an ended alarm's long trace included, and no text of a
+// page or of the status bar is cut.
+TEST(WindowOnALaptop, FitsA1366By768ScreenWithNothingCut)
+{
+    TfrmOxtiva w;
+    const QSize screen(1366, 768 - 40 - 30);
+    w.GlyphStatusAlarmTrace->SetStatus(
+        {QStringLiteral("SourceMeter 2401 silent from 2026-12-10 12:03:10 for 4 min 12 s, reads "
+                        "again; MultiMeter 2000 silent from 2026-12-10 12:20:45 for 1 min 2 s, "
+                        "reads again; SourceMeter 2401 silent from 2026-12-10 13:01:00 for 40 s, "
+                        "then no longer read; and 3 earlier"),
+         PictureWarning});
+    w.GlyphStatusAlarmTrace->show();
+    w.ButtonAcknowledgeAlarm->show();
+    w.StatusPaneStep->setText(QStringLiteral("Mode: ZeroCurrent"));
+    w.StatusPaneRC->setText(QStringLiteral("Relative change (RC) last 100 s: not yet known"));
+    w.resize(screen);
+    w.show();
+    for (int page = 0; page < w.PageControlMain->count(); ++page) {
+        w.PageControlMain->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        const QString name = w.PageControlMain->tabText(page);
+        EXPECT_LE(w.width(), screen.width()) << name.toStdString() << " widens the window";
+        EXPECT_LE(w.height(), screen.height()) << name.toStdString() << " heightens the window";
+        for (const QLabel* label : w.findChildren<QLabel*>()) {
+            if (!label->isVisible() || label->wordWrap() || label->text().isEmpty()) continue;
+            EXPECT_GE(label->width(), label->sizeHint().width())
+                << name.toStdString() << ": " << label->text().toStdString() << " is cut";
+        }
+    }
+}
+
+} // namespace
+} // namespace oxtiva

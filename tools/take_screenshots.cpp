@@ -7,6 +7,7 @@
 #include "app/pages/oxygen_content_page.h"
 #include "app/window/experiment_graph.h"
 #include "app/window/numeric_edits.h"
+#include "app/window/status_bar.h"
 #include "app/window/window_caption.h"
 #include "records/date_time.h"
 #include "science/oxygen_leak_fit.h"
@@ -48,6 +49,9 @@ namespace oxtiva
 {
 namespace
 {
+
+// A lab laptop's screen: the pictures show what fits on it.
+const QSize LaptopScreen(1366, 768);
 
 // A time-scale this high lets a pO2 step settle within seconds of wall-clock time.
 const QStringList SimulatorSpeed{"--time-scale", "10000", "--leak", "1e-8"};
@@ -249,6 +253,13 @@ void SaveInstrumentAlarm(TfrmOxtiva& aWindow, TCellSimulator& aSim, const QDir& 
     if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
     std::printf("%s\n", qPrintable(path));
     aSim.Command(QStringLiteral("fault smu none"));
+    // Once readings come again the alarm leaves its trace under the pages.
+    WaitFor([&] { return !aWindow.GlyphStatusAlarmTrace->isHidden(); }, AlarmTimeoutMs,
+            "the alarm left no trace");
+    Settle(300);
+    const QString tracePath = aFolder.filePath(QStringLiteral("window-alarm-trace.png"));
+    if (!aWindow.grab().save(tracePath)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(tracePath));
 }
 
 void SaveWaitingStepPicture(const QDir& aFolder)
@@ -266,7 +277,7 @@ void SaveRecoveryOfferPicture(const QDir& aFolder)
     QTemporaryDir programFolder;
     if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
     TfrmOxtiva window(nullptr, programFolder.path());
-    window.resize(1400, 900);
+    window.resize(LaptopScreen);
     window.show();
     Settle(300);
     const QString path = aFolder.filePath(QStringLiteral("recovery-offer.png"));
@@ -382,7 +393,7 @@ void SaveOxygenContentPage(const QDir& aFolder)
     if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
     TCellSimulator sim(oxygen::Cell);
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
-    window->resize(1400, 900);
+    window->resize(LaptopScreen);
     window->show();
     RunOxygenExperiment(*window, sim, aFolder);
     window->PageControlMain->setCurrentWidget(window->TabSheetOxygenContent);
@@ -419,7 +430,7 @@ void SaveBlankRunPicture(const QDir& aFolder)
     TCellSimulator sim(blank::Cell);
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
     TfrmOxtiva& w = *window;
-    w.resize(1400, 900);
+    w.resize(LaptopScreen);
     w.show();
     w.RtDoubleEditPumpCurrentLimit->setValue(0.001);
     w.RtDoubleEditd->setValue(0);
@@ -461,7 +472,7 @@ void TakeScreenshots(const QString& aOutputFolder)
     TDialogAccepter accepter;
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
     window->CheckBoxScroll->setChecked(true); // the grid picture shows the newest rows
-    window->resize(1400, 900);
+    window->resize(LaptopScreen);
     window->show();
     Validate(*window, sim);
     RunExperiment(*window);

@@ -24,6 +24,7 @@
 #include "instruments/hand_over_inputs.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
+#include "records/date_time.h"
 
 #include <QCoreApplication>
 #include <QListWidget>
@@ -31,6 +32,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace oxtiva {
 
@@ -103,7 +106,16 @@ void TfrmOxtiva::Statusbar()
 {
     const int lastRow = StringGridData->RowCount() - 1;
     GlyphStatus1->SetStatus(fInstrumentAlarm->Refresh());
-    GlyphStatus2->SetStatus(TemperatureStatus(fState.CellTemperature));
+    // A silent multimeter leaves the last temperature standing; past a point's length or
+    // ten seconds it is marked as old rather than shown green.
+    const bool multimeterRead =
+        fInstrumentAlarm->ReadingsExpected()[static_cast<int>(TInstrument::MultiMeter2000)];
+    const double readingAge = fState.LastGoodReading2000 > 0
+                                  ? (NowDays() - fState.LastGoodReading2000) * SecondsPerDay
+                                  : 0;
+    GlyphStatus2->SetStatus(TemperatureStatus(fState.CellTemperature,
+                                              multimeterRead ? readingAge : 0,
+                                              std::max(10.0, fState.DataPointLength)));
     // Until the first pass takes the edit's duration, the edit is what the operator set.
     const double rcDuration = fState.ProgramState == TProgramState::Uninitialized
                                   ? RtDoubleEditRCDuration->value()

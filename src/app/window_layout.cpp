@@ -560,8 +560,6 @@ void BuildStatusBar(TfrmOxtiva& w)
     w.StatusPaneRC = Named(new QLabel, "StatusPaneRC");
     w.StatusPaneStep = Named(new QLabel, "StatusPaneStep");
     w.StatusBar1->addWidget(w.GlyphStatus1);
-    w.StatusBar1->addWidget(w.GlyphStatusAlarmTrace);
-    w.StatusBar1->addWidget(w.ButtonAcknowledgeAlarm);
     w.GlyphStatusAlarmTrace->hide(); // until an alarm has ended
     w.ButtonAcknowledgeAlarm->hide();
     w.StatusBar1->addWidget(w.GlyphStatus2);
@@ -619,8 +617,21 @@ void BuildWindowLayout(TfrmOxtiva& w)
     BuildRawDataTab(w);
     BuildDebugTab(w);
     BuildTabCorner(w);
-    w.setCentralWidget(w.PageControlMain);
     BuildStatusBar(w);
+    // Ended alarms are traced under the pages, across the window's whole width: in the
+    // status bar a long trace widened the window past the screen.
+    auto* central = Named(new QWidget, "PanelCentral");
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(w.PageControlMain, 1);
+    auto* trace = new QHBoxLayout;
+    trace->setContentsMargins(4, 2, 4, 2);
+    w.GlyphStatusAlarmTrace->WrapText();
+    trace->addWidget(w.GlyphStatusAlarmTrace, 1);
+    trace->addWidget(w.ButtonAcknowledgeAlarm, 0, Qt::AlignTop);
+    column->addLayout(trace);
+    w.setCentralWidget(central);
     w.PageControlMain->setCurrentIndex(0);
     w.Timer1 = Named(new QTimer(&w), "Timer1");
     w.Timer1->setInterval(250);

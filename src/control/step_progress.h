@@ -33,7 +33,8 @@ struct TStepWait {
 // "RC pO2 0.834 % ≥ 0.5 %, RC I 0.120 % < 0.5 %, pO2 not yet within 0.5 % of the set point".
 QString StepWaitText(const TStepWait& aWait);
 
-// "Step 2 of 5 · 00:12:30 in step · stable for 00:01:10", or "· waiting: " and the reason
+// "Step 2 of 5 · 00:12:30 in step · pO2 stable for 00:01:10" (and ", waiting: RC I 0.8 % ≥
+// 0.5 %" while the current has not settled), or "· waiting: " and the reason
 // in place of the last part when the step has not settled.
 QString StepProgressText(int aStepIndex, int aStepCount, double aSecondsInStep,
                          std::optional<double> aSecondsStable, const TStepWait& aWait = {});

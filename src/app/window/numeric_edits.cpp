@@ -75,8 +75,14 @@ void TNumericEdit::focusOutEvent(QFocusEvent* event)
 void TNumericEdit::CommitText()
 {
     const QString typed = text();
-    // Leaving an edit that shows its value unchanged is no entry.
-    if (typed == ValueText()) return;
+    // Leaving an edit that shows its value unchanged is no entry; typing the value in force
+    // over a refused entry takes that value, and so answers the refusal.
+    if (typed == ValueText()) {
+        if (isModified()) ClearNotTaken();
+        setModified(false);
+        return;
+    }
+    setModified(false);
     if (const std::optional<QString> reason = TakeTypedText(typed)) {
         ShowValue();
         MarkNotTaken(*reason);
