@@ -127,7 +127,7 @@ TEST_F(JournalRecoveryTest, RecoverWritesWhatSaveWouldHaveWrittenThenRemovesTheJ
     EXPECT_TRUE(question.contains("Unsaved: 3 data points\n")) << question.toStdString();
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
     EXPECT_TRUE(question.contains("Recorded: " + today)) << question.toStdString();
-    EXPECT_TRUE(question.contains("The journal is damaged at line 9: no record frame; the 29 "
+    EXPECT_TRUE(question.contains("The journal is damaged at line 10: no record frame; the 29 "
                                   "bytes from there on are left out."))
         << question.toStdString();
     EXPECT_EQ(DataFiles(), (QStringList{"Ceria_0000.csv", "Ceria_0001.csv"}));

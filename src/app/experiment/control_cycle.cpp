@@ -297,8 +297,10 @@ void TControlCycle::FallBackToZeroCurrent()
     fHandlersAttached = true;
 }
 
-// The gains the operator typed are the gains in force; a gain typed as 0 is derived from
-// the pO2 instead (the derivative has no such rule: 0 is no derivative term).
+// The gains the operator typed are the gains in force. A proportional gain typed as 0
+// derives both gains from the pO2, as it always did; an integral gain typed as 0 beside a
+// typed proportional one derives that one alone (the derivative has no such rule: 0 is no
+// derivative term).
 void TControlCycle::PidGains()
 {
     TPID& pid = fWindow.State().PID;
@@ -306,7 +308,7 @@ void TControlCycle::PidGains()
     const double typedP = fWindow.RtDoubleEditPIDP->value();
     const double typedI = fWindow.RtDoubleEditPIDI->value();
     pid.SetP(typedP != 0 ? typedP : AutomaticProportionalGain(pv));
-    if (typedI != 0)
+    if (typedP != 0 && typedI != 0)
         pid.SetI(typedI);
     else if (pv != 0)
         pid.SetI(AutomaticIntegralGain(pv));
