@@ -3,6 +3,7 @@
 // and the time and peak memory of recovering a segment of that many unsaved rows.
 #include "app/experiment/experiment_saver.h"
 #include "app/experiment/journal_keeper.h"
+#include "app/experiment/recovered_oxygen_file.h"
 #include "app/main_window.h"
 #include "app/window/column_table.h"
 #include "app/window/data_grid.h"
@@ -102,8 +103,10 @@ struct TRecoveryCost {
     bool Ok = false;
 };
 
-// In a child process of its own, so that each size's peak is its own.
-TRecoveryCost MeasureRecovery(const QString& journal, const QString& dataFolder)
+// In a child process of its own, so that each size's peak is its own. As "Recover" does
+// it: the journal read without its rows' text, the data file written from it, and, with
+// the balance, the oxygen balance replayed from that file.
+TRecoveryCost MeasureRecovery(const QString& journal, const QString& dataFolder, bool withBalance)
 {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return {};
@@ -117,9 +120,11 @@ TRecoveryCost MeasureRecovery(const QString& journal, const QString& dataFolder)
         oxtiva::TJournalContents contents;
         QString error;
         QString written;
-        cost.Ok = oxtiva::ReadJournal(journal, contents, error) &&
+        cost.Ok = oxtiva::ReadJournal(journal, contents, error,
+                                      oxtiva::TJournalRowKeeping::WithoutLines) &&
                   oxtiva::WriteRecoveredDataFile(contents, dataFolder, QDateTime::currentDateTime(),
-                                                 written, error);
+                                                 written, error) &&
+                  (!withBalance || oxtiva::WriteRecoveredOxygenFiles(contents, written, error));
         cost.Ms = timer.nsecsElapsed() / 1e6;
         cost.PeakKb = StatusKb("VmHWM") - rssBefore;
         [[maybe_unused]] const ssize_t n = write(pipeEnds[1], &cost, sizeof cost);
@@ -134,14 +139,14 @@ TRecoveryCost MeasureRecovery(const QString& journal, const QString& dataFolder)
     return cost;
 }
 
-void BM_RecoverSegment(benchmark::State& state)
+void RecoverSegment(benchmark::State& state, bool withBalance)
 {
     const int rows = int(state.range(0));
     QTemporaryDir folder;
     const QString journal = folder.filePath("Journal_bench.journal");
     WriteSegment(journal, rows);
     for (auto _ : state) {
-        const TRecoveryCost cost = MeasureRecovery(journal, folder.path());
+        const TRecoveryCost cost = MeasureRecovery(journal, folder.path(), withBalance);
         if (!cost.Ok) state.SkipWithError("recovery failed");
         state.SetIterationTime(cost.Ms / 1000);
         state.counters["recovery_ms"] = cost.Ms;
@@ -149,7 +154,24 @@ void BM_RecoverSegment(benchmark::State& state)
         state.counters["journal_bytes"] = double(QFileInfo(journal).size());
     }
 }
+
+void BM_RecoverSegment(benchmark::State& state)
+{
+    RecoverSegment(state, false);
+}
 BENCHMARK(BM_RecoverSegment)
+    ->Arg(1000)
+    ->Arg(2400000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+
+// The whole of "Recover": the data file and the balance beside it.
+void BM_RecoverSegmentWithBalance(benchmark::State& state)
+{
+    RecoverSegment(state, true);
+}
+BENCHMARK(BM_RecoverSegmentWithBalance)
     ->Arg(1000)
     ->Arg(2400000)
     ->Iterations(1)

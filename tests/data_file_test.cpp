@@ -234,7 +234,13 @@ TEST(SafeFileName, ReplacesEverythingThatCouldLeaveTheFolderOrBreakTheName)
         {QString("tab\there\nnl"), "tab_here_nl"},
         {"name. ", "name__"},
         {"v1.2", "v1.2"},
-        {"ºC µA", "ºC µA"}};
+        {"ºC µA", "ºC µA"},
+        // A formula to a spreadsheet's list of files, an option to a command-line tool.
+        {"=HYPERLINK(1)", "_HYPERLINK(1)"},
+        {"-rf", "_rf"},
+        {"+1", "_1"},
+        {"@x", "_x"},
+        {"Ce-O", "Ce-O"}};
     for (const auto& [typed, safe] : table)
         EXPECT_EQ(SafeFileName(typed), safe) << typed.toStdString();
 }
@@ -301,16 +307,39 @@ TEST(DayFolder, CounterIsTheFirstNumberWithoutACsvFile)
     QTemporaryDir dir;
     const QDir folder(dir.path());
     EXPECT_EQ(FirstFreeCounter(folder, "Ceria"), 0);
-    for (const char* name :
-         {"Ceria_0000.csv", "Ceria_0001.csv", "Ceria_0002.png", "Other_0002.csv"}) {
+    for (const char* name : {"Ceria_0000.csv", "Ceria_0001.csv", "Other_0002.csv"}) {
         QFile file(folder.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
-    EXPECT_EQ(FirstFreeCounter(folder, "Ceria"), 2) << "a picture alone does not take a number";
+    EXPECT_EQ(FirstFreeCounter(folder, "Ceria"), 2);
     EXPECT_EQ(FirstFreeCounter(folder, "Other"), 0);
     EXPECT_EQ(CountedStem("Ceria", 7), "Ceria_0007");
     EXPECT_EQ(CountedStem("", 0), "_0000");
     EXPECT_EQ(CountedStem("Ceria", 12345), "Ceria_12345");
+}
+
+// A data file moved away leaves its picture, balance, isotherm or kept journal behind: the
+// next file of the set is named past them, and the file left behind keeps its bytes.
+TEST(DayFolder, EveryFileOfASaveKeepsItsCounter)
+{
+    for (const char* left : {"Ceria_0000.png", "Ceria_0000_oxygen.csv", "Ceria_0000_isotherm.csv",
+                             "Ceria_0000.journal"}) {
+        QTemporaryDir dir;
+        const QDir folder(dir.path());
+        QFile leftOver(folder.filePath(left));
+        ASSERT_TRUE(leftOver.open(QIODevice::WriteOnly));
+        leftOver.write("older run");
+        leftOver.close();
+        EXPECT_EQ(FirstFreeCounter(folder, "Ceria"), 1) << left;
+
+        TNewFile file(dir.path());
+        QString error;
+        ASSERT_TRUE(file.Open(error));
+        ASSERT_TRUE(file.Write("new", error));
+        EXPECT_EQ(PublishAtFreeCounter(file, folder, "Ceria", error), "Ceria_0001") << left;
+        ASSERT_TRUE(leftOver.open(QIODevice::ReadOnly));
+        EXPECT_EQ(leftOver.readAll(), "older run") << left;
+    }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "app/experiment/experiment_saver.h"
 
+#include "app/experiment/control_cycle.h"
+#include "app/experiment/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/pages/oxygen_content.h"
 #include "app/window/column_table.h"
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -363,6 +366,105 @@ TEST_F(ExperimentSaverTest, ManualSaveButtonOfTheWindowSaves)
     EXPECT_TRUE(fWindow.Saver().WaitUntilSaved());
     EXPECT_TRUE(DayFolder().exists("Manual_0000.csv"));
     EXPECT_TRUE(DayFolder().exists("Manual_0000.png"));
+}
+
+// A program folder given relative to where the program starts is that folder, for the
+// settings, the data and the log alike, though the window makes it the current folder.
+TEST(ProgramFolder, ARelativeFolderIsTakenFromWhereTheProgramStarts)
+{
+    QTemporaryDir start;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(start.path()));
+    ASSERT_TRUE(QDir(start.path()).mkdir("cell"));
+    {
+        TfrmOxtiva window(nullptr, "cell");
+        const QString cell = QDir(start.path()).filePath("cell");
+        EXPECT_EQ(window.ProgramFolder(), cell);
+        window.EditSampleName->setText("Relative");
+        window.Save();
+        EXPECT_TRUE(window.Saver().WaitUntilSaved());
+        EXPECT_TRUE(window.Saver().LastSavedPath().startsWith(cell + "/Userdata/"))
+            << window.Saver().LastSavedPath().toStdString();
+        EXPECT_TRUE(QDir(cell).exists("Logs"));
+        EXPECT_FALSE(QDir(cell).exists("cell"));
+    }
+    QDir::setCurrent(before);
+}
+
+// Weeks without a log leave a fault nothing to explain it: a log that cannot be opened is
+// said in the caption and the status bar.
+TEST(ProgramFolder, ALogThatCannotBeOpenedIsShownInTheCaptionAndTheStatusBar)
+{
+    QTemporaryDir folder;
+    {
+        QFile blocker(folder.filePath("Logs")); // no folder can be made where this file stands
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    const QString before = QDir::currentPath();
+    {
+        TfrmOxtiva window(nullptr, folder.path());
+        const QString text = "Log file cannot be opened in " +
+                             QDir::toNativeSeparators(folder.filePath("Logs"));
+        EXPECT_EQ(window.Caption().Notice(TCaptionNotice::LogFailed), text);
+        EXPECT_TRUE(window.windowTitle().contains(text)) << window.windowTitle().toStdString();
+        EXPECT_EQ(window.statusBar()->currentMessage(), text);
+    }
+    QDir::setCurrent(before);
+}
+
+// A program folder named with letters outside any one 8-bit code page (Polish, the euro
+// sign) holds the saves, the journal and the log like any other.
+TEST(ProgramFolder, AFolderNamedWithLettersOfNoOneCodePageHoldsEverything)
+{
+    QTemporaryDir parent;
+    const QString folder = QDir(parent.path()).filePath(QStringLiteral("Łukasz € Šimon"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString before = QDir::currentPath();
+    {
+        TfrmOxtiva window(nullptr, folder);
+        EXPECT_FALSE(window.Caption().Holds(TCaptionNotice::LogFailed));
+        window.EditSampleName->setText(QStringLiteral("Żółw"));
+        window.StringGridData->AddRow();
+        window.Journal().Sync();
+        EXPECT_TRUE(window.Journal().WaitUntilWritten(5000));
+        EXPECT_TRUE(window.Journal().Path().startsWith(folder));
+        EXPECT_TRUE(QFileInfo::exists(window.Journal().Path()));
+        window.Save();
+        EXPECT_TRUE(window.Saver().WaitUntilSaved());
+        EXPECT_TRUE(window.Saver().LastSavedPath().startsWith(folder + "/Userdata/"));
+        EXPECT_TRUE(window.Saver().LastSavedPath().endsWith(QStringLiteral("Żółw_0000.csv")));
+        EXPECT_TRUE(QFileInfo::exists(window.Saver().LastSavedPath()));
+        window.LogDestination()->Flush();
+        EXPECT_GT(QFileInfo(QDir(folder).filePath("Logs/Log.csl")).size(), 0);
+    }
+    QDir::setCurrent(before);
+}
+
+// Every state that records writes its data file by time, so a week-long hold under PID
+// control, a step program's long step or PPS has its file on the disk and a journal cut at
+// each save; a pause records nothing and waits.
+TEST(TimedSave, EveryRecordingStateSavesOnceTheIntervalHasPassed)
+{
+    for (const TProgramState state :
+         {TProgramState::ZeroCurrent, TProgramState::SetVoltage, TProgramState::PIDSet,
+          TProgramState::PIDStep, TProgramState::PPS, TProgramState::Paused}) {
+        SCOPED_TRACE(int(state));
+        QTemporaryDir folder;
+        TfrmOxtiva window(nullptr, folder.path());
+        window.EditSampleName->setText("Hold");
+        window.State().ProgramState = state;
+        const double lastSave = NowDays() - 31.0 / (24 * 60);
+        window.State().LastSaveTime = lastSave;
+        window.ControlCycle().Timer1Timer();
+        window.Saver().WaitUntilSaved();
+        const bool saved = window.State().LastSaveTime > lastSave;
+        EXPECT_EQ(saved, state != TProgramState::Paused);
+        if (!saved) continue;
+        EXPECT_TRUE(QFileInfo::exists(window.Saver().LastSavedPath()));
+        const double savedAt = window.State().LastSaveTime;
+        window.ControlCycle().Timer1Timer();
+        EXPECT_EQ(window.State().LastSaveTime, savedAt) << "not again before the interval";
+    }
 }
 
 } // namespace

@@ -171,6 +171,27 @@ TEST_F(ExperimentSettingsImportTest, ValuesAnEditCannotHoldAreNamedAndLeftAsThey
     EXPECT_EQ(b.RtDoubleEditmass0->value(), 2.5);
 }
 
+// Four weeks of points make a data file of hundreds of megabytes, the program's own
+// recovered file among them: its settings are taken as readily as an hour's, from its
+// head alone.
+TEST_F(ExperimentSettingsImportTest, AMonthsFileIsTakenFromItsHead)
+{
+    TfrmOxtiva a(nullptr, fFolderA.path());
+    TypeOperatorsConstants(a);
+    const QString path = fFolderA.filePath("month.csv");
+    QString error;
+    ASSERT_TRUE(WriteDataFile(path, a.Saver().Content(), error)) << error.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.resize(600LL << 20)); // sparse: the rows' bytes take no disk
+
+    TfrmOxtiva b(nullptr, fFolderB.path());
+    QStringList notTaken;
+    ASSERT_TRUE(TakeExperimentSettings(b, path, notTaken, error)) << error.toStdString();
+    EXPECT_TRUE(notTaken.isEmpty());
+    EXPECT_EQ(Variables(b), Variables(a));
+    EXPECT_EQ(b.MemoNotes->toPlainText(), "Example values\nExample notes");
+}
+
 // A session that ended without closing leaves its rows in the journal; the next start
 // recovers them and offers the session's settings, warning that the pump may still source.
 TEST_F(ExperimentSettingsImportTest, RecoveryOffersTheRecoveredSettingsWithThePumpWarning)

@@ -91,23 +91,28 @@ QList<QByteArray> SavedSessionRecords()
     return records;
 }
 
-// Whatever spoils a record in the middle, no spoilt record becomes a row, reading stops
-// there, and a later "saved" record cannot make the unread rows look saved.
-TEST(JournalFormat, DamagedRecordEndsWhatCanBeTrusted)
+// Whatever spoils a record in the middle, no spoilt record becomes a row, and reading goes
+// on at the next intact record: every row around it is there, and the save after it, which
+// holds the lost row, still counts.
+TEST(JournalFormat, DamagedRecordCostsOnlyItself)
 {
     struct Case {
         const char* Name;
         QByteArray (*Spoil)(QByteArray record);
+        int SkippedLines;
     };
     const Case cases[] = {
         {"torn: bytes of the middle lost",
-         [](QByteArray r) { return r.remove(r.indexOf("845") + 1, 4); }},
-        {"a byte changed", [](QByteArray r) { return r.replace("845.30", "845.31"); }},
+         [](QByteArray r) { return r.remove(r.indexOf("845") + 1, 4); }, 1},
+        {"a byte changed", [](QByteArray r) { return r.replace("845.30", "845.31"); }, 1},
+        {"a bit flipped", [](QByteArray r) { return r.replace('8', char('8' ^ 0x04)); }, 1},
+        {"a line break where a digit was", [](QByteArray r) { return r.replace("845", "8\n5"); },
+         2},
         {"never reached the disk: zeros",
-         [](QByteArray r) { return QByteArray(r.size() - 1, '\0') + '\n'; }},
+         [](QByteArray r) { return QByteArray(r.size() - 1, '\0') + '\n'; }, 1},
         {"reordered: the next record where this one should be",
-         [](QByteArray) { return JournalRowLine(4, Row(4, true, "10.00;12;845.30")); }},
-        {"its frame lost", [](QByteArray r) { return r.mid(r.indexOf('\t') + 1); }},
+         [](QByteArray) { return JournalRowLine(4, Row(4, true, "10.00;12;845.30")); }, 1},
+        {"its frame lost", [](QByteArray r) { return r.mid(r.indexOf('\t') + 1); }, 1},
     };
     for (const Case& c : cases) {
         QList<QByteArray> records = SavedSessionRecords();
@@ -117,15 +122,21 @@ TEST(JournalFormat, DamagedRecordEndsWhatCanBeTrusted)
             bytes += record;
         const TJournalContents contents = ParseJournal(bytes);
         ASSERT_TRUE(contents.IsJournal) << c.Name;
-        EXPECT_EQ(contents.DataLines(), (QStringList{"x", "x", "x"})) << c.Name;
-        EXPECT_EQ(contents.SavedRows, 0) << c.Name << ": the save after the damage is not read";
-        EXPECT_EQ(contents.UnsavedRows(), 1) << c.Name;
-        ASSERT_EQ(contents.Problems.size(), 1) << c.Name;
-        EXPECT_TRUE(contents.Problems[0].startsWith("line 6:")) << c.Name;
-        EXPECT_EQ(contents.SkippedBytes,
-                  bytes.size() -
-                      (records[0] + records[1] + records[2] + records[3] + records[4]).size())
+        EXPECT_EQ(contents.DataLines(), (QStringList{"x", "x", "x", "10.00;12;845.30"}))
             << c.Name;
+        EXPECT_EQ(contents.Rows.back().GridRow, 4) << c.Name;
+        EXPECT_EQ(contents.SavedRows, 5) << c.Name << ": the save after the damage is read";
+        EXPECT_EQ(contents.SavedFileChecksum, 0xbeefu) << c.Name;
+        EXPECT_EQ(contents.UnsavedRows(), 0) << c.Name;
+        EXPECT_EQ(contents.SkippedRecords, c.SkippedLines) << c.Name;
+        ASSERT_EQ(contents.Problems.size(), c.SkippedLines) << c.Name;
+        const qsizetype at = (records[0] + records[1] + records[2] + records[3] + records[4]).size();
+        EXPECT_TRUE(contents.Problems[0].startsWith(QStringLiteral("line 6, byte %1:").arg(at)))
+            << c.Name << ": " << contents.Problems[0].toStdString();
+        // The reordered record is intact itself: it is its duplicate that is left out.
+        const qsizetype spoiltBytes = c.Spoil == cases[5].Spoil ? records[6].size()
+                                                                : records[5].size();
+        EXPECT_EQ(contents.SkippedBytes, spoiltBytes) << c.Name;
     }
     // Unspoilt, the same records read whole, the save's size and checksum with them.
     QByteArray whole;
@@ -133,9 +144,36 @@ TEST(JournalFormat, DamagedRecordEndsWhatCanBeTrusted)
         whole += record;
     const TJournalContents contents = ParseJournal(whole);
     EXPECT_TRUE(contents.Problems.isEmpty());
+    EXPECT_EQ(contents.SkippedRecords, 0);
     EXPECT_EQ(contents.SavedRows, 5);
     EXPECT_EQ(contents.SavedFileSize, 1234);
     EXPECT_EQ(contents.SavedFileChecksum, 0xbeefu);
+}
+
+// The rows of a long run after a damaged spot are all read, counted as unsaved, and a row
+// numbered out of turn without a damaged record before it is no row.
+TEST(JournalFormat, RowsAfterADamagedRecordAreAllRead)
+{
+    QList<QByteArray> records{JournalFirstLineBytes()};
+    for (int r = 0; r < 40; ++r)
+        records << JournalRowLine(r, Row(r, r >= 3, "p"));
+    records[13][20] = char(records[13][20] ^ 0x01); // grid row 12
+    QByteArray bytes;
+    for (const QByteArray& record : records)
+        bytes += record;
+    const TJournalContents contents = ParseJournal(bytes);
+    EXPECT_EQ(contents.Rows.size(), 39u);
+    EXPECT_EQ(contents.GridRows(), 40);
+    EXPECT_EQ(contents.UnsavedRows(), 37);
+    EXPECT_EQ(contents.UnsavedDataPoints(), 36);
+    EXPECT_EQ(contents.IndexOfGridRow(13), 12);
+    EXPECT_EQ(contents.LastRowTime(), T0.addSecs(39));
+
+    const TJournalContents jumped =
+        ParseJournal(records[0] + records[1] + records[2] + records[4] + records[5]);
+    EXPECT_EQ(jumped.DataLines(), (QStringList{"p", "p", "p"})) << "row 3 out of turn";
+    EXPECT_EQ(jumped.Rows.back().GridRow, 4);
+    EXPECT_EQ(jumped.SkippedRecords, 1);
 }
 
 // Journals the program wrote before records were framed are still recovered.

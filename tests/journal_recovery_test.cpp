@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -127,8 +128,8 @@ TEST_F(JournalRecoveryTest, RecoverWritesWhatSaveWouldHaveWrittenThenRemovesTheJ
     EXPECT_TRUE(question.contains("Unsaved: 3 data points\n")) << question.toStdString();
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
     EXPECT_TRUE(question.contains("Recorded: " + today)) << question.toStdString();
-    EXPECT_TRUE(question.contains("The journal is damaged at line 10: no record frame; the 29 "
-                                  "bytes from there on are left out."))
+    EXPECT_TRUE(question.contains("The journal is damaged: 1 unreadable line (8 bytes) left out, "
+                                  "the first at line 10, byte "))
         << question.toStdString();
     EXPECT_EQ(DataFiles(), (QStringList{"Ceria_0000.csv", "Ceria_0001.csv"}));
     const QString recovered = DayFolder().filePath("Ceria_0001.csv");
@@ -144,6 +145,55 @@ TEST_F(JournalRecoveryTest, RecoverWritesWhatSaveWouldHaveWrittenThenRemovesTheJ
     EXPECT_EQ(actual, expected);
     EXPECT_FALSE(QFile::exists(session.Journal));
     EXPECT_FALSE(QFile::exists(session.Journal + ".lock"));
+}
+
+// One bit flipped by a bad sector in the middle of a run's journal costs that one row: the
+// rows after it are recovered, the question counts them, and the journal is kept beside
+// the recovered file for whoever wants to look at the damage, out of the next start's way.
+TEST_F(JournalRecoveryTest, DamagedRecordCostsItsOwnRowAndTheJournalIsKept)
+{
+    const TLeftSession session = RunSession(0, 40);
+    QFile journal(session.Journal);
+    ASSERT_TRUE(journal.open(QIODevice::ReadWrite));
+    QByteArray bytes = journal.readAll();
+    QList<QByteArray> lines = bytes.split('\n');
+    ASSERT_GT(lines.size(), 20);
+    const QList<QByteArray> fields = lines[12].split('\t'); // line 13
+    ASSERT_EQ(fields[1], "row");
+    const int lostRow = fields[2].toInt();
+    qsizetype at = 0;
+    for (int i = 0; i < 12; ++i)
+        at += lines[i].size() + 1;
+    bytes[at + lines[12].size() - 3] = char(bytes[at + lines[12].size() - 3] ^ 0x02);
+    journal.seek(0);
+    journal.write(bytes);
+    journal.close();
+
+    fAnswerer.Expect(QMessageBox::Yes); // "Recover"
+    fAnswerer.Expect(QMessageBox::Ok);
+    Offer();
+    ASSERT_EQ(Texts().size(), 2);
+    EXPECT_TRUE(Texts()[0].contains("Unsaved: 39 data points and 1 state change\n"))
+        << Texts()[0].toStdString();
+    EXPECT_TRUE(Texts()[0].contains(QStringLiteral("1 unreadable line (%1 bytes) left out, the "
+                                                   "first at line 13, byte %2: ")
+                                        .arg(lines[12].size() + 1)
+                                        .arg(at)))
+        << Texts()[0].toStdString();
+
+    QList<QByteArray> expected = CrLfLines(session.FileAtTheEnd);
+    const qsizetype rowsStart =
+        expected.indexOf("** DATA *************************************************") + 2;
+    expected.removeAt(rowsStart + lostRow);
+    QList<QByteArray> actual = CrLfFileLines(DayFolder().filePath("Ceria_0000.csv"));
+    ASSERT_EQ(actual.size(), expected.size());
+    actual.removeAt(4); // the time of the save
+    expected.removeAt(4);
+    EXPECT_EQ(actual, expected);
+    EXPECT_FALSE(QFile::exists(session.Journal));
+    EXPECT_TRUE(QFile::exists(DayFolder().filePath("Ceria_0000.journal")));
+    Offer();
+    EXPECT_EQ(Texts().size(), 2) << "not offered again";
 }
 
 TEST_F(JournalRecoveryTest, KeepForLaterAsksAgainAndDiscardAsksOnceMore)
@@ -203,7 +253,7 @@ TEST_F(JournalRecoveryTest, JournalIsDeletedOnlyWhenItsSavedFileHoldsItsRows)
     const Case cases[] = {
         {"the record of the save spoilt",
          [](const QString& journal, const QString&) { SpoilBaseRecord(journal); },
-         "The journal is damaged at line"},
+         "The journal is damaged: 1 unreadable line"},
         {"the saved file gone", [](const QString&, const QString& saved) { QFile::remove(saved); },
          "is missing or no longer holds the saved rows"},
         {"the saved file changed",
@@ -220,7 +270,7 @@ TEST_F(JournalRecoveryTest, JournalIsDeletedOnlyWhenItsSavedFileHoldsItsRows)
         EXPECT_TRUE(Texts()[0].contains(c.Said)) << c.Name << ": " << Texts()[0].toStdString();
         EXPECT_TRUE(QFile::exists(session.Journal)) << c.Name;
         QFile::remove(session.Journal);
-        QFile::remove(saved);
+        DayFolder().removeRecursively(); // the save's picture and balance with its file
     }
 }
 
@@ -237,10 +287,11 @@ TEST_F(JournalRecoveryTest, WithoutItsSavedFileASegmentRecoversTheRowsAfterTheSa
     EXPECT_TRUE(Texts()[0].contains("Unsaved: 3 data points\n")) << Texts()[0].toStdString();
     EXPECT_TRUE(Texts()[0].contains("Recover writes the rows recorded after that save"))
         << Texts()[0].toStdString();
-    ASSERT_EQ(DataFiles(), QStringList{"Ceria_0000.csv"}) << "the free name is taken again";
+    ASSERT_EQ(DataFiles(), QStringList{"Ceria_0001.csv"})
+        << "the picture and balance the gone file left keep their counter";
 
     const QList<QByteArray> whole = CrLfLines(session.FileAtTheEnd);
-    const QList<QByteArray> recovered = CrLfFileLines(DayFolder().filePath("Ceria_0000.csv"));
+    const QList<QByteArray> recovered = CrLfFileLines(DayFolder().filePath("Ceria_0001.csv"));
     const qsizetype data =
         whole.indexOf("** DATA *************************************************");
     ASSERT_GT(data, 0);
@@ -264,7 +315,7 @@ TEST_F(JournalRecoveryTest, RecoverWritesTheOxygenBalanceOfTheRecoveredRows)
     };
     const TCase cases[] = {{"NeverSaved", 0, 3, false, "Ceria_0000.csv", 3},
                            {"SavedBefore", 2, 3, false, "Ceria_0001.csv", 5},
-                           {"SavedFileGone", 2, 3, true, "Ceria_0000.csv", 3}};
+                           {"SavedFileGone", 2, 3, true, "Ceria_0001.csv", 3}};
     const auto column = [](TProperty q) { return ColumnOf(q).ColID; };
     for (const TCase& c : cases) {
         QDir(Userdata()).removeRecursively();
@@ -327,6 +378,30 @@ TEST_F(JournalRecoveryTest, RecoverWritesTheOxygenBalanceOfTheRecoveredRows)
             EXPECT_EQ(f[12], "0") << c.Name << " " << i;
         }
     }
+}
+
+// A save killed before its file was named leaves its temporary file, as large as the data
+// file would have been: the next start removes it, but not one still being written.
+TEST_F(JournalRecoveryTest, TemporaryFilesOfAKilledSaveAreRemovedAtStart)
+{
+    ASSERT_TRUE(DayFolder().mkpath("."));
+    const QString killed = DayFolder().filePath(".saving-AbC123");
+    const QString writing = DayFolder().filePath(".saving-XyZ789");
+    const QString other = DayFolder().filePath("Ceria_0000.csv");
+    for (const QString& path : {killed, writing, other}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("rows");
+    }
+    QFile old(killed);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                QFileDevice::FileModificationTime));
+    old.close();
+    Offer();
+    EXPECT_FALSE(QFile::exists(killed));
+    EXPECT_TRUE(QFile::exists(writing)) << "a save of another copy may still be writing it";
+    EXPECT_TRUE(QFile::exists(other));
 }
 
 TEST_F(JournalRecoveryTest, JournalOfARunningProgramIsLeftAlone)

@@ -112,6 +112,28 @@ TEST(DurableAppendFile, FileRemovedWithItsFolderIsNoticed)
     EXPECT_EQ(Contents(file.Path()), "a\nb\n");
 }
 
+// A shared folder out of reach for a moment (here: the program folder moved away and
+// back) makes the journal's path look missing; that is no removal: nothing is truncated or
+// written twice, and the rows written meanwhile are all there once it is back.
+TEST(JournalWriter, AJournalOutOfReachForAMomentIsNeitherTruncatedNorRewritten)
+{
+    QTemporaryDir dir;
+    const QString program = dir.filePath("program");
+    const QString path = program + "/Userdata/j.journal";
+    TJournalWriter writer(path);
+    writer.Append("row 0\n", 1);
+    ASSERT_TRUE(writer.WaitUntilWritten(5000));
+    ASSERT_TRUE(QDir().rename(program, dir.filePath("away")));
+    writer.Append("row 1\n", 2);
+    writer.WaitUntilWritten(2000);
+    EXPECT_FALSE(writer.Status().Vanished);
+    ASSERT_TRUE(QDir().rename(dir.filePath("away"), program));
+    writer.Append("row 2\n", 3);
+    ASSERT_TRUE(writer.WaitUntilWritten(5000));
+    EXPECT_FALSE(writer.Status().Vanished);
+    EXPECT_EQ(Contents(path), "row 0\nrow 1\nrow 2\n");
+}
+
 TEST(JournalWriter, FailedWritesStayQueuedAndReachTheDiskOnceInOrder)
 {
     QTemporaryDir dir;

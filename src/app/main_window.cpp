@@ -27,6 +27,7 @@
 #include "records/date_time.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -66,7 +67,10 @@ private:
 
 TfrmOxtiva::TfrmOxtiva(QWidget* parent, const QString& programFolder)
     : QMainWindow(parent),
-      fProgramFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
+      // Absolute once, here: the window makes the folder the current one, and a relative
+      // path would then name a folder inside itself.
+      fProgramFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                             : QDir(programFolder).absolutePath()),
       fLogDestination(std::make_shared<TLogDestination>()),
       fHandOverInputs(std::make_unique<TWindowHandOverInputs>(*this))
 {

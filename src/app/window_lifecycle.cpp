@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -72,8 +73,14 @@ void TfrmOxtiva::FormCreate()
     QDir::setCurrent(fProgramFolder);
     CreateFolder(QStringLiteral("Userdata"), QStringLiteral("Could not create 'Userdata' folder"));
     CreateFolder(QStringLiteral("Logs"), QStringLiteral("Could not create 'Logs' folder"));
-    fLogDestination->OpenLogFile(fProgramFolder + QStringLiteral("/Logs"),
-                                 QStringLiteral("Log.csl"), 1024, 20);
+    const QString logs = QDir(fProgramFolder).filePath(QStringLiteral("Logs"));
+    if (!fLogDestination->OpenLogFile(logs, QStringLiteral("Log.csl"), 1024, 20)) {
+        // Weeks without a log leave a fault nothing to explain it: the operator must know.
+        const QString text = QStringLiteral("Log file cannot be opened in ") +
+                             QDir::toNativeSeparators(logs);
+        fCaption->SetNotice(TCaptionNotice::LogFailed, text);
+        statusBar()->showMessage(text);
+    }
     // Without it the lines about threads that would not end never reach the log file.
     fShutdownLog.SetDestination(fLogDestination);
     Statusbar();

@@ -1,6 +1,7 @@
 #include "records/data_file.h"
 
 #include "records/safe_file_name.h"
+#include "records/spreadsheet_text.h"
 #include "records/whole_file.h"
 #include "records/windows_1252.h"
 
@@ -57,9 +58,10 @@ void AppendLine(QByteArray& out, QStringView text)
     out.append(Eol);
 }
 
+// The operator's own text, as a spreadsheet shows it as text.
 void AppendOneLine(QByteArray& out, const QString& text)
 {
-    AppendWindows1252(out, OneLineText(text));
+    AppendWindows1252(out, SpreadsheetSafeText(OneLineText(text)));
 }
 
 void AppendRawLine(QByteArray& out, const char* bytes)
@@ -70,8 +72,9 @@ void AppendRawLine(QByteArray& out, const char* bytes)
 
 // The memo's text is one entry of the file: its own breaks become CR LF, whatever form
 // (LF, CR LF, CR) the memo gives them in.
-void AppendNotes(QByteArray& out, const QString& notes)
+void AppendNotes(QByteArray& out, const QString& memo)
 {
+    const QString notes = SpreadsheetSafeText(memo);
     for (qsizetype i = 0; i < notes.size(); ++i) {
         const QChar c = notes[i];
         if (c == u'\r') {
@@ -148,7 +151,11 @@ void AppendVariables(QByteArray& out, const TDataFileContent& content)
     AppendRawLine(out, "");
     AppendRawLine(out, "Value    ;Unit   ;Abbreviation   ;Field name");
     for (int i = 0; i < DataFileVariableCount; ++i) {
-        AppendOneLine(out, content.VariableValues[i]);
+        // The numbers are the program's own, a minus sign included; the sensor ID is typed.
+        if (i == SensorIdVariable)
+            AppendOneLine(out, content.VariableValues[i]);
+        else
+            AppendWindows1252(out, OneLineText(content.VariableValues[i]));
         AppendRawLine(out, VariableTails[i]);
     }
     AppendRawLine(out, "");

@@ -11,6 +11,9 @@ namespace oxtiva
 {
 
 constexpr int DataFileVariableCount = 31;
+// The VARIABLES row that holds text the operator typed (the sensor ID); every other holds a
+// number.
+constexpr int SensorIdVariable = 11;
 
 // Everything an experiment data file holds, already as text: the window formats the
 // numbers (general number format, locale separator) and the save time, so this writer

@@ -3,6 +3,7 @@
 #include "records/data_file.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 #include <array>
@@ -24,5 +25,12 @@ struct TDataFileSettings {
 // refused with the first line that differs, so another file's lines are never taken for
 // settings.
 bool ReadDataFileSettings(const QByteArray& bytes, TDataFileSettings& settings, QString& errorText);
+
+// The bytes of a data file up to and with its "** DATA" line, read in pieces from the
+// file's start: the settings of a month's file are read without reading its rows. False
+// with the cause when the file cannot be read or holds no DATA line in its first
+// MostDataFileHeadBytes.
+inline constexpr qint64 MostDataFileHeadBytes = 64LL * 1024 * 1024;
+bool ReadDataFileHead(QIODevice& file, QByteArray& head, QString& errorText);
 
 } // namespace oxtiva

@@ -2,12 +2,30 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFileInfoList>
 
 #include <filesystem>
 #include <system_error>
 
 namespace oxtiva
 {
+
+namespace
+{
+
+// The path as the system spells it: UTF-16 on Windows, where an 8-bit path holds only the
+// letters of the ANSI code page (C:\Users\Łukasz has none in cp1252); the file names'
+// encoding elsewhere.
+std::filesystem::path FileSystemPath(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+} // namespace
 
 QString DayFolderName(QDate localDate)
 {
@@ -19,7 +37,7 @@ QString EnsureDayFolder(const QDir& dataFolder, QDate localDate, QString* errorT
     const QString path = dataFolder.filePath(DayFolderName(localDate));
     // Unlike QDir::mkpath, this tells why a folder could not be made.
     std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(path).toStdString(), error);
+    std::filesystem::create_directories(FileSystemPath(path), error);
     if (!error && !QFileInfo(path).isDir())
         error = std::make_error_code(std::errc::not_a_directory);
     if (!error) return path;
@@ -27,10 +45,22 @@ QString EnsureDayFolder(const QDir& dataFolder, QDate localDate, QString* errorT
     return {};
 }
 
+bool CounterIsFree(const QDir& folder, const QString& stem, int counter)
+{
+    const QString counted = CountedStem(stem, counter);
+    for (const char* suffix : SaveSetSuffixes) {
+        // A file there, or a link (a dangling one too), would be replaced by the save's
+        // file of that name. A folder would not: the write fails and says so.
+        const QFileInfo file(folder.filePath(counted + QLatin1String(suffix)));
+        if ((file.exists() && !file.isDir()) || file.isSymLink()) return false;
+    }
+    return true;
+}
+
 int FirstFreeCounter(const QDir& folder, const QString& stem)
 {
     int counter = 0;
-    while (QFileInfo::exists(folder.filePath(CountedStem(stem, counter) + QStringLiteral(".csv"))))
+    while (!CounterIsFree(folder, stem, counter))
         ++counter;
     return counter;
 }
@@ -44,6 +74,7 @@ QString PublishAtFreeCounter(TNewFile& file, const QDir& folder, const QString& 
                              QString& errorText)
 {
     for (int counter = FirstFreeCounter(folder, stem);; ++counter) {
+        if (!CounterIsFree(folder, stem, counter)) continue;
         const QString counted = CountedStem(stem, counter);
         switch (file.Publish(folder.filePath(counted + QStringLiteral(".csv")), errorText)) {
         case TPublishResult::Written:
@@ -54,6 +85,21 @@ QString PublishAtFreeCounter(TNewFile& file, const QDir& folder, const QString& 
             break;
         }
     }
+}
+
+QStringList RemoveLeftoverSaves(const QDir& dataFolder, const QDateTime& lastWriteBefore)
+{
+    QStringList removed;
+    const QStringList days = dataFolder.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& dayName : days) {
+        const QDir day(dataFolder.filePath(dayName));
+        const QFileInfoList leftovers =
+            day.entryInfoList({QStringLiteral(".saving-*")}, QDir::Files | QDir::Hidden);
+        for (const QFileInfo& file : leftovers)
+            if (file.lastModified() < lastWriteBefore && QFile::remove(file.filePath()))
+                removed << file.filePath();
+    }
+    return removed;
 }
 
 } // namespace oxtiva

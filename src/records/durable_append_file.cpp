@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 namespace oxtiva
 {
 
@@ -64,6 +68,13 @@ bool TDurableAppendFile::Open(QString& errorText)
         fFile.close();
         return false;
     }
+    // A file shorter than what it took for good is another one: writing on would leave a
+    // hole where the journal's beginning was.
+    if (fFile.size() < fDurableLength) {
+        errorText = QStringLiteral("the journal file is shorter than what was written to it");
+        fFile.close();
+        return false;
+    }
     fTakenLength = std::min(fTakenLength, fFile.size());
     if (!created || SyncFolder(folder, errorText)) return true;
     fFile.close();
@@ -91,9 +102,21 @@ bool TDurableAppendFile::WriteNotTaken(const QByteArray& bytes, QString& errorTe
     return true;
 }
 
+// A shared folder that stalls or drops out for a moment makes every path under it look
+// missing: taking that for a removal would truncate the journal and write it again from
+// memory. The file counts as gone only where the system says so: its open handle names a
+// file that has no name left, or its folder, or the one above, can be reached without it.
 bool TDurableAppendFile::Vanished() const
 {
-    return fDurableLength > 0 && !QFileInfo::exists(fPath);
+    if (fDurableLength == 0 || QFileInfo::exists(fPath)) return false;
+#ifndef Q_OS_WIN
+    struct stat status {};
+    if (fFile.isOpen() && ::fstat(fFile.handle(), &status) == 0 && status.st_nlink == 0)
+        return true;
+#endif
+    QDir above = QFileInfo(fPath).absoluteDir();
+    if (above.exists()) return true;
+    return above.cdUp() && above.exists();
 }
 
 void TDurableAppendFile::Restart()

@@ -3,6 +3,7 @@
 #include "records/whole_file.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace oxtiva
 {
@@ -130,7 +131,10 @@ bool ReadHead(const QStringList& fields, TJournalHead& head)
     return true;
 }
 
-bool ReadRow(const QStringList& fields, int expectedRow, TJournalRow& row, QString& problem)
+// A row numbered past the one expected is taken only where a damaged record was passed
+// over just before it: the rows between were in that record.
+bool ReadRow(const QStringList& fields, int expectedRow, bool gapAllowed, TJournalRow& row,
+             QString& problem)
 {
     bool ok = false;
     const int gridRow = fields.size() == 5 ? fields[1].toInt(&ok) : -1;
@@ -138,10 +142,11 @@ bool ReadRow(const QStringList& fields, int expectedRow, TJournalRow& row, QStri
         problem = QStringLiteral("a row record needs five fields");
         return false;
     }
-    if (gridRow != expectedRow) {
+    if (gridRow != expectedRow && !(gapAllowed && gridRow > expectedRow)) {
         problem = QStringLiteral("grid row %1 where %2 was expected").arg(gridRow).arg(expectedRow);
         return false;
     }
+    row.GridRow = gridRow;
     row.Time = QDateTime::fromString(fields[2], Qt::ISODateWithMs);
     if (!row.Time.isValid() ||
         (fields[3] != QLatin1String(PointKind) && fields[3] != QLatin1String(OtherKind))) {
@@ -189,8 +194,10 @@ bool ReadSaved(const QStringList& fields, TSavedFile& saved)
     return ok && saved.RowsOffset >= 0 && saved.RowsOffset <= saved.Size;
 }
 
-// One complete line after the first; false with the reason when it cannot be read.
-bool ReadRecord(QByteArrayView line, TJournalContents& contents, QString& problem)
+// One complete line after the first; false with the reason when it cannot be read. A row
+// read is left in row for the reader to keep.
+bool ReadRecord(QByteArrayView line, TJournalContents& contents, bool gapAllowed,
+                std::optional<TJournalRow>& rowRead, QString& problem)
 {
     QStringList fields;
     if (!SplitFields(line, fields)) {
@@ -217,8 +224,8 @@ bool ReadRecord(QByteArrayView line, TJournalContents& contents, QString& proble
     }
     if (tag == QLatin1String(RowTag)) {
         TJournalRow row;
-        if (!ReadRow(fields, contents.GridRows(), row, problem)) return false;
-        contents.Rows.push_back(std::move(row));
+        if (!ReadRow(fields, contents.GridRows(), gapAllowed, row, problem)) return false;
+        rowRead = std::move(row);
         return true;
     }
     const bool base = tag == QLatin1String(BaseTag);
@@ -229,7 +236,7 @@ bool ReadRecord(QByteArrayView line, TJournalContents& contents, QString& proble
     }
     if (base) {
         // Only a new segment starts with one, right after the fixed rows.
-        if (contents.HasBase() || int(contents.Rows.size()) != FixedGridRows ||
+        if (contents.HasBase() || contents.GridRows() != FixedGridRows ||
             saved.Rows < FixedGridRows || saved.RowsOffset < 0) {
             problem = QStringLiteral("a base record out of place");
             return false;
@@ -246,9 +253,10 @@ bool ReadRecord(QByteArrayView line, TJournalContents& contents, QString& proble
     return true;
 }
 
+// Index of the run's first own row.
 int RunStart(const TJournalContents& contents)
 {
-    return std::min<int>(FixedGridRows, int(contents.Rows.size()));
+    return contents.IndexOfGridRow(FixedGridRows);
 }
 
 } // namespace
@@ -325,10 +333,9 @@ QByteArray JournalBaseLine(const TSavedFile& saved)
 
 bool TJournalReader::AddLine(QByteArrayView line)
 {
-    if (fStopped) {
-        if (fContents.IsJournal) fContents.SkippedBytes += line.size() + 1;
-        return false;
-    }
+    const qint64 lineStart = fLineStart;
+    fLineStart += line.size() + 1;
+    if (fStopped) return false;
     if (++fLineNumber == 1) {
         fContents.IsJournal = line == JournalFirstLine || line == JournalFirstLineVersion1;
         fFramed = line == JournalFirstLine;
@@ -337,28 +344,39 @@ bool TJournalReader::AddLine(QByteArrayView line)
     }
     QString problem;
     QByteArrayView record = line;
-    if ((fFramed && !Unframe(line, record, problem)) || !ReadRecord(record, fContents, problem))
-        return Stop(problem, line.size());
+    std::optional<TJournalRow> row;
+    if ((fFramed && !Unframe(line, record, problem)) ||
+        !ReadRecord(record, fContents, fSkippedSinceLastRow, row, problem))
+        return Skip(QStringLiteral("line %1, byte %2: %3").arg(fLineNumber).arg(lineStart).arg(problem),
+                    line.size());
+    if (row) Keep(std::move(*row));
     return true;
 }
 
-// Nothing after a damaged record can be trusted to follow the rows before it: a later
-// "saved" record would make unread rows look saved.
-bool TJournalReader::Stop(const QString& problem, qsizetype lineBytes)
+void TJournalReader::Keep(TJournalRow row)
 {
-    fStopped = true;
-    fContents.SkippedBytes = lineBytes + 1;
-    fContents.Problems << QStringLiteral("line %1: %2").arg(fLineNumber).arg(problem);
+    fSkippedSinceLastRow = false;
+    fContents.LastGridRow = row.GridRow;
+    if (fRowSink) fRowSink(row);
+    if (fKeeping == TJournalRowKeeping::None) return;
+    if (fKeeping == TJournalRowKeeping::WithoutLines) row.Line = QString();
+    fContents.Rows.push_back(std::move(row));
+}
+
+// A record is checked on its own: the intact ones after a damaged one are as trustworthy
+// as those before it, and a "saved" record among them names rows its file truly holds.
+bool TJournalReader::Skip(const QString& problem, qsizetype lineBytes)
+{
+    fSkippedSinceLastRow = true;
+    ++fContents.SkippedRecords;
+    fContents.SkippedBytes += lineBytes + 1;
+    fContents.Problems << problem;
     return false;
 }
 
 void TJournalReader::End(qint64 bytesAfterLastLine)
 {
-    if (bytesAfterLastLine <= 0) return;
-    if (fStopped)
-        fContents.SkippedBytes += bytesAfterLastLine;
-    else
-        fContents.CutLastLine = true; // the write the crash interrupted
+    if (bytesAfterLastLine > 0) fContents.CutLastLine = true; // the write the crash interrupted
 }
 
 TJournalContents ParseJournal(const QByteArray& bytes)
@@ -377,24 +395,29 @@ TJournalContents ParseJournal(const QByteArray& bytes)
 
 int TJournalContents::GridRows() const
 {
-    const int rows = int(Rows.size());
-    return rows < FixedGridRows ? rows : rows + BaseRows - FixedGridRows;
+    if (LastGridRow < 0) return 0;
+    const int next = LastGridRow + 1;
+    return next == FixedGridRows ? std::max(next, BaseRows) : next;
 }
 
 int TJournalContents::IndexOfGridRow(int gridRow) const
 {
-    return gridRow < FixedGridRows ? gridRow : gridRow - BaseRows + FixedGridRows;
+    return int(std::partition_point(Rows.begin(), Rows.end(),
+                                    [gridRow](const TJournalRow& row) {
+                                        return row.GridRow < gridRow;
+                                    }) -
+               Rows.begin());
 }
 
 int TJournalContents::UnsavedRows() const
 {
-    return std::max(0, GridRows() - std::max(SavedRows, RunStart(*this)));
+    return int(Rows.size()) - IndexOfGridRow(std::max(SavedRows, FixedGridRows));
 }
 
 int TJournalContents::UnsavedDataPoints() const
 {
-    const int first = IndexOfGridRow(std::max(SavedRows, RunStart(*this)));
-    return int(std::count_if(Rows.begin() + std::clamp<int>(first, 0, int(Rows.size())), Rows.end(),
+    const int first = IndexOfGridRow(std::max(SavedRows, FixedGridRows));
+    return int(std::count_if(Rows.begin() + first, Rows.end(),
                              [](const TJournalRow& row) { return row.DataPoint; }));
 }
 

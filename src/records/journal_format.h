@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace oxtiva
@@ -33,8 +34,12 @@ namespace oxtiva
 //
 // Each record is framed as "~<length>:<CRC-32 in 8 hex digits>\t<record>\n", so that a torn
 // or misplaced write never reads as a record. It is only ever appended to; a crash can cut
-// the last line, which a reader ignores. A damaged record ends what can be trusted: the
-// reader stops there. Journals of the first version, without frames, are still read.
+// the last line, which a reader ignores. A damaged record (a bad sector, a flipped bit) is
+// passed over: the reader goes on at the next line that holds an intact record, so one bad
+// spot costs its own rows, never the weeks of rows after it. Grid rows numbered past a
+// skipped record are taken as they are numbered, so a "saved" record after it still says
+// truly which rows its file holds. Journals of the first version, without frames, are
+// still read.
 
 inline constexpr char JournalFirstLine[] = "Oxtiva journal 2";
 inline constexpr char JournalFirstLineVersion1[] = "Oxtiva journal 1";
@@ -57,6 +62,7 @@ struct TJournalRow {
     QDateTime Time;         // when the row entered the grid, UTC
     bool DataPoint = false; // false for the caption row, the empty row and state rows
     QString Line;           // the DATA line text (DataLine), before its encoding
+    int GridRow = -1;       // as its record numbers it, when read from a journal
 };
 
 // The first two grid rows (captions, the empty row) are in every data file; a run's own
@@ -83,6 +89,7 @@ QByteArray JournalStepsLine(const QStringList& stepLines);
 QByteArray JournalClosedLine();
 
 struct TJournalContents {
+    QString Path;           // the file, when read from one (ReadJournal)
     bool IsJournal = false; // the first line names the format
     bool HasHead = false;
     TJournalHead Head;
@@ -98,15 +105,17 @@ struct TJournalContents {
     qint64 SavedFileSize = -1;    // as written, -1 when not recorded
     quint32 SavedFileChecksum = 0;
     qint64 SavedRowsOffset = -1;
+    int LastGridRow = -1;         // of the last row read
     bool CutLastLine = false;
-    // The first damaged record and how many bytes from it on were left unread; empty
-    // when every complete record could be read.
+    // Each damaged line passed over, where it was ("line 13, byte 2410: ...") and why;
+    // empty when every complete record could be read. The lines and bytes left out in all.
     QStringList Problems;
+    int SkippedRecords = 0;
     qint64 SkippedBytes = 0;
 
     // The grid rows the journal knows of, those only in the base's file included.
     int GridRows() const;
-    // Index into Rows of a grid row at or past BaseRows (or a fixed one).
+    // Index into Rows of the first row numbered gridRow or later (Rows.size() when none).
     int IndexOfGridRow(int gridRow) const;
     bool HasBase() const { return BaseRows > FixedGridRows; }
     int UnsavedRows() const;
@@ -117,11 +126,24 @@ struct TJournalContents {
     QStringList DataLines() const; // the lines of Rows
 };
 
-// Reads a journal record by record as its lines come, holding the rows but never the file.
+// What a reader keeps of the rows it reads: everything; the rows without their text, for
+// a journal of weeks whose text is then written straight from the file; or nothing.
+enum class TJournalRowKeeping { Whole, WithoutLines, None };
+using TJournalRowSink = std::function<void(const TJournalRow& row)>;
+
+// Reads a journal record by record as its lines come, never holding the file. Each row
+// read goes to the sink, when one is given, and is kept as told.
 class TJournalReader
 {
   public:
-    // One line without its LF; false once reading has stopped (not a journal, or damaged).
+    explicit TJournalReader(TJournalRowKeeping keeping = TJournalRowKeeping::Whole,
+                            TJournalRowSink sink = {})
+        : fKeeping(keeping), fRowSink(std::move(sink))
+    {
+    }
+
+    // One line without its LF; false once reading has stopped (not a journal) or when the
+    // line was damaged and passed over.
     bool AddLine(QByteArrayView line);
     // What follows the last LF: a record the crash cut.
     void End(qint64 bytesAfterLastLine);
@@ -129,12 +151,17 @@ class TJournalReader
     TJournalContents Take() { return std::move(fContents); }
 
   private:
-    bool Stop(const QString& problem, qsizetype lineBytes);
+    bool Skip(const QString& problem, qsizetype lineBytes);
+    void Keep(TJournalRow row);
 
+    TJournalRowKeeping fKeeping;
+    TJournalRowSink fRowSink;
     TJournalContents fContents;
     int fLineNumber = 0;
+    qint64 fLineStart = 0; // byte offset of the line being read
     bool fFramed = true;
     bool fStopped = false;
+    bool fSkippedSinceLastRow = false;
 };
 
 TJournalContents ParseJournal(const QByteArray& bytes);

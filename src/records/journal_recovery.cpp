@@ -24,15 +24,18 @@ QStringList JournalFilesIn(const QString& dataFolder)
     return paths;
 }
 
-bool ReadJournal(const QString& path, TJournalContents& contents, QString& errorText)
+namespace
+{
+
+// Hands each line of the file, without its LF, to the reader; false with the cause.
+bool ReadJournalLines(const QString& path, TJournalReader& reader, QString& errorText)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         errorText = file.errorString();
         return false;
     }
-    // Read in pieces: a journal can hold weeks of rows, and only its records are kept.
-    TJournalReader reader;
+    // Read in pieces: a journal can hold weeks of rows.
     QByteArray pending;
     QByteArray piece(1 << 20, Qt::Uninitialized);
     while (true) {
@@ -49,7 +52,18 @@ bool ReadJournal(const QString& path, TJournalContents& contents, QString& error
         pending.remove(0, start);
     }
     reader.End(pending.size());
+    return true;
+}
+
+} // namespace
+
+bool ReadJournal(const QString& path, TJournalContents& contents, QString& errorText,
+                 TJournalRowKeeping keeping)
+{
+    TJournalReader reader(keeping);
+    if (!ReadJournalLines(path, reader, errorText)) return false;
     contents = reader.Take();
+    contents.Path = path;
     if (contents.IsJournal) return true;
     errorText = QStringLiteral("not a journal");
     return false;
@@ -101,21 +115,21 @@ bool CopySavedRows(const TJournalContents& contents, TNewFile& out, QString& err
     return false;
 }
 
-bool WriteRows(const TJournalContents& contents, int firstIndex, int endIndex, QByteArray& out,
-               TNewFile& file, QString& errorText)
+} // namespace
+
+bool RecoversFromSavedFile(const TJournalContents& contents)
 {
-    for (int i = firstIndex; i < endIndex; ++i) {
-        AppendEncodedDataLine(out, contents.Rows[i].Line);
-        if (out.size() < Piece) continue;
-        if (!file.Write(out, errorText)) return false;
-        out.resize(0);
-    }
-    if (!file.Write(out, errorText)) return false;
-    out.resize(0);
-    return true;
+    return contents.HasBase() && contents.SavedRowsOffset >= 0 &&
+           QFileInfo(contents.SavedFile).size() == contents.SavedFileSize;
 }
 
-} // namespace
+int RecoveredJournalRowsStart(const TJournalContents& contents)
+{
+    const int rows = int(contents.Rows.size());
+    const int fixed = contents.IndexOfGridRow(FixedGridRows);
+    if (!RecoversFromSavedFile(contents)) return fixed;
+    return std::clamp(contents.IndexOfGridRow(contents.SavedRows), fixed, rows);
+}
 
 bool WriteRecoveredDataFile(const TJournalContents& contents, const QString& dataFolder,
                             const QDateTime& localNow, QString& path, QString& errorText)
@@ -131,21 +145,41 @@ bool WriteRecoveredDataFile(const TJournalContents& contents, const QString& dat
         DataFileContentOf(contents.Head, FormatDateTime(u"yyyy-mm-dd hh:mm", localNow));
     TNewFile file(dayPath);
     if (!file.Open(errorText)) return false;
+    // The fixed rows, the saved file's rows of the run where it is there, then the
+    // journal's rows after them. The offer has checked the saved file already; the copy
+    // checks its checksum again as it reads, so a weeks-long file is read once here.
+    const bool fromSavedFile = RecoversFromSavedFile(contents);
+    const int fixed = contents.IndexOfGridRow(FixedGridRows);
+    const int resume = RecoveredJournalRowsStart(contents);
     QByteArray out = DataFileHead(head);
-    const int rows = int(contents.Rows.size());
-    // The offer has checked the saved file already; the copy checks its checksum again as
-    // it reads, so a weeks-long file is read once here.
-    if (contents.HasBase() && contents.SavedRowsOffset >= 0 &&
-        QFileInfo(contents.SavedFile).size() == contents.SavedFileSize) {
-        // The fixed rows, the saved file's rows of the run, then the journal's after them.
-        const int fixed = std::min(FixedGridRows, rows);
-        if (!WriteRows(contents, 0, fixed, out, file, errorText) ||
-            !CopySavedRows(contents, file, errorText) ||
-            !WriteRows(contents,
-                       std::clamp(contents.IndexOfGridRow(contents.SavedRows), fixed, rows), rows,
-                       out, file, errorText))
-            return false;
-    } else if (!WriteRows(contents, 0, rows, out, file, errorText)) {
+    int index = 0;
+    bool copied = !fromSavedFile;
+    bool failed = false;
+    const auto flush = [&](qsizetype atLeast) {
+        if (failed || out.size() < atLeast) return;
+        failed = !file.Write(out, errorText);
+        out.resize(0);
+    };
+    const auto copySaved = [&] {
+        flush(0);
+        copied = true;
+        if (!failed) failed = !CopySavedRows(contents, file, errorText);
+    };
+    TJournalReader rows(TJournalRowKeeping::None, [&](const TJournalRow& row) {
+        if (failed) return;
+        if (index == fixed && !copied) copySaved();
+        if (index < fixed || index >= resume) {
+            AppendEncodedDataLine(out, row.Line);
+            flush(Piece);
+        }
+        ++index;
+    });
+    if (!ReadJournalLines(contents.Path, rows, errorText)) return false;
+    if (!copied) copySaved();
+    flush(0);
+    if (failed) return false;
+    if (index != int(contents.Rows.size())) {
+        errorText = QStringLiteral("the journal changed while it was read");
         return false;
     }
     const QString counted =

@@ -3,14 +3,17 @@
 #include "records/durable_append_file.h"
 #include "records/whole_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace oxtiva
 {
@@ -26,6 +29,25 @@ constexpr auto StopTimeout = std::chrono::seconds(5);
 // week without space costs a write every half minute, not one every pass.
 constexpr auto FirstRetryDelay = std::chrono::milliseconds(500);
 constexpr auto LongestRetryDelay = std::chrono::seconds(30);
+
+// The path itself, or with "_2", "_3" before its suffix, whichever names no file yet.
+QString FreePath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+    QString free = path;
+    for (int n = 2; QFileInfo::exists(free) || QFileInfo(free).isSymLink(); ++n)
+        free = info.dir().filePath(info.completeBaseName() + QStringLiteral("_%1").arg(n) +
+                                   suffix);
+    return free;
+}
+
+std::unique_ptr<QLockFile> LockOf(const QString& path)
+{
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+    lock->tryLock(0);
+    return lock;
+}
 } // namespace
 
 // Shared with the thread, which keeps it alive if the disk holds the thread beyond the
@@ -48,6 +70,9 @@ struct TJournalWriter::TShared {
     std::optional<QString> NextPath;
     QByteArray NextQueue;
     int NextQueuedRows = 0;
+    qsizetype NextFirstBytes = 0; // the segment's own records, before the rows appended later
+    QString NextSavedFile;        // that must be there at NextSavedFileSize for the cut
+    qint64 NextSavedFileSize = -1;
     QString Error;
     bool DiskFull = false;
     bool Vanished = false;
@@ -61,6 +86,11 @@ struct TJournalWriter::TShared {
     // The thread's alone while it runs.
     std::unique_ptr<TDurableAppendFile> File;
     std::unique_ptr<TDurableAppendFile> NextFile;
+    std::unique_ptr<QLockFile> Lock;     // of File, taken before its first write
+    std::unique_ptr<QLockFile> NextLock; // of NextFile
+    // Left by Restart for the thread to do.
+    std::vector<QString> FilesToRemove;
+    std::vector<std::unique_ptr<QLockFile>> LocksToRelease;
 
     bool HasWork() const { return (!Queue.isEmpty() || NextPath) && !Vanished; }
     bool AllWritten() const { return Queue.isEmpty() && !NextPath; }
@@ -73,9 +103,10 @@ struct TJournalWriter::TShared {
     void WriteQueued(std::unique_lock<std::mutex>& lock)
     {
         const bool toNext = Queue.isEmpty();
+        if (toNext && !NextFile && !PrepareSegment(lock)) return;
+        if (!toNext && !Lock) PrepareFile(lock);
         const QByteArray bytes = toNext ? NextQueue : Queue;
         const int rows = toNext ? NextQueuedRows : QueuedRows;
-        if (toNext && !NextFile) NextFile = std::make_unique<TDurableAppendFile>(*NextPath);
         TDurableAppendFile& file = toNext ? *NextFile : *File;
         RetryNow = false;
         BusySince = Clock::now();
@@ -83,7 +114,10 @@ struct TJournalWriter::TShared {
         const bool vanished = !toNext && file.Vanished();
         QString error;
         const bool written = !vanished && file.Append(bytes, error);
-        if (vanished) file.Restart();
+        if (vanished) {
+            file.Restart();
+            Lock.reset(); // it went with the file; taken again with the next write
+        }
         if (written && toNext) RemoveOldSegment();
         lock.lock();
         BusySince.reset();
@@ -111,6 +145,61 @@ struct TJournalWriter::TShared {
         Settled.notify_all();
     }
 
+    // Before the first write to the file at Path: a free name and the lock of that name.
+    // Only this thread touches File and Lock; the name is published under the mutex.
+    void PrepareFile(std::unique_lock<std::mutex>& lock)
+    {
+        const QString path = File->Path();
+        const bool written = File->DurableLength() > 0; // written again after the folder went
+        lock.unlock();
+        const QString free = written ? path : FreePath(path);
+        auto fileLock = LockOf(free);
+        lock.lock();
+        Lock = std::move(fileLock);
+        if (free == path) return;
+        File = std::make_unique<TDurableAppendFile>(free);
+        Path = free;
+    }
+
+    // Before the cut: the saved file it starts from is still there, then the new file's
+    // free name and its lock. False when the segment was dropped.
+    bool PrepareSegment(std::unique_lock<std::mutex>& lock)
+    {
+        const QString path = *NextPath;
+        const QString savedFile = NextSavedFile;
+        const qint64 savedSize = NextSavedFileSize;
+        lock.unlock();
+        const bool savedThere =
+            savedFile.isEmpty() || (QFileInfo(savedFile).isFile() && QFileInfo(savedFile).size() == savedSize);
+        QString free;
+        std::unique_ptr<QLockFile> nextLock;
+        if (savedThere) {
+            free = FreePath(path);
+            nextLock = LockOf(free);
+        }
+        lock.lock();
+        if (!NextPath) return false; // forgotten meanwhile
+        if (!savedThere) {
+            DropSegment();
+            return false;
+        }
+        NextPath = free;
+        NextLock = std::move(nextLock);
+        NextFile = std::make_unique<TDurableAppendFile>(free);
+        return true;
+    }
+
+    // The rows appended since the segment was asked for go on in the current file, which
+    // holds every row before them.
+    void DropSegment()
+    {
+        Queue.append(QByteArrayView(NextQueue).sliced(std::min(NextFirstBytes, NextQueue.size())));
+        QueuedRows = NextQueuedRows;
+        NextPath.reset();
+        NextQueue.clear();
+        Settled.notify_all();
+    }
+
     // The new segment is on the disk: the old one holds nothing it lacks. A removal the
     // power cut undoes leaves a journal whose rows are saved or in the new one too.
     void RemoveOldSegment()
@@ -119,6 +208,7 @@ struct TJournalWriter::TShared {
         QFile::remove(Path);
         QString ignored;
         SyncFolder(QFileInfo(Path).absolutePath(), ignored);
+        Lock.reset();
     }
 
     void TakeNewSegment(qsizetype writtenBytes)
@@ -130,21 +220,41 @@ struct TJournalWriter::TShared {
         Path = *NextPath;
         NextPath.reset();
         File = std::move(NextFile);
+        Lock = std::move(NextLock);
     }
 
     // Only while the thread writes nothing (after Vanished).
+    // Its file and lock go on the thread, at its next turn: the caller is the window's.
     void ForgetNewSegment()
     {
-        if (NextPath && NextFile) QFile::remove(*NextPath);
+        if (NextPath && NextFile) FilesToRemove.push_back(*NextPath);
+        if (NextLock) LocksToRelease.push_back(std::move(NextLock));
         NextPath.reset();
         NextQueue.clear();
         NextFile.reset();
+    }
+
+    void DoChores(std::unique_lock<std::mutex>& lock)
+    {
+        std::vector<QString> files;
+        std::vector<std::unique_ptr<QLockFile>> locks;
+        files.swap(FilesToRemove);
+        locks.swap(LocksToRelease);
+        lock.unlock();
+        for (const QString& file : files)
+            QFile::remove(file);
+        locks.clear();
+        lock.lock();
     }
 
     void Run()
     {
         std::unique_lock lock(Mutex);
         while (true) {
+            if (!FilesToRemove.empty() || !LocksToRelease.empty()) {
+                DoChores(lock);
+                continue;
+            }
             if (ReadyToWrite()) {
                 WriteQueued(lock);
                 continue;
@@ -206,13 +316,17 @@ void TJournalWriter::Append(const QByteArray& records, int gridRows)
     fShared->Wake.notify_one(); // after a failure, it waits for its pause all the same
 }
 
-void TJournalWriter::StartSegment(const QString& path, const QByteArray& records, int gridRows)
+void TJournalWriter::StartSegment(const QString& path, const QByteArray& records, int gridRows,
+                                  const QString& savedFile, qint64 savedFileSize)
 {
     std::lock_guard lock(fShared->Mutex);
     if (fShared->Vanished || fShared->NextPath) return;
     fShared->NextPath = path;
     fShared->NextQueue = records;
     fShared->NextQueuedRows = gridRows;
+    fShared->NextFirstBytes = records.size();
+    fShared->NextSavedFile = savedFile;
+    fShared->NextSavedFileSize = savedFileSize;
     fShared->Wake.notify_one();
 }
 
@@ -262,6 +376,7 @@ void TJournalWriter::Restart()
     fShared->Queue.clear();
     fShared->QueuedRows = 0;
     fShared->DurableRows = 0;
+    fShared->Wake.notify_one(); // for what ForgetNewSegment left to do
 }
 
 bool TJournalWriter::StopAndRemove(QString& errorText)
@@ -277,7 +392,12 @@ bool TJournalWriter::StopAndRemove(QString& errorText)
     // The thread may still hold the new segment's file on a hung disk: only its name goes.
     if (fShared->NextPath) QFile::remove(*fShared->NextPath);
     QFile file(fShared->Path);
-    if (!file.exists() || file.remove()) return true;
+    const bool removed = !file.exists() || file.remove();
+    if (fShared->Stopped) {
+        fShared->Lock.reset();
+        fShared->NextLock.reset();
+    }
+    if (removed) return true;
     errorText = file.errorString();
     return false;
 }

@@ -11,7 +11,11 @@ namespace oxtiva
 
 // Appends a journal's records on a thread of its own, so the control cycle never waits for
 // the disk: a flush takes a fraction of a millisecond on a good day, and seconds or
-// forever on a busy, full or vanished disk. Records are written in the order they are
+// forever on a busy, full, vanished or stalled shared disk. Every call on the file system
+// is made there: the name of each file is made free there (a file found at the name given
+// is never written over; the name gets "_2", "_3" before its suffix), and there each file
+// gets its lock, "<file>.lock", which tells another copy of the program that the journal
+// is being written and is not one a crash left behind. Records are written in the order they are
 // queued; a failed write keeps them queued and is tried again after a pause that grows
 // with each failure (or at once on Retry), so none is lost or written twice.
 class TJournalWriter
@@ -32,8 +36,11 @@ class TJournalWriter
     // takes what is appended from now on. Whatever is queued for the current file is
     // written first; the current file is removed only once the new one is on the disk, so a
     // crash at any moment leaves every row in one file or the other. Ignored while an
-    // earlier new segment is not yet on the disk (Status().Cutting).
-    void StartSegment(const QString& path, const QByteArray& records, int gridRows);
+    // earlier new segment is not yet on the disk (Status().Cutting). A segment that starts
+    // from a saved file is dropped when that file is not there at its size when the cut is
+    // due: the rows appended after it go on in the current file.
+    void StartSegment(const QString& path, const QByteArray& records, int gridRows,
+                      const QString& savedFile = {}, qint64 savedFileSize = -1);
     // After a failed write: try the queued records again now, not after the pause.
     void Retry();
 

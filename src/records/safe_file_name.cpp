@@ -53,6 +53,14 @@ void AvoidDeviceNames(QString& name)
     if (IsDeviceName(name.left(end))) name.insert(end, u'_');
 }
 
+// A name beginning with "-" is an option to every command-line tool a folder of files is
+// handed to with "*.csv", and one beginning with "=", "+" or "@" a formula to a
+// spreadsheet's list of files.
+void ReplaceLeadingFormulaOrOption(QString& name)
+{
+    if (!name.isEmpty() && QStringView(u"=+-@").contains(name.front())) name[0] = u'_';
+}
+
 void ReplaceTrailingDotsAndBlanks(QString& name)
 {
     for (qsizetype i = name.size() - 1; i >= 0 && (name[i] == u'.' || name[i] == u' '); --i)
@@ -104,6 +112,7 @@ QString SafeFileName(const QString& name)
         if (IsForbidden(c)) c = u'_';
     }
     ReplaceDotRuns(safe);
+    ReplaceLeadingFormulaOrOption(safe);
     CutToFit(safe);
     ReplaceTrailingDotsAndBlanks(safe);
     AvoidDeviceNames(safe);

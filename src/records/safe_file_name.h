@@ -8,7 +8,8 @@ namespace oxtiva
 // The sample name as it may appear in a data file's name: every character that could
 // lead out of the day folder or that Windows does not allow in a file name (path
 // separators, "..", <>:"|?*, control characters and line breaks, trailing dots and
-// blanks) becomes "_". A name Windows keeps for a device (CON, NUL.txt, COM1, LPT¹ in
+// blanks) becomes "_", and so does a first "=", "+", "-" or "@" (a formula to a
+// spreadsheet, an option to a command-line tool). A name Windows keeps for a device (CON, NUL.txt, COM1, LPT¹ in
 // any case) gets "_" after its device part: "nul.txt" becomes "nul_.txt". An operator's typo can then never write outside the data folder
 // or make every save of a week-long run fail. An empty name stays empty (the files are
 // then "_0000.csv").

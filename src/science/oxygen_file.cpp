@@ -2,6 +2,7 @@
 
 #include "records/date_time.h"
 #include "records/safe_file_name.h"
+#include "records/spreadsheet_text.h"
 #include "science/oxygen_history.h"
 #include "science/oxygen_sensor.h"
 
@@ -48,8 +49,10 @@ const TOxygenHistory& HistoryOf(const TOxygenFileContent& content)
 void AppendAbout(QByteArray& out, const TOxygenFileContent& content, const QString& what)
 {
     AppendLine(out, QStringLiteral("# ") + what + QStringLiteral(" of ") +
-                        OneLineText(content.SampleName) + QStringLiteral(" (") +
-                        OneLineText(content.SampleFormula) + QStringLiteral("), saved ") +
+                        SpreadsheetSafeText(OneLineText(content.SampleName)) +
+                        QStringLiteral(" (") +
+                        SpreadsheetSafeText(OneLineText(content.SampleFormula)) +
+                        QStringLiteral("), saved ") +
                         content.SavedAt + QStringLiteral(" with ") + content.DataFileName);
 }
 

@@ -225,8 +225,10 @@ void TControlCycle::ActivePass()
     TSharedState& state = fWindow.State();
     fWindow.AddDataUpdates();
     fWindow.Statusbar();
-    const bool timedSaveState = state.ProgramState == TProgramState::ZeroCurrent ||
-                                state.ProgramState == TProgramState::SetVoltage;
+    // Every state that records saves by time: a week-long hold under PID control or PPS
+    // needs its data file on the disk, and its journal cut at each save, as much as a
+    // constant current does. A step program saves at each step besides.
+    const bool timedSaveState = state.ProgramState != TProgramState::Paused;
     if (timedSaveState &&
         (NowDays() - state.LastSaveTime) * MinutesPerDay > AutosaveIntervalMinutes)
         fWindow.Save();

@@ -27,7 +27,6 @@ namespace
 constexpr int SensorIdRow = 11;
 constexpr int DataPointLengthRow = 27;
 constexpr int LeakAlphaRow = 29;
-constexpr qint64 MostDataFileBytes = 512LL * 1024 * 1024;
 
 // The edit behind each VARIABLES row the operator sets. None for the sensor ID (a text),
 // for the sample results Vs, n0, nO0, mO0, mM and Vhp (computed from the others again) and
@@ -101,12 +100,12 @@ bool TakeExperimentSettings(TfrmOxtiva& window, const QString& dataFilePath, QSt
         errorText = file.errorString();
         return false;
     }
-    if (file.size() > MostDataFileBytes) {
-        errorText = QStringLiteral("the file is too large to be a data file");
-        return false;
-    }
+    // Only the head is read: a month's file, the program's own recovered one included, is
+    // as much a data file as an hour's. What was read names the line a foreign file fails at.
+    QByteArray head;
+    if (!ReadDataFileHead(file, head, errorText) && head.isEmpty()) return false;
     TDataFileSettings settings;
-    if (!ReadDataFileSettings(file.readAll(), settings, errorText)) return false;
+    if (!ReadDataFileSettings(head, settings, errorText)) return false;
     notTaken = ApplyExperimentSettings(window, settings);
     const QString steps = window.StepProgramEditor().TakeStepsBeside(dataFilePath);
     if (stepsOutcome) *stepsOutcome = steps;

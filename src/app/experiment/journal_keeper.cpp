@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLockFile>
 #include <QPlainTextEdit>
 
 namespace oxtiva
@@ -29,17 +28,23 @@ constexpr qint64 StuckWriteMs = 5000;
 // Rows queued for a disk that refuses them; about a day of rows at one a second.
 constexpr qint64 MaxQueuedBytes = 16 << 20;
 
+// Unique in this process without asking the disk: the writer's thread makes it free there
+// should another file have it.
 QString NewJournalPath(const QString& userdata)
 {
-    const QDir folder(userdata);
-    const QString stem =
-        QStringLiteral("Journal_%1_%2")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss")))
-            .arg(QCoreApplication::applicationPid());
-    QString path = folder.filePath(stem + QLatin1String(JournalSuffix));
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = folder.filePath(stem + QStringLiteral("_%1").arg(n) + QLatin1String(JournalSuffix));
-    return path;
+    static QString lastStem;
+    static int sameStem = 1;
+    QString stem = QStringLiteral("Journal_%1_%2")
+                       .arg(QDateTime::currentDateTime().toString(
+                           QStringLiteral("yyyy-MM-dd_hh-mm-ss")))
+                       .arg(QCoreApplication::applicationPid());
+    if (stem == lastStem) {
+        stem += QStringLiteral("_%1").arg(++sameStem);
+    } else {
+        lastStem = stem;
+        sameStem = 1;
+    }
+    return QDir(userdata).filePath(stem + QLatin1String(JournalSuffix));
 }
 
 } // namespace
@@ -127,7 +132,6 @@ void TJournalKeeper::Sync()
     if (!status.Error.isEmpty() && status.QueuedBytes >= MaxQueuedBytes) return;
     const QByteArray records = NewRecords(rows);
     if (!records.isEmpty()) fWriter->Append(records, rows);
-    if (fOldSegmentLock && !status.Cutting) fOldSegmentLock.reset();
     if (fSegmentWanted) StartSegment(rows, status);
 }
 
@@ -147,9 +151,7 @@ void TJournalKeeper::StartSegment(int gridRows, const TJournalWriter::TStatus& s
     segment += JournalBaseLine(fSaved);
     AppendRows(segment, fSaved.Rows, gridRows);
     const QString path = NewJournalPath(QFileInfo(fWriter->Path()).absolutePath());
-    fOldSegmentLock = std::move(fLock);
-    TakeLock(path);
-    fWriter->StartSegment(path, segment, gridRows);
+    fWriter->StartSegment(path, segment, gridRows, fSaved.Path, fSaved.Size);
     fLog.Send(QStringLiteral("Journal goes on after the save of %1 rows in ").arg(fSaved.Rows) +
               QDir::toNativeSeparators(path));
 }
@@ -159,19 +161,8 @@ void TJournalKeeper::Start()
     const QString userdata =
         QDir(fWindow.Saver().ProgramFolder()).filePath(QStringLiteral("Userdata"));
     const QString path = NewJournalPath(userdata);
-    TakeLock(path);
     fWriter = std::make_unique<TJournalWriter>(path);
     fLog.Send(QStringLiteral("Journal of this session: ") + QDir::toNativeSeparators(path));
-}
-
-// Tells another copy of the program, started on the same folder, that this journal is being
-// written and is not one a crash left behind.
-void TJournalKeeper::TakeLock(const QString& journalPath)
-{
-    fLock.reset();
-    QDir().mkpath(QFileInfo(journalPath).absolutePath());
-    fLock = std::make_unique<QLockFile>(journalPath + QStringLiteral(".lock"));
-    fLock->tryLock(0);
 }
 
 // The writer's news reaches the operator one pass after the write; the writer tries a
@@ -204,18 +195,16 @@ void TJournalKeeper::StartAgainAfterLoss()
 {
     fLog.Send(QStringLiteral("Journal vanished, writing it again: ") + fWriter->Path());
     fWriter->Restart();
-    TakeLock(fWriter->Path()); // the old one went with the folder
     fQueuedRows = 0;
     fQueuedHead.reset();
     fHeadMayHaveChanged = true;
     fQueuedSteps.reset();
     fStepsMayHaveChanged = true;
-    fOldSegmentLock.reset();
     fSavedQueued = fSaved.Rows == 0;
     // Small again once the whole grid is back on the disk, but only while the saved rows
-    // are: the folder may have gone with the saved file in it.
-    const QFileInfo savedFile(fSaved.Path);
-    fSegmentWanted = fSaved.Rows > 0 && savedFile.exists() && savedFile.size() == fSaved.Size;
+    // are: the folder may have gone with the saved file in it, which the writer's thread
+    // looks at before it cuts.
+    fSegmentWanted = fSaved.Rows > 0;
 }
 
 QByteArray TJournalKeeper::NewRecords(int gridRows)
@@ -296,8 +285,6 @@ void TJournalKeeper::CloseSession()
     else
         fLog.Send(QStringLiteral("Every row is saved, but the journal could not be removed: ") +
                   error);
-    fLock.reset();
-    fOldSegmentLock.reset();
     fWriter.reset();
 }
 

@@ -10,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-class QLockFile;
 
 namespace oxtiva
 {
@@ -51,7 +50,6 @@ class TJournalKeeper
 
   private:
     void Start();
-    void TakeLock(const QString& journalPath);
     void ShowWriterState(const TJournalWriter::TStatus& status);
     void StartAgainAfterLoss();
     void WatchHeadEdits();
@@ -62,8 +60,6 @@ class TJournalKeeper
     void StartSegment(int gridRows, const TJournalWriter::TStatus& status);
 
     TfrmOxtiva& fWindow;
-    std::unique_ptr<QLockFile> fLock; // released after the writer has stopped
-    std::unique_ptr<QLockFile> fOldSegmentLock; // until the new segment is on the disk
     std::unique_ptr<TJournalWriter> fWriter;
     int fQueuedRows = 0;
     std::optional<TJournalHead> fQueuedHead;

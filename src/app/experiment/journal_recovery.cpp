@@ -2,12 +2,14 @@
 
 #include "app/experiment/recovered_oxygen_file.h"
 #include "control/step_program_file.h"
+#include "records/day_folder.h"
 #include "records/journal_recovery.h"
 #include "records/logging.h"
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QMessageBox>
 
@@ -91,14 +93,14 @@ class TJournalOffer
         }
         TJournalContents contents;
         QString error;
-        if (!ReadJournal(path, contents, error)) {
+        if (!ReadJournal(path, contents, error, TJournalRowKeeping::WithoutLines)) {
             fLog.Send(QStringLiteral("Journal cannot be read (") + error + QStringLiteral("): ") +
                       path);
             return;
         }
         for (const QString& problem : contents.Problems)
-            fLog.Send(QStringLiteral("Journal ") + path + QStringLiteral(", damaged at ") +
-                      problem + QStringLiteral(", %1 bytes left out").arg(contents.SkippedBytes));
+            fLog.Send(QStringLiteral("Journal ") + path + QStringLiteral(", damaged line left out at ") +
+                      problem);
         // Silence only when nothing can be lost: every record read, and the saved file the
         // journal relies on still holding what was saved.
         const bool savedFileIntact = SavedFileHoldsSavedRows(contents);
@@ -146,7 +148,12 @@ class TJournalOffer
         if (!WriteRecoveredOxygenFiles(contents, written, error))
             fLog.Send(QStringLiteral("Oxygen balance of the recovered file not written (") + error +
                       QStringLiteral("): ") + written);
-        Remove(path, QStringLiteral("recovered"));
+        // What could not be read may still be read by hand, or by a better tool: a damaged
+        // journal goes beside the file recovered from it, out of the next start's way.
+        if (contents.SkippedRecords > 0)
+            KeepBeside(path, written);
+        else
+            Remove(path, QStringLiteral("recovered"));
         if (fOnRecovered) {
             fOnRecovered(written, SampleOf(contents));
             return;
@@ -154,6 +161,18 @@ class TJournalOffer
         QMessageBox::information(fParent, QStringLiteral("Data recovered"),
                                  QStringLiteral("The unsaved data of %1 was written to\n%2")
                                      .arg(SampleOf(contents), QDir::toNativeSeparators(written)));
+    }
+
+    void KeepBeside(const QString& path, const QString& recoveredFile)
+    {
+        const QFileInfo recovered(recoveredFile);
+        const QString kept = recovered.dir().filePath(recovered.completeBaseName() +
+                                                      QLatin1String(JournalSuffix));
+        if (QFile::rename(path, kept))
+            fLog.Send(QStringLiteral("Damaged journal kept beside the recovered file: ") + kept);
+        else
+            fLog.Send(QStringLiteral("Damaged journal left where it was, it cannot be moved to ") +
+                      kept + QStringLiteral(": ") + path);
     }
 
     void Remove(const QString& path, const QString& reason)
@@ -192,11 +211,14 @@ QString RecoveryQuestion(const TJournalContents& contents, bool savedFileIntact)
         text += QStringLiteral(" and ") +
                 Counted(others, QStringLiteral("state change"), QStringLiteral("state changes"));
     text += u'\n';
-    if (!contents.Problems.isEmpty())
-        text += QStringLiteral("The journal is damaged at %1; the %2 bytes from there on are "
-                               "left out.\n")
-                    .arg(contents.Problems.front())
-                    .arg(contents.SkippedBytes);
+    if (contents.SkippedRecords > 0)
+        text += QStringLiteral("The journal is damaged: %1 (%2 bytes) left out, the first at "
+                               "%3. Every intact record around them is recovered, and the "
+                               "journal is kept beside the recovered file.\n")
+                    .arg(Counted(contents.SkippedRecords, QStringLiteral("unreadable line"),
+                                 QStringLiteral("unreadable lines")))
+                    .arg(contents.SkippedBytes)
+                    .arg(contents.Problems.front());
     if (!savedFileIntact)
         text += QStringLiteral("The saved file %1 is missing or no longer holds the saved "
                                "rows.\n")
@@ -224,6 +246,15 @@ QString DiscardQuestion(const TJournalContents& contents)
 void OfferUnsavedJournals(QWidget* parent, const QString& dataFolder,
                           std::shared_ptr<TLogDestination> log, TRecoveredNotice onRecovered)
 {
+    {
+        // A save writes its temporary file without pause: one unchanged for ten minutes
+        // belongs to a save that was killed.
+        TLogger tidy{QStringLiteral("Journal"), true};
+        tidy.SetDestination(log);
+        for (const QString& removed :
+             RemoveLeftoverSaves(QDir(dataFolder), QDateTime::currentDateTime().addSecs(-600)))
+            tidy.Send(QStringLiteral("Temporary file of an unfinished save removed: ") + removed);
+    }
     TJournalOffer offer(parent, dataFolder, std::move(log), std::move(onRecovered));
     for (const QString& path : JournalFilesIn(dataFolder))
         offer.Offer(path);

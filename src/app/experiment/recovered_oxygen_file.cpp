@@ -5,6 +5,7 @@
 #include "control/modes.h"
 #include "control/relative_change.h"
 #include "records/data_file_settings.h"
+#include "records/journal_recovery.h"
 #include "records/date_time.h"
 #include "records/number_format.h"
 #include "records/windows_1252.h"
@@ -13,6 +14,8 @@
 #include "science/oxygen_sensor.h"
 
 #include <QFile>
+
+#include <functional>
 
 #include <algorithm>
 #include <limits>
@@ -76,6 +79,8 @@ std::optional<TDateTime> RowMinute(const TDataRow& row)
     if (!minute.isValid()) return std::nullopt;
     return ToDays(minute);
 }
+
+} // namespace
 
 // Follows the rows' spans and the steps they complete through the balance. Within a run
 // of points the spans come from the durations, as exact as the pump record's own times; a
@@ -167,8 +172,6 @@ class TReplay
     int fStep = 0;
 };
 
-} // namespace
-
 TOxygenBalanceConstants
 OxygenConstantsOfVariables(const std::array<QString, DataFileVariableCount>& values)
 {
@@ -204,31 +207,86 @@ QStringList DataFileDataLines(const QString& text)
     return lines;
 }
 
-std::vector<QDateTime> JournalRowTimes(const TJournalContents& contents, const QStringList& lines)
+std::vector<QDateTime> JournalRowTimes(const TJournalContents& contents, qsizetype lineCount)
 {
-    std::vector<QDateTime> times(lines.size());
-    qsizetype line = lines.size() - 1;
-    for (int i = int(contents.Rows.size()) - 1; i >= FixedGridRows && line >= FixedGridRows;
-         --i, --line) {
-        if (contents.Rows[i].Line != lines[line]) break;
-        times[line] = contents.Rows[i].Time;
-    }
+    std::vector<QDateTime> times(std::size_t(std::max<qsizetype>(lineCount, 0)));
+    const int rows = int(contents.Rows.size());
+    qsizetype line = lineCount - 1;
+    for (int i = rows - 1; i >= RecoveredJournalRowsStart(contents) && line >= FixedGridRows;
+         --i, --line)
+        times[std::size_t(line)] = contents.Rows[std::size_t(i)].Time;
     return times;
+}
+
+TDataLineReplay::TDataLineReplay(const std::vector<QDateTime>& rowTimes,
+                                 const TReplaySettings& settings, TOxygenHistory& history)
+    : fReplay(std::make_unique<TReplay>(rowTimes, settings, history))
+{
+}
+
+TDataLineReplay::~TDataLineReplay() = default;
+
+void TDataLineReplay::Add(int index, const QString& line)
+{
+    const TDataRow row(line);
+    if (row.IsDataPoint())
+        fReplay->DataPoint(index, row);
+    else
+        fReplay->StateRow(row);
+}
+
+double TDataLineReplay::RunStart() const
+{
+    return fReplay->RunStart();
 }
 
 double ReplayDataLines(const QStringList& lines, const std::vector<QDateTime>& rowTimes,
                        const TReplaySettings& settings, TOxygenHistory& history)
 {
-    TReplay replay(rowTimes, settings, history);
-    for (int index = FixedGridRows; index < lines.size(); ++index) {
-        const TDataRow row(lines[index]);
-        if (row.IsDataPoint())
-            replay.DataPoint(index, row);
-        else
-            replay.StateRow(row);
-    }
+    TDataLineReplay replay(rowTimes, settings, history);
+    for (int index = FixedGridRows; index < lines.size(); ++index)
+        replay.Add(index, lines[index]);
     return replay.RunStart();
 }
+
+namespace
+{
+
+// Hands each CR LF line of the file from where it stands to aLine, in pieces: a month's
+// file is never held. False with the cause when it cannot be read.
+bool ForEachLine(QFile& file, const std::function<void(QByteArrayView line)>& aLine,
+                 QString& errorText)
+{
+    QByteArray pending;
+    while (true) {
+        const QByteArray piece = file.read(1 << 20);
+        if (piece.isEmpty()) break;
+        pending += piece;
+        qsizetype start = 0;
+        for (qsizetype end; (end = pending.indexOf("\r\n", start)) >= 0; start = end + 2)
+            aLine(QByteArrayView(pending).sliced(start, end - start));
+        pending.remove(0, start);
+    }
+    if (file.error() != QFileDevice::NoError) {
+        errorText = file.errorString();
+        return false;
+    }
+    if (!pending.isEmpty()) aLine(pending); // a last line without its CR LF
+    return true;
+}
+
+// How many lines follow the head (the empty line after the DATA mark included).
+bool CountLines(QFile& file, qint64 from, qsizetype& count, QString& errorText)
+{
+    count = 0;
+    if (!file.seek(from)) {
+        errorText = file.errorString();
+        return false;
+    }
+    return ForEachLine(file, [&count](QByteArrayView) { ++count; }, errorText);
+}
+
+} // namespace
 
 bool WriteRecoveredOxygenFiles(const TJournalContents& contents, const QString& dataFilePath,
                                QString& errorText)
@@ -238,21 +296,38 @@ bool WriteRecoveredOxygenFiles(const TJournalContents& contents, const QString& 
         errorText = file.errorString();
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    QByteArray head;
     TDataFileSettings settings;
-    if (!ReadDataFileSettings(bytes, settings, errorText)) return false;
-    const QStringList lines = DataFileDataLines(Windows1252Text(bytes));
+    if (!ReadDataFileHead(file, head, errorText) ||
+        !ReadDataFileSettings(head, settings, errorText))
+        return false;
+    // The DATA lines start after the empty line that follows the mark. Their count places
+    // the journal's times, which pair from the end.
+    qsizetype linesAfterHead = 0;
+    if (!CountLines(file, head.size(), linesAfterHead, errorText)) return false;
     TOxygenHistory history;
     history.SetConstants(OxygenConstantsOfVariables(settings.VariableValues));
-    const double runStart =
-        ReplayDataLines(lines, JournalRowTimes(contents, lines),
-                        ReplaySettingsOfVariables(settings.VariableValues), history);
+    const std::vector<QDateTime> times = JournalRowTimes(contents, linesAfterHead - 1);
+    TDataLineReplay replay(times, ReplaySettingsOfVariables(settings.VariableValues), history);
+    int index = -1; // the empty line after the mark
+    if (!file.seek(head.size())) {
+        errorText = file.errorString();
+        return false;
+    }
+    const bool read = ForEachLine(
+        file,
+        [&](QByteArrayView line) {
+            if (index >= FixedGridRows) replay.Add(index, Windows1252Text(line.toByteArray()));
+            ++index;
+        },
+        errorText);
+    if (!read) return false;
 
     TOxygenFileContent content;
     content.SampleName = settings.SampleName;
     content.SampleFormula = settings.SampleFormula;
     content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
-    content.RunStartDays = runStart;
+    content.RunStartDays = replay.RunStart();
     content.History = &history;
     return WriteOxygenFilesBeside(dataFilePath, std::move(content), errorText);
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace oxtiva
@@ -36,25 +37,43 @@ TReplaySettings ReplaySettingsOfVariables(const std::array<QString, DataFileVari
 // A data file's DATA lines, grid row 0 (the captions) first; empty without a DATA mark.
 QStringList DataFileDataLines(const QString& text);
 
-// When each line entered the grid, where the journal knows it: the journal's rows end the
-// recovered file, so they are paired from the end while the lines agree. A row copied
-// from the saved file has no time (null).
-std::vector<QDateTime> JournalRowTimes(const TJournalContents& contents, const QStringList& lines);
+// When each of the recovered file's lineCount DATA lines entered the grid, where the
+// journal knows it: the journal's rows from RecoveredJournalRowsStart on end the recovered
+// file. A row copied from the saved file has no time (null).
+std::vector<QDateTime> JournalRowTimes(const TJournalContents& contents, qsizetype lineCount);
 
-// The data-point rows of the lines through aHistory (its constants already set), each with
-// its line index as the grid row. A point's span is the growth of its "Duration, s" over the
+class TReplay;
+
+// The data-point rows of a file's DATA lines through aHistory (its constants already set),
+// each with its line index as the grid row, handed over one line at a time so that a
+// month's file is never held. A point's span is the growth of its "Duration, s" over the
 // point before (its whole duration after a step change; at most one data point length with
 // no point before it, at the file's start or after a pause). It ends where the point before
 // it ended plus its span; the first point, and the first after a state row, end at their
 // journal time where there is one. Its charge is its mean current over the span. A step
 // counts as completed where the next data row, with no state row between, has the next
-// step or none. Returns the run's start, the first point's start (NowDays() clock), or 0
-// without a data point.
+// step or none.
+class TDataLineReplay
+{
+  public:
+    TDataLineReplay(const std::vector<QDateTime>& rowTimes, const TReplaySettings& settings,
+                    TOxygenHistory& history);
+    ~TDataLineReplay();
+    // Lines from FixedGridRows on, in order; index is the line's from 0 (the captions).
+    void Add(int index, const QString& line);
+    // The run's start, the first point's start (NowDays() clock), or 0 without a data point.
+    double RunStart() const;
+
+  private:
+    std::unique_ptr<TReplay> fReplay;
+};
+
+// All lines at once, through a TDataLineReplay; returns its RunStart.
 double ReplayDataLines(const QStringList& lines, const std::vector<QDateTime>& rowTimes,
                        const TReplaySettings& settings, TOxygenHistory& history);
 
-// Writes "<stem>_oxygen.csv" and "<stem>_isotherm.csv" beside the recovered data file;
-// false with the reason.
+// Writes "<stem>_oxygen.csv" and "<stem>_isotherm.csv" beside the recovered data file,
+// reading the file line by line; false with the reason.
 bool WriteRecoveredOxygenFiles(const TJournalContents& contents, const QString& dataFilePath,
                                QString& errorText);
 

@@ -16,8 +16,9 @@ enum class TCaptionNotice {
     JournalFailed,   // data points are not reaching the disk
     SaveFailed,      // the last save did not write its files
     StepProgram,     // a step program ended, or stopped at a line it could not read
+    LogFailed,       // the log file could not be opened: nothing is logged
 };
-inline constexpr int CaptionNoticeCount = 4;
+inline constexpr int CaptionNoticeCount = 5;
 
 // The texts of the notices that hold, indexed by TCaptionNotice; an empty text does not hold.
 using TCaptionNoticeTexts = std::array<QString, CaptionNoticeCount>;
