@@ -392,7 +392,7 @@ class StepProgramProgressSimTest : public ExperimentEndToEndSimTest
             EXPECT_LE(shownSeconds, inStep + 1);
             EXPECT_GE(shownSeconds, inStep - 2) << "the label lags more than a pass behind";
         }
-        const bool stable = match.captured(5).startsWith("stable");
+        const bool stable = match.captured(5).startsWith("pO2 stable");
         EXPECT_EQ(stable, NewestRowOfStepSettled()) << text.toStdString();
         stepsSeen.insert(step);
     }
