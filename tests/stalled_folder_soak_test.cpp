@@ -35,6 +35,10 @@ namespace
 
 constexpr int StallSeconds = 30;
 constexpr double MostHandOverWaitMs = 20;
+// A machine busy with other work keeps the window's thread from its events for longer
+// than that, stall or not: the 20 ms are held to only where the passes before the stall
+// waited less than half of them; otherwise no wait may come near the stall's length.
+constexpr double MostOnABusyMachineMs = 2000;
 
 // Hand-overs from another thread, as the pump thread makes them, one every few
 // milliseconds; the longest wait of those begun while Measuring is set.
@@ -137,7 +141,7 @@ TEST(StalledFolder, HandOversAreServedWhileTheProgramFolderStallsForHalfAMinute)
             // The same passes before anything stalls: what the machine gives anyway.
             THandOverProbe baseline(window);
             baseline.Measuring = true;
-            RunPasses(window, duration, 2);
+            RunPasses(window, duration, 5);
             baselineMs = baseline.LongestMs();
         }
         THandOverProbe probe(window);
@@ -151,15 +155,21 @@ TEST(StalledFolder, HandOversAreServedWhileTheProgramFolderStallsForHalfAMinute)
             QFile stall(flag);
             ASSERT_TRUE(stall.open(QIODevice::WriteOnly));
         }
+        // The stall ends by the clock, whatever the window's thread is doing.
+        std::thread server([&flag] {
+            std::this_thread::sleep_for(std::chrono::seconds(StallSeconds));
+            QFile::remove(flag);
+        });
         probe.Measuring = true;
         RunPasses(window, duration, StallSeconds);
+        server.join();
         probe.Measuring = false;
         const double longestMs = probe.LongestMs();
-        ASSERT_TRUE(QFile::remove(flag));
         std::printf("longest hand-over wait while the folder stalled %d s: %.2f ms (%.2f ms "
-                    "in the 2 s before)\n",
+                    "in the 5 s before)\n",
                     StallSeconds, longestMs, baselineMs);
-        EXPECT_LE(longestMs, MostHandOverWaitMs);
+        EXPECT_LE(longestMs, baselineMs < MostHandOverWaitMs / 2 ? MostHandOverWaitMs
+                                                                 : MostOnABusyMachineMs);
         EXPECT_GT(QFileInfo(held).size(), 0) << "the stall held calls on the folder up";
 
         // Once the folder answers again, every row is in the journal, nothing truncated.

@@ -48,16 +48,17 @@ struct TPageCase {
     const char* Caption;
 };
 
-TEST_F(WindowLayout, ShowsTheSixPagesInOrderWithTheConfigurationPageFirst)
+TEST_F(WindowLayout, ShowsTheSevenPagesInOrderWithTheConfigurationPageFirst)
 {
     const TPageCase pages[] = {{"TabSheetInstruments", "Configuration"},
                                {"TabSheetExperimentSetup", "Experiment data"},
                                {"TabSheetExperimentControl", "Experiment Control"},
                                {"TabSheetData", "Raw data"},
                                {"TabSheetDebug", "Debug"},
-                               {"TabSheetOxygenContent", "Oxygen content"}};
-    ASSERT_EQ(w.PageControlMain->count(), 6);
-    for (int i = 0; i < 6; ++i) {
+                               {"TabSheetOxygenContent", "Oxygen content"},
+                               {"TabSheetThermodynamics", "Thermodynamics"}};
+    ASSERT_EQ(w.PageControlMain->count(), 7);
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(w.PageControlMain->tabText(i), QString::fromUtf8(pages[i].Caption));
         EXPECT_EQ(w.PageControlMain->widget(i)->objectName(), QString::fromLatin1(pages[i].Name));
     }

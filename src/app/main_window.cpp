@@ -2,6 +2,7 @@
 
 #include "app/experiment/experiment_settings_import.h"
 #include "app/experiment/save_action.h"
+#include "app/experiment/thermodynamics_binding.h"
 
 #include "app/experiment/control_cycle.h"
 #include "app/experiment/data_point_assembly.h"
@@ -98,6 +99,7 @@ void TfrmOxtiva::BindWindowHelpers()
     fInstrumentAlarm = std::make_unique<TInstrumentAlarmMonitor>(*this);
     connect(ButtonSaveTest, &QPushButton::clicked, this, [this] { fSaver->ButtonSaveTestClick(); });
     BindSaveAction(*this);
+    BindThermodynamicsPage(*this);
     connect(ButtonTakeSettings, &QPushButton::clicked, this,
             [this] { ChooseAndTakeExperimentSettings(*this); });
     connect(ButtonDeleteData, &QPushButton::clicked, this, &TfrmOxtiva::ButtonDeleteDataClick);

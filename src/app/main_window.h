@@ -36,6 +36,7 @@ class TExperimentSaver;
 class TJournalKeeper;
 class TOxygenContent;
 class TOxygenContentPage;
+class TThermodynamicsPage;
 class TGlyphStatusPane;
 class TRtDoubleEdit;
 class TRtIntegerEdit;
@@ -226,6 +227,8 @@ public:
     // constant with its estimate on "Experiment data" (group "Cell constants").
     TOxygenContent& OxygenContent() { return *fOxygenContent; }
     TOxygenContentPage* TabSheetOxygenContent = nullptr;
+    // Enthalpy and entropy of the sample's oxygen from isotherms at several temperatures.
+    TThermodynamicsPage* TabSheetThermodynamics = nullptr;
     TRtDoubleEdit* RtDoubleEditLeakAlpha = nullptr;
     TRtDoubleEdit* RtDoubleEditLeakSeal = nullptr;
     QComboBox* ComboBoxLeakLaw = nullptr; // in the order of TLeakLaw

@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/pages/oxygen_content_page.h"
+#include "app/pages/thermodynamics_page.h"
 #include "app/window/data_grid.h"
 #include "app/window/experiment_graph.h"
 #include "app/window/numeric_edits.h"
@@ -611,6 +612,8 @@ void BuildWindowLayout(TfrmOxtiva& w)
     w.TabSheetDebug = Page(w, "TabSheetDebug", QStringLiteral("Debug"));
     w.TabSheetOxygenContent = Named(new TOxygenContentPage, "TabSheetOxygenContent");
     w.PageControlMain->addTab(w.TabSheetOxygenContent, QStringLiteral("Oxygen content"));
+    w.TabSheetThermodynamics = Named(new TThermodynamicsPage, "TabSheetThermodynamics");
+    w.PageControlMain->addTab(w.TabSheetThermodynamics, QStringLiteral("Thermodynamics"));
     BuildConfigurationTab(w);
     BuildExperimentDataTab(w);
     BuildExperimentControlTab(w);

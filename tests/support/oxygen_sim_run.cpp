@@ -46,6 +46,7 @@ TCellSimOptions SimOptions(const TOxygenSimRunOptions& o)
                          QString::number(o.SlowShare),
                          "--sample-slow-time-constant",
                          QString::number(o.SlowTimeConstantS)};
+    options.extraArgs += o.ExtraSimArgs;
     return options;
 }
 

@@ -40,6 +40,7 @@ struct TOxygenSimRunOptions {
     double CurrentLimitA = 0.001;
     double RCDurationS = 3;
     double RCThresholdPercent = 1;
+    QStringList ExtraSimArgs; // further simulator options, e.g. a sample of known thermodynamics
 };
 
 class TOxygenSimRun

@@ -3,6 +3,7 @@
 #include "app/experiment/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/pages/oxygen_content.h"
+#include "app/pages/thermodynamics_page.h"
 #include "app/window/data_grid.h"
 #include "app/window/experiment_graph.h"
 #include "app/window/numeric_edits.h"
@@ -110,6 +111,11 @@ std::optional<TSaveFailure> WriteFiles(const TSaveRequest& request, TSaveOutcome
     if (!request.StepLines.isEmpty() &&
         !WriteStepsBeside(outcome.CsvPath, request.StepLines, error) && !failure)
         failure = TSaveFailure{StepsFileBeside(outcome.CsvPath), error};
+    if (request.Thermodynamics && !AllPoints(*request.Thermodynamics).empty() &&
+        !WriteThermodynamicsFileBeside(outcome.CsvPath, request.Stem, *request.Thermodynamics,
+                                       error) &&
+        !failure)
+        failure = TSaveFailure{day.filePath(ThermodynamicsFileName(request.Stem)), error};
     return failure;
 }
 
@@ -190,6 +196,7 @@ void TExperimentSaver::Save()
     };
     request->Picture = fWindow.RtGraph2D1->Picture();
     request->Oxygen = fWindow.OxygenContent().FileSnapshot();
+    request->Thermodynamics = fWindow.TabSheetThermodynamics->Input();
     fThread->start([request, finished = fFinished] {
         TSaveOutcome outcome = WriteSave(*request);
         // Lets the grid's and the history's chunks go before the report.

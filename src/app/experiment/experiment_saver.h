@@ -3,6 +3,7 @@
 #include "app/pages/oxygen_content.h"
 #include "records/data_file.h"
 #include "records/logging.h"
+#include "science/thermodynamics_file.h"
 
 #include <QDate>
 #include <QImage>
@@ -40,6 +41,8 @@ struct TSaveRequest {
     QImage Picture;
     std::optional<TOxygenFileSnapshot> Oxygen; // the balance files beside the data file
     QStringList StepLines; // the step program, in a ".steps" file beside the data file
+    // "<sample>_thermodynamics.csv" beside it, when there are isotherm points to fit.
+    std::optional<TThermodynamicsInput> Thermodynamics;
 };
 
 // What a save wrote.
