@@ -25,8 +25,15 @@ TEST(StepProgress, ElapsedTimeShowsHoursMinutesAndSeconds)
 TEST(StepProgress, LabelNamesTheStepItsTimeAndItsStability)
 {
     EXPECT_EQ(StepProgressText(1, 5, 12 * 60 + 30, 70),
-              "Step 2 of 5 · 00:12:30 in step · stable for 00:01:10");
-    EXPECT_EQ(StepProgressText(0, 1, 0, 0), "Step 1 of 1 · 00:00:00 in step · stable for 00:00:00");
+              "Step 2 of 5 · 00:12:30 in step · pO2 stable for 00:01:10");
+    EXPECT_EQ(StepProgressText(0, 1, 0, 0), "Step 1 of 1 · 00:00:00 in step · pO2 stable for 00:00:00");
+    EXPECT_EQ(StepProgressText(1, 5, 60, 30, TStepWait{0.1, 0.834, 0.5}),
+              "Step 2 of 5 · 00:01:00 in step · pO2 stable for 00:00:30, waiting: RC I 0.834 % "
+              "≥ 0.5 %")
+        << "a steady pO2 does not hide that the step waits for the current";
+    EXPECT_EQ(StepProgressText(1, 5, 60, 30, TStepWait{0.1, 0.2, 0.5, true}),
+              "Step 2 of 5 · 00:01:00 in step · pO2 stable for 00:00:30, waiting: current at "
+              "its limit");
     const TStepWait wait{0.834, -0.12, 0.5, false, false, 100, true, true};
     EXPECT_EQ(StepProgressText(1, 5, 12 * 60 + 30, std::nullopt, wait),
               "Step 2 of 5 · 00:12:30 in step · waiting: RC pO2 0.834 % ≥ 0.5 %, "

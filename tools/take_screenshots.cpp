@@ -10,6 +10,7 @@
 #include "app/pages/thermodynamics_page.h"
 #include "app/window/experiment_graph.h"
 #include "app/window/numeric_edits.h"
+#include "app/window/status_bar.h"
 #include "app/window/window_caption.h"
 #include "records/date_time.h"
 #include "science/oxygen_leak_fit.h"
@@ -53,6 +54,9 @@ namespace oxtiva
 {
 namespace
 {
+
+// A lab laptop's screen: the pictures show what fits on it.
+const QSize LaptopScreen(1366, 768);
 
 // A time-scale this high lets a pO2 step settle within seconds of wall-clock time.
 const QStringList SimulatorSpeed{"--time-scale", "10000", "--leak", "1e-8"};
@@ -186,7 +190,7 @@ void WriteStepProgram(TfrmOxtiva& aWindow)
     for (int i = 0; i < count; ++i) {
         // Selecting a line loads it into the edits, so the new values come after it.
         aWindow.ListBoxStepProgram->setCurrentRow(i);
-        aWindow.RtDoubleEditEditpO2->setValue(Steps[i].minusLogpO2);
+        aWindow.RtDoubleEditEditpO2->setValue(-Steps[i].minusLogpO2);
         aWindow.RtDoubleEditPPSmV->setValue(Steps[i].millivolts);
         aWindow.ButtonProgramPumpVoltage->click();
     }
@@ -254,6 +258,13 @@ void SaveInstrumentAlarm(TfrmOxtiva& aWindow, TCellSimulator& aSim, const QDir& 
     if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
     std::printf("%s\n", qPrintable(path));
     aSim.Command(QStringLiteral("fault smu none"));
+    // Once readings come again the alarm leaves its trace under the pages.
+    WaitFor([&] { return !aWindow.GlyphStatusAlarmTrace->isHidden(); }, AlarmTimeoutMs,
+            "the alarm left no trace");
+    Settle(300);
+    const QString tracePath = aFolder.filePath(QStringLiteral("window-alarm-trace.png"));
+    if (!aWindow.grab().save(tracePath)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(tracePath));
 }
 
 void SaveWaitingStepPicture(const QDir& aFolder)
@@ -271,7 +282,7 @@ void SaveRecoveryOfferPicture(const QDir& aFolder)
     QTemporaryDir programFolder;
     if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
     TfrmOxtiva window(nullptr, programFolder.path());
-    window.resize(1400, 900);
+    window.resize(LaptopScreen);
     window.show();
     Settle(300);
     const QString path = aFolder.filePath(QStringLiteral("recovery-offer.png"));
@@ -373,7 +384,7 @@ void RunOxygenExperiment(TfrmOxtiva& aWindow, const TCellSimulator& aSim, const 
         aWindow.ButtonProgramDeleteStep->click();
     for (int i = 0; i < count; ++i) {
         aWindow.ListBoxStepProgram->setCurrentRow(i);
-        aWindow.RtDoubleEditEditpO2->setValue(oxygen::MinusLogpO2[i]);
+        aWindow.RtDoubleEditEditpO2->setValue(-oxygen::MinusLogpO2[i]);
         aWindow.ButtonProgramPumpVoltage->click();
     }
     aWindow.RadioButtonPIDStep->click();
@@ -387,7 +398,7 @@ void SaveOxygenContentPage(const QDir& aFolder)
     if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
     TCellSimulator sim(oxygen::Cell);
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
-    window->resize(1400, 900);
+    window->resize(LaptopScreen);
     window->show();
     RunOxygenExperiment(*window, sim, aFolder);
     window->PageControlMain->setCurrentWidget(window->TabSheetOxygenContent);
@@ -424,7 +435,7 @@ void SaveBlankRunPicture(const QDir& aFolder)
     TCellSimulator sim(blank::Cell);
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
     TfrmOxtiva& w = *window;
-    w.resize(1400, 900);
+    w.resize(LaptopScreen);
     w.show();
     w.RtDoubleEditPumpCurrentLimit->setValue(0.001);
     w.RtDoubleEditd->setValue(0);
@@ -541,7 +552,7 @@ void TakeScreenshots(const QString& aOutputFolder)
     TDialogAccepter accepter;
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
     window->CheckBoxScroll->setChecked(true); // the grid picture shows the newest rows
-    window->resize(1400, 900);
+    window->resize(LaptopScreen);
     window->show();
     Validate(*window, sim);
     RunExperiment(*window);

@@ -107,6 +107,7 @@ public:
     TWindowCaption& Caption() { return *fCaption; }
     // The running step program's progress label and highlighted line.
     TStepProgramProgress& StepProgramProgress() { return *fStepProgramProgress; }
+    TStepProgramEditor& StepProgramEditor() { return *fStepProgramEditor; }
 
     // Pages, with the save and the settings taken from a data file beside their tabs.
     QTabWidget* PageControlMain = nullptr;
@@ -193,6 +194,8 @@ public:
     QPushButton* ButtonProgramDeleteStep = nullptr;
     // Step program files and the progress of the running program.
     QLabel* LabelStepProgress = nullptr;
+    QLabel* LabelPidGainsInForce = nullptr; // the gains the PID uses now
+    QLabel* LabelStepEditRefusal = nullptr; // why "Apply to step program" took nothing
     QPushButton* ButtonSaveSteps = nullptr;
     QPushButton* ButtonLoadSteps = nullptr;
     TExperimentGraph* RtGraph2D1 = nullptr;
@@ -276,5 +279,8 @@ public:
 private:
     std::unique_ptr<TJournalKeeper> fJournal;
 };
+
+// The question before closing, with the grid rows that no save holds yet.
+QString CloseQuestion(int aUnsavedRows, bool aJournalFailed);
 
 } // namespace oxtiva

@@ -69,12 +69,25 @@ QString StepWaitText(const TStepWait& aWait)
     return parts.join(QStringLiteral(", "));
 }
 
+// Once the pO2 is steady, the step may still wait for the current to settle.
+QString CurrentWaitText(const TStepWait& aWait)
+{
+    if (aWait.CurrentAtLimit) return QStringLiteral("current at its limit");
+    if (aWait.NoPointYet || !aWait.RCI || std::abs(*aWait.RCI) < std::abs(aWait.Threshold))
+        return {};
+    return AgainstThreshold(QStringLiteral("RC I"), aWait.RCI, aWait.Threshold);
+}
+
 QString StepProgressText(int aStepIndex, int aStepCount, double aSecondsInStep,
                          std::optional<double> aSecondsStable, const TStepWait& aWait)
 {
-    const QString stability = aSecondsStable
-                                  ? QStringLiteral("stable for ") + ElapsedText(*aSecondsStable)
-                                  : QStringLiteral("waiting: ") + StepWaitText(aWait);
+    QString stability = aSecondsStable
+                            ? QStringLiteral("pO2 stable for ") + ElapsedText(*aSecondsStable)
+                            : QStringLiteral("waiting: ") + StepWaitText(aWait);
+    if (aSecondsStable) {
+        const QString current = CurrentWaitText(aWait);
+        if (!current.isEmpty()) stability += QStringLiteral(", waiting: ") + current;
+    }
     return QStringLiteral("Step %1 of %2 · %3 in step · %4")
         .arg(aStepIndex + 1)
         .arg(aStepCount)

@@ -15,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -93,6 +94,21 @@ QRadioButton* TControlCycle::ButtonOf(TProgramState state) const
     }
 }
 
+// The edit whose value a state runs on, if any.
+const TNumericEdit* TControlCycle::EditOf(TProgramState state) const
+{
+    switch (state) {
+    case TProgramState::ZeroCurrent:
+        return fWindow.RtIntegerEditCurrentmA;
+    case TProgramState::SetVoltage:
+        return fWindow.RtIntegerEditSetVoltage;
+    case TProgramState::PIDSet:
+        return fWindow.RtDoubleEditPISSP;
+    default:
+        return nullptr;
+    }
+}
+
 TProgramState TControlCycle::StateOf(const QRadioButton* button) const
 {
     for (TProgramState state : ChoosableStates)
@@ -139,6 +155,15 @@ void TControlCycle::ChangeModeConfirm()
     // change run (and hold up a step program's advance), and a reset would drop the PID's
     // integral.
     if (chosen == state.ProgramState) return;
+    if (const TNumericEdit* edit = EditOf(chosen); edit && !edit->NotTakenReason().isEmpty()) {
+        QMessageBox::information(
+            &fWindow, fWindow.windowTitle(),
+            QStringLiteral("The program state was not changed: the value beside \"%1\" was "
+                           "not taken (%2). Type a value within its range first.")
+                .arg(selected->text(), edit->NotTakenReason()));
+        SelectAsClick(ButtonOf(state.ProgramState));
+        return;
+    }
     if (!Confirm(
             QStringLiteral("Change program state? This will also reset current step to zero"))) {
         SelectAsClick(ButtonOf(state.ProgramState));
@@ -228,7 +253,7 @@ void TControlCycle::ActivePass()
     fWindow.StepProgramProgress().Update();
     if (state.ProgramState == TProgramState::PIDSet)
         state.PID.SetSetpoint(fWindow.RtDoubleEditPISSP->value());
-    AutomaticGains();
+    PidGains();
     CopyOperatorSettings();
     ShowPidDebugLines();
     HandStateToThreads();
@@ -287,19 +312,28 @@ void TControlCycle::FallBackToZeroCurrent()
     fHandlersAttached = true;
 }
 
-void TControlCycle::AutomaticGains()
+// The gains the operator typed are the gains in force. A proportional gain typed as 0
+// derives both gains from the pO2, as it always did; an integral gain typed as 0 beside a
+// typed proportional one derives that one alone (the derivative has no such rule: 0 is no
+// derivative term).
+void TControlCycle::PidGains()
 {
     TPID& pid = fWindow.State().PID;
-    if (fWindow.RtDoubleEditPIDP->value() != 0) return;
     const double pv = std::fabs(pid.ProcessVariable());
-    pid.SetP(1.0 / std::pow(1.75, pv));
-    if (pv != 0) pid.SetI(0.01 / pv);
+    const double typedP = fWindow.RtDoubleEditPIDP->value();
+    const double typedI = fWindow.RtDoubleEditPIDI->value();
+    pid.SetP(typedP != 0 ? typedP : AutomaticProportionalGain(pv));
+    if (typedP != 0 && typedI != 0)
+        pid.SetI(typedI);
+    else if (pv != 0)
+        pid.SetI(AutomaticIntegralGain(pv));
+    pid.SetD(fWindow.RtDoubleEditPIDD->value());
+    fWindow.LabelPidGainsInForce->setText(PidGainsText(pid));
 }
 
 void TControlCycle::CopyOperatorSettings()
 {
     TSharedState& state = fWindow.State();
-    state.PID.SetD(fWindow.RtDoubleEditPIDD->value());
     state.RCDuration = fWindow.RtDoubleEditRCDuration->value();
     state.RCThreshold = fWindow.RtDoubleEditRCThreshold->value();
 }

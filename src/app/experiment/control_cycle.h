@@ -12,6 +12,7 @@ class QRadioButton;
 namespace oxtiva {
 
 class TfrmOxtiva;
+class TNumericEdit;
 
 
 // The 250 ms control cycle and the operator's choice of program state. Everything here
@@ -30,6 +31,7 @@ public:
 
     // The radio button of a program state, and the state a radio button stands for.
     QRadioButton* ButtonOf(TProgramState state) const;
+    const TNumericEdit* EditOf(TProgramState state) const;
     TProgramState StateOf(const QRadioButton* button) const;
 
 protected:
@@ -46,7 +48,7 @@ private:
     void EndStepProgram();
     void StopAtUnreadableLine();
     void FallBackToZeroCurrent();
-    void AutomaticGains();
+    void PidGains();
     void CopyOperatorSettings();
     void ShowPidDebugLines();
     void HandStateToThreads();

@@ -122,8 +122,15 @@ void TDataPointAssembly::WriteFlushSide(int row)
     double po = 0;
     if (!FlushSidepO2(po)) {
         fWindow.StatusPaneFlushpO2->setText(QStringLiteral("Flush pO2 unknown"));
+        fWindow.StatusPaneFlushpO2->setToolTip(
+            QStringLiteral("The newest point lacks what the flush side's pO2 is worked out from: "
+                           "the cell's pO2 (read only between 500 and 1055 ºC), its temperature "
+                           "or the pump's voltage"));
         return;
     }
+    fWindow.StatusPaneFlushpO2->setToolTip(
+        QStringLiteral("The flush gas's pO2, from the pump's voltage, the cell's pO2 and its "
+                       "temperature"));
     fWindow.StatusPaneFlushpO2->setText(QStringLiteral("Flush pO2 ") +
                                         FormatFloat(u"0.000 000", po) + QStringLiteral(" atm"));
     SetCell(TProperty::FlushpO2, row, Formatted(TProperty::FlushpO2, po));

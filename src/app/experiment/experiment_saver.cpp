@@ -8,6 +8,7 @@
 #include "app/window/experiment_graph.h"
 #include "app/window/numeric_edits.h"
 #include "app/window/window_caption.h"
+#include "control/step_program_file.h"
 #include "records/date_time.h"
 #include "records/day_folder.h"
 #include "records/journal_format.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QThreadPool>
 
@@ -106,6 +108,9 @@ std::optional<TSaveFailure> WriteFiles(const TSaveRequest& request, TSaveOutcome
     if (request.Oxygen && !WriteOxygenFiles(outcome.CsvPath, *request.Oxygen, error) && !failure)
         failure =
             TSaveFailure{day.filePath(OxygenFileName(counted + QStringLiteral(".csv"))), error};
+    if (!request.StepLines.isEmpty() &&
+        !WriteStepsBeside(outcome.CsvPath, request.StepLines, error) && !failure)
+        failure = TSaveFailure{StepsFileBeside(outcome.CsvPath), error};
     if (request.Thermodynamics && !AllPoints(*request.Thermodynamics).empty() &&
         !WriteThermodynamicsFileBeside(outcome.CsvPath, request.Stem, *request.Thermodynamics,
                                        error) &&
@@ -184,6 +189,8 @@ void TExperimentSaver::Save()
     request->Today = WallNow().date();
     request->Stem = SafeFileName(fWindow.EditSampleName->text());
     request->Content = Content();
+    for (int i = 0; i < fWindow.ListBoxStepProgram->count(); ++i)
+        request->StepLines << fWindow.ListBoxStepProgram->item(i)->text();
     request->Content.Cell = [grid = fWindow.StringGridData->Snapshot()](int col, int row) {
         return grid.Cell(col, row);
     };

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -39,6 +40,7 @@ struct TSaveRequest {
     TDataFileContent Content;
     QImage Picture;
     std::optional<TOxygenFileSnapshot> Oxygen; // the balance files beside the data file
+    QStringList StepLines; // the step program, in a ".steps" file beside the data file
     // "<sample>_thermodynamics.csv" beside it, when there are isotherm points to fit.
     std::optional<TThermodynamicsInput> Thermodynamics;
 };

@@ -10,9 +10,11 @@
 #include "records/journal_writer.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 
 namespace oxtiva
@@ -58,6 +60,32 @@ TJournalKeeper::TJournalKeeper(TfrmOxtiva& window) : fWindow(window)
 {
     fLog.SetDestination(fWindow.LogDestination());
     WatchHeadEdits();
+    WatchStepList();
+}
+
+// A recovered run brings back the step program it ran, which lives only in the list.
+void TJournalKeeper::WatchStepList()
+{
+    const QAbstractItemModel* model = fWindow.ListBoxStepProgram->model();
+    const auto changed = [this] { fStepsMayHaveChanged = true; };
+    QObject::connect(model, &QAbstractItemModel::dataChanged, &fHeadEditWatch, changed);
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, &fHeadEditWatch, changed);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, &fHeadEditWatch, changed);
+    QObject::connect(model, &QAbstractItemModel::modelReset, &fHeadEditWatch, changed);
+}
+
+QStringList TJournalKeeper::StepLines() const
+{
+    QStringList lines;
+    const QListWidget& list = *fWindow.ListBoxStepProgram;
+    for (int i = 0; i < list.count(); ++i)
+        lines << list.item(i)->text();
+    return lines;
+}
+
+int TJournalKeeper::UnsavedRows() const
+{
+    return std::max(0, fWindow.StringGridData->RowCount() - std::max(fSaved.Rows, FixedGridRows));
 }
 
 // Every value a data file's head holds comes from an edit of the "Experiment data" page. A
@@ -119,6 +147,7 @@ void TJournalKeeper::StartSegment(int gridRows, const TJournalWriter::TStatus& s
         fSaved.Rows > gridRows || !fQueuedHead)
         return;
     QByteArray segment = JournalFirstLineBytes() + JournalHeadLine(*fQueuedHead);
+    if (fQueuedSteps) segment += JournalStepsLine(*fQueuedSteps);
     AppendRows(segment, 0, FixedGridRows);
     segment += JournalBaseLine(fSaved);
     AppendRows(segment, fSaved.Rows, gridRows);
@@ -170,6 +199,8 @@ void TJournalKeeper::StartAgainAfterLoss()
     fQueuedRows = 0;
     fQueuedHead.reset();
     fHeadMayHaveChanged = true;
+    fQueuedSteps.reset();
+    fStepsMayHaveChanged = true;
     fSavedQueued = fSaved.Rows == 0;
     // Small again once the whole grid is back on the disk, but only while the saved rows
     // are: the folder may have gone with the saved file in it, which the writer's thread
@@ -188,6 +219,14 @@ QByteArray TJournalKeeper::NewRecords(int gridRows)
         if (head != fQueuedHead) {
             out += JournalHeadLine(head);
             fQueuedHead = std::move(head);
+        }
+    }
+    if (fStepsMayHaveChanged) {
+        fStepsMayHaveChanged = false;
+        QStringList steps = StepLines();
+        if (steps != fQueuedSteps) {
+            out += JournalStepsLine(steps);
+            fQueuedSteps = std::move(steps);
         }
     }
     AppendRows(out, fQueuedRows, gridRows);
@@ -232,6 +271,8 @@ void TJournalKeeper::CloseSession()
     fClosed = true;
     const int rows = fWindow.StringGridData->RowCount();
     if (fSaved.Rows < rows) {
+        // The next start then says that this close was a normal one.
+        fWriter->Append(JournalClosedLine(), rows);
         const bool written = fWriter->WaitUntilWritten(StuckWriteMs);
         fLog.Send(QStringLiteral("Journal kept with %1 unsaved rows%2: ")
                       .arg(rows - fSaved.Rows)

@@ -47,8 +47,7 @@ void TStepProgramProgress::Update()
         return;
     }
     const std::optional<double> settled = SecondsSettled();
-    label.setText(StepProgressText(s.StepIndex, count, SecondsInStep(), settled,
-                                   settled ? TStepWait{} : WaitOfNewestRow()));
+    label.setText(StepProgressText(s.StepIndex, count, SecondsInStep(), settled, WaitOfNewestRow()));
     label.show();
     Highlight(s.StepIndex);
 }
