@@ -47,9 +47,10 @@ double NernstVoltage(double tempC, double cellPO2, double flushPO2)
 }
 
 TCellModel::TCellModel(const TCellParameters& parameters)
-    : fP(parameters), fTempC(parameters.startTempC), fColdC(parameters.startColdC),
-      fPO2(parameters.startPO2Atm), fSampleLnPO2(std::log(parameters.startPO2Atm)),
-      fSlowSampleLnPO2(fSampleLnPO2)
+    : fP(parameters), fTempC(parameters.startTempC), fFurnaceC(parameters.startTempC),
+      fColdC(parameters.startColdC), fPO2(parameters.startPO2Atm),
+      fSampleLnPO2(std::log(parameters.startPO2Atm)), fSlowSampleLnPO2(fSampleLnPO2),
+      fDefectDelta(parameters.defectSample.EquilibriumDelta(fTempC, fSampleLnPO2))
 {
 }
 
@@ -58,6 +59,7 @@ void TCellModel::SetPO2(double po2)
     fPO2 = std::clamp(po2, std::exp(LowestLnPO2), std::exp(HighestLnPO2));
     fSampleLnPO2 = std::log(fPO2);
     fSlowSampleLnPO2 = fSampleLnPO2;
+    fDefectDelta = fP.defectSample.EquilibriumDelta(fTempC, fSampleLnPO2);
 }
 
 TPumpElectrical TCellModel::Pump(const TPumpDrive& drive) const
@@ -97,6 +99,9 @@ void TCellModel::Advance(double seconds, const TPumpDrive& drive)
 // pO2 exactly over the step, which keeps it stable for any step length.
 void TCellModel::Step(double dt, const TPumpDrive& drive)
 {
+    // The gas the cell held before the furnace moved, so that heating it conserves oxygen.
+    const double gasBefore = GasMolPerAtm();
+    fTempC = FurnaceApproach(fTempC, fFurnaceC, dt, fP.furnaceTimeConstantS);
     const double gas = GasMolPerAtm();
     const double flush = fP.flushPO2Atm;
     const double slowCapacity = fP.sampleCapacityMol * fP.sampleSlowShare;
@@ -109,8 +114,14 @@ void TCellModel::Step(double dt, const TPumpDrive& drive)
     auto slowGiven = [&](double lnP) {
         return slowCapacity * slowRelaxed * (fSlowSampleLnPO2 - lnP);
     };
+    const TDefectSample& defect = fP.defectSample;
+    auto defectGiven = [&](double lnP) {
+        if (!defect.Present()) return 0.0;
+        return defect.compoundMol / 2 * relaxed *
+               (defect.EquilibriumDelta(fTempC, lnP) - fDefectDelta);
+    };
     auto sampleGiven = [&](double lnP) { // mol the sample gives the gas over the step
-        return fastGiven(lnP) + slowGiven(lnP);
+        return fastGiven(lnP) + slowGiven(lnP) + defectGiven(lnP);
     };
     auto current = [&](double lnP) {
         return PumpOperatingPoint(drive, thermal * (std::log(flush) - lnP), resistance).current;
@@ -123,7 +134,7 @@ void TCellModel::Step(double dt, const TPumpDrive& drive)
     };
     auto residual = [&](double lnP) {
         const double inflow = -current(lnP) / (4 * Faraday) + leak(lnP);
-        return gas * (std::exp(lnP) - fPO2) - dt * inflow - sampleGiven(lnP);
+        return gas * std::exp(lnP) - gasBefore * fPO2 - dt * inflow - sampleGiven(lnP);
     };
     double lo = LowestLnPO2;
     double hi = HighestLnPO2;
@@ -134,10 +145,12 @@ void TCellModel::Step(double dt, const TPumpDrive& drive)
     const double lnP = 0.5 * (lo + hi);
     const double fast = fastGiven(lnP);
     const double slow = slowGiven(lnP);
+    const double fromDefect = defectGiven(lnP);
     // The same end-of-step flows that balance the gas, so the terms add up exactly.
     fPumpedChargeC += current(lnP) * dt;
     fLeakedMol += leak(lnP) * dt;
-    fOxideDelta += fast + slow;
+    fOxideDelta += fast + slow + fromDefect;
+    if (defect.Present()) fDefectDelta += 2 * fromDefect / defect.compoundMol;
     if (fastCapacity > 0) fSampleLnPO2 -= fast / fastCapacity;
     if (slowCapacity > 0) fSlowSampleLnPO2 -= slow / slowCapacity;
     fPO2 = std::exp(lnP);

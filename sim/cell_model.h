@@ -1,5 +1,7 @@
 #pragma once
 
+#include "defect_sample.h"
+
 namespace oxtiva::sim
 {
 
@@ -36,6 +38,10 @@ struct TCellParameters {
     // constant, as a sample still relaxing long after its surface has settled.
     double sampleSlowShare = 0;
     double sampleSlowTimeConstantS = 3600;
+    // A sample of known thermodynamics beside (or in place of) the one above.
+    TDefectSample defectSample;
+    // Model seconds in which the cell follows a new furnace temperature by 1 - 1/e.
+    double furnaceTimeConstantS = 600;
     double startTempC = 800;
     double startColdC = 30;
     double startPO2Atm = 0.21;
@@ -74,7 +80,13 @@ class TCellModel
     double LeakedMol() const { return fLeakedMol; }
     double GasMol() const { return GasMolPerAtm() * fPO2; }
 
-    void SetTempC(double tempC) { fTempC = tempC; }
+    // At once, the furnace held there.
+    void SetTempC(double tempC) { fTempC = fFurnaceC = tempC; }
+    // The furnace's new temperature, which the cell approaches with its time constant.
+    void SetFurnaceC(double tempC) { fFurnaceC = tempC; }
+    double FurnaceC() const { return fFurnaceC; }
+    // The oxygen deficiency of the sample of known thermodynamics, mol O per mol compound.
+    double DefectDelta() const { return fDefectDelta; }
     void SetColdC(double coldC) { fColdC = coldC; }
     // The sample is put in equilibrium with the new pO2 too: otherwise it would pull
     // the small gas volume back within a second.
@@ -87,6 +99,7 @@ class TCellModel
     TCellParameters fP;
     double fTimeS = 0;
     double fTempC;
+    double fFurnaceC;
     double fColdC;
     double fPO2;
     double fOxideDelta = 0; // mol given off by the sample
@@ -95,6 +108,7 @@ class TCellModel
     // ln of the pO2 the sample's fast and slow parts are in equilibrium with.
     double fSampleLnPO2;
     double fSlowSampleLnPO2;
+    double fDefectDelta;
 };
 
 } // namespace oxtiva::sim

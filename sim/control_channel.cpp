@@ -87,6 +87,8 @@ std::string AnswerSet(std::string rest, TSimulator& simulator)
     simulator.AdvanceModel();
     if (what == "temp" && value > -273.15)
         simulator.Cell().SetTempC(value);
+    else if (what == "furnace" && value > -273.15)
+        simulator.Cell().SetFurnaceC(value);
     else if (what == "cold" && value > -273.15)
         simulator.Cell().SetColdC(value);
     else if (what == "po2" && value > 0)

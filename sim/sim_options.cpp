@@ -43,7 +43,8 @@ bool ApplyReplyTiming(TSimOptions& o, std::string_view name, const std::string& 
 // The oxygen balance's cell: the hot and gradient parts of the gas and a slow part of the
 // sample.
 constexpr std::string_view BalanceOptions[] = {
-    "--gas-volume", "--gradient-volume", "--sample-slow-share", "--sample-slow-time-constant"};
+    "--gas-volume", "--gradient-volume", "--sample-slow-share", "--sample-slow-time-constant",
+    "--furnace-time-constant"};
 
 bool ApplyBalanceOption(TSimOptions& o, std::string_view name, const std::string& value)
 {
@@ -57,6 +58,8 @@ bool ApplyBalanceOption(TSimOptions& o, std::string_view name, const std::string
         o.sampleSlowShare = number;
     else if (name == "--sample-slow-time-constant" && number > 0)
         o.sampleSlowTimeConstantS = number;
+    else if (name == "--furnace-time-constant" && number >= 0)
+        o.furnaceTimeConstantS = number;
     else
         return false;
     return true;
@@ -105,6 +108,11 @@ bool ApplyValue(TSimOptions& o, std::string_view name, const std::string& value)
         o.seed = whole;
     } else if (name == "--reply-log")
         o.replyLog = value;
+    else if (name == "--defect-sample") {
+        const auto sample = ParseDefectSample(value);
+        if (!sample) return false;
+        o.defectSample = *sample;
+    }
     else if (std::find(std::begin(BalanceOptions), std::end(BalanceOptions), name) !=
              std::end(BalanceOptions))
         return ApplyBalanceOption(o, name, value);
@@ -119,7 +127,7 @@ bool IsValueOption(std::string_view name)
          {"--smu-link", "--dmm-link", "--fault-smu", "--fault-dmm", "--time-scale", "--noise",
           "--current-noise",
           "--leak", "--latency-ms", "--seed", "--late-smu", "--late-dmm", "--pause-smu",
-          "--pause-dmm", "--reply-log"})
+          "--pause-dmm", "--reply-log", "--defect-sample"})
         if (name == known) return true;
     for (std::string_view known : BalanceOptions)
         if (name == known) return true;
@@ -201,6 +209,14 @@ Options:
                        only with the slow time constant below (default 0)
   --sample-slow-time-constant S
                        model seconds of that slow part (default 3600)
+  --defect-sample MOL:DH0:DH1:DS0:DS1
+                       a sample of MOL mol of compound whose oxygen deficiency delta is in
+                       equilibrium when 1/2 R T ln(pO2) = dh_O - T ds_O, dh_O = DH0 + DH1
+                       delta (kJ/mol of O), ds_O = DS0 + DS1 delta (J/(mol K)); it follows
+                       with the sample time constant (default none)
+  --furnace-time-constant S
+                       model seconds in which the cell follows a new furnace temperature
+                       ("set furnace") by 1 - 1/e (default 600)
   --latency-ms N       delay every reply by N ms (default 0: reply at once)
   --model-wire-time    also delay every reply by the time the command and the reply
                        take on the wire at 10 bits per byte (SMU 57600, DMM 19200 baud)
@@ -260,8 +276,11 @@ Control lines on stdin, each answered by one line on stdout:
                        (pumped, positive removing oxygen) leaked_mol (in from the flush
                        gas) gas_mol (in the cell now) oxide_delta (given off by the
                        sample). At time scale X a program timing the pump current on the
-                       wall clock sees a cell whose amounts are these divided by X.
-  set temp C           cell temperature, degrees C
+                       wall clock sees a cell whose amounts are these divided by X. Then
+                       delta (of the --defect-sample), furnace_c and temp_c.
+  set temp C           cell temperature, degrees C, at once (the furnace held there)
+  set furnace C        the furnace's temperature, degrees C: the cell follows it with
+                       the furnace time constant
   set po2 ATM          cell pO2; the oxide sample is put in equilibrium with it too
   set cold C           cold-end (thermistor) temperature, degrees C
   quit                 answer "bye" and exit

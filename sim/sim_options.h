@@ -33,6 +33,8 @@ struct TSimOptions {
     double gradientVolumeM3 = TCellParameters{}.gradientVolumeM3;
     double sampleSlowShare = TCellParameters{}.sampleSlowShare;
     double sampleSlowTimeConstantS = TCellParameters{}.sampleSlowTimeConstantS;
+    TDefectSample defectSample = TCellParameters{}.defectSample;
+    double furnaceTimeConstantS = TCellParameters{}.furnaceTimeConstantS;
     std::string faultSmu = "none";
     std::string faultDmm = "none";
     bool verbose = false;

@@ -19,6 +19,8 @@ TCellParameters CellParameters(const TSimOptions& options)
     parameters.gradientVolumeM3 = options.gradientVolumeM3;
     parameters.sampleSlowShare = options.sampleSlowShare;
     parameters.sampleSlowTimeConstantS = options.sampleSlowTimeConstantS;
+    parameters.defectSample = options.defectSample;
+    parameters.furnaceTimeConstantS = options.furnaceTimeConstantS;
     return parameters;
 }
 
@@ -102,9 +104,10 @@ std::string TSimulator::OxygenLine()
     char text[512];
     std::snprintf(text, sizeof text,
                   "time_s=%.17g time_scale=%.17g charge_c=%.17g leaked_mol=%.17g gas_mol=%.17g "
-                  "oxide_delta=%.17g",
+                  "oxide_delta=%.17g delta=%.17g furnace_c=%.17g temp_c=%.17g",
                   fCell.TimeS(), fOptions.timeScale, fCell.PumpedChargeC(), fCell.LeakedMol(),
-                  fCell.GasMol(), fCell.OxideDelta());
+                  fCell.GasMol(), fCell.OxideDelta(), fCell.DefectDelta(), fCell.FurnaceC(),
+                  fCell.TempC());
     return text;
 }
 

@@ -136,7 +136,7 @@ class ExperimentEndToEndSimTest : public ::testing::Test
             window->ButtonProgramDeleteStep->click();
         for (int i = 0; i < 2; ++i) {
             window->ListBoxStepProgram->setCurrentRow(i);
-            window->RtDoubleEditEditpO2->setValue(StepProgram[i].minusLogPO2);
+            window->RtDoubleEditEditpO2->setValue(-StepProgram[i].minusLogPO2);
             window->RtDoubleEditPPSmV->setValue(StepProgram[i].millivolts);
             window->ButtonProgramPumpVoltage->click();
             ASSERT_EQ(window->ListBoxStepProgram->item(i)->text(), StepProgram[i].text);
@@ -376,7 +376,7 @@ class StepProgramProgressSimTest : public ExperimentEndToEndSimTest
         if (text.isEmpty()) return; // the first pass after the choice has not run yet
         static const QRegularExpression pattern(
             R"(^Step (\d) of 2 · (\d\d):(\d\d):(\d\d) in step · )"
-            R"((stable for \d\d:\d\d:\d\d|waiting: .+)$)");
+            R"((pO2 stable for \d\d:\d\d:\d\d(, waiting: .+)?|waiting: .+)$)");
         const QRegularExpressionMatch match = pattern.match(text);
         ASSERT_TRUE(match.hasMatch()) << text.toStdString();
         const int step = match.captured(1).toInt();
@@ -392,7 +392,7 @@ class StepProgramProgressSimTest : public ExperimentEndToEndSimTest
             EXPECT_LE(shownSeconds, inStep + 1);
             EXPECT_GE(shownSeconds, inStep - 2) << "the label lags more than a pass behind";
         }
-        const bool stable = match.captured(5).startsWith("stable");
+        const bool stable = match.captured(5).startsWith("pO2 stable");
         EXPECT_EQ(stable, NewestRowOfStepSettled()) << text.toStdString();
         stepsSeen.insert(step);
     }

@@ -2,6 +2,7 @@
 #include "app/window/experiment_graph.h"
 #include "app/window/graph_settings_dialog.h"
 #include "app/window/numeric_edits.h"
+#include "support/dialog_answerer.h"
 
 #include <QImage>
 #include <QPushButton>
@@ -88,7 +89,13 @@ TEST(DeleteFirstPoints, OfTwoHundredFiftyPointsLeavesOneHundredFortyNineInEveryV
         g.AppendPoint(i, i, i, i, double(i + 1));
         g.AppendPumppO2(i, double(i + 1));
     }
+    oxtiva::testing::TMessageBoxAnswerer answerer;
+    answerer.Expect(QMessageBox::No);
     w.ButtonDeleteData->click();
+    EXPECT_EQ(Sizes(g).front(), 250u) << "asked first, and No keeps them";
+    answerer.Expect(QMessageBox::Yes);
+    w.ButtonDeleteData->click();
+    EXPECT_TRUE(answerer.Texts().front().startsWith("Remove the first 100 points from the graph?"));
     for (std::size_t size : Sizes(g))
         EXPECT_EQ(size, 149u);
     EXPECT_DOUBLE_EQ(g.RtDoubleVectorTime.front(), 101);

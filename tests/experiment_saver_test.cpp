@@ -85,8 +85,9 @@ TEST_F(ExperimentSaverTest, WritesNumberedCsvAndPngPairsIntoTheDayFolder)
     EXPECT_GE(fWindow.State().LastSaveTime, before);
     ASSERT_TRUE(SaveAndWait(fSaver));
     const QStringList files = DayFolder().entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0000_isotherm.csv",
-                                  "Ceria_0000_oxygen.csv", "Ceria_0001.csv", "Ceria_0001.png",
+    EXPECT_EQ(files, (QStringList{"Ceria_0000.csv", "Ceria_0000.png", "Ceria_0000.steps",
+                                  "Ceria_0000_isotherm.csv", "Ceria_0000_oxygen.csv",
+                                  "Ceria_0001.csv", "Ceria_0001.png", "Ceria_0001.steps",
                                   "Ceria_0001_isotherm.csv", "Ceria_0001_oxygen.csv"}));
     EXPECT_EQ(fSaver.LastSavedPath(), DayFolder().filePath("Ceria_0001.csv"));
 

@@ -7,6 +7,7 @@
 #include "app/experiment/journal_recovery.h"
 #include "app/main_window.h"
 #include "app/window/numeric_edits.h"
+#include "control/step_line.h"
 #include "records/data_file_settings.h"
 #include "support/dialog_answerer.h"
 #include "support/file_dialog_answerer.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -50,6 +52,29 @@ void TypeOperatorsConstants(TfrmOxtiva& w)
     w.RtDoubleEditLeakAlpha->setValue(3e-6);
 }
 
+QStringList StepLines(const TfrmOxtiva& w)
+{
+    QStringList lines;
+    for (int i = 0; i < w.ListBoxStepProgram->count(); ++i)
+        lines << w.ListBoxStepProgram->item(i)->text();
+    return lines;
+}
+
+// The default program cut to its first two steps, and a third step of the operator's.
+void ShortenTheStepProgram(TfrmOxtiva& w)
+{
+    while (w.ListBoxStepProgram->count() > 2)
+        w.ButtonProgramDeleteStep->click();
+    w.RtDoubleEditEditpO2->setValue(-12.5);
+    w.RtDoubleEditPPSmV->setValue(640);
+    w.ButtonProgramPumpVoltage->click();
+}
+
+QStringList ShortenedSteps()
+{
+    return DefaultStepProgram().mid(0, 2) << StepLine(3, -12.5, 640);
+}
+
 // Every value the VARIABLES rows hold, as a save writes them.
 std::array<QString, DataFileVariableCount> Variables(TfrmOxtiva& w)
 {
@@ -81,6 +106,7 @@ TEST_F(ExperimentSettingsImportTest, AFreshWindowTakesTheSettingsOfASavedFile)
 {
     TfrmOxtiva a(nullptr, fFolderA.path());
     TypeOperatorsConstants(a);
+    ShortenTheStepProgram(a);
     a.ButtonSave->click();
     ASSERT_TRUE(a.Saver().WaitUntilSaved());
     const QString saved = a.Saver().LastSavedPath();
@@ -93,9 +119,13 @@ TEST_F(ExperimentSettingsImportTest, AFreshWindowTakesTheSettingsOfASavedFile)
     TfrmOxtiva b(nullptr, fFolderB.path());
     ASSERT_NE(Variables(b), Variables(a));
     fFiles.Expect(saved);
+    fMessages.Expect(QMessageBox::Ok);
     b.ButtonTakeSettings->click();
     EXPECT_EQ(fFiles.Answered(), 1);
     EXPECT_EQ(Variables(b), Variables(a));
+    EXPECT_EQ(StepLines(b), ShortenedSteps()) << "the step program saved beside the file";
+    EXPECT_TRUE(fMessages.Texts().value(0).startsWith("Taken from "))
+        << "the operator is told what was taken";
     EXPECT_EQ(b.EditSampleName->text(), "Ceria");
     EXPECT_EQ(b.EditSampleFormula->text(), "CeO2");
     EXPECT_EQ(b.MemoNotes->toPlainText(), "Example values\nExample notes");
@@ -169,6 +199,7 @@ TEST_F(ExperimentSettingsImportTest, RecoveryOffersTheRecoveredSettingsWithThePu
     {
         TfrmOxtiva a(nullptr, fFolderA.path());
         TypeOperatorsConstants(a);
+        ShortenTheStepProgram(a);
         a.CheckBoxSMUValidated->setChecked(true);
         a.CheckBox2000Validated->setChecked(true);
         a.State().ProgramState = TProgramState::Paused;
@@ -184,12 +215,13 @@ TEST_F(ExperimentSettingsImportTest, RecoveryOffersTheRecoveredSettingsWithThePu
     const auto before = Variables(b);
     fMessages.Expect(QMessageBox::Yes); // Recover
     fMessages.Expect(QMessageBox::Yes); // Take the settings
+    fMessages.Expect(QMessageBox::Ok);  // what was taken
     OfferUnsavedJournals(&b, fFolderA.filePath("Userdata"), b.LogDestination(),
                          [&b](const QString& file, const QString& sample) {
                              OfferRecoveredSettings(b, file, sample);
                          });
-    ASSERT_EQ(fMessages.Answered(), 3);
-    const QString offer = fMessages.Texts().last();
+    ASSERT_EQ(fMessages.Answered(), 4);
+    const QString offer = fMessages.Texts().at(2);
     EXPECT_TRUE(offer.startsWith("The unsaved data of \"Ceria\" was written to\n"))
         << offer.toStdString();
     EXPECT_TRUE(offer.contains("The pump keeps that level until the SourceMeter is validated "
@@ -199,6 +231,9 @@ TEST_F(ExperimentSettingsImportTest, RecoveryOffersTheRecoveredSettingsWithThePu
     EXPECT_EQ(b.RtDoubleEditmass0->value(), 2.5);
     EXPECT_EQ(b.RtDoubleEditRCThreshold->value(), 0.2);
     EXPECT_EQ(b.EditSampleName->text(), "Ceria");
+    EXPECT_EQ(StepLines(b), ShortenedSteps()) << "the run's step program is back too";
+    EXPECT_TRUE(fMessages.Texts().last().contains("The step list holds the run's 3 steps again."))
+        << fMessages.Texts().last().toStdString();
 }
 
 // Ctrl+S saves from whichever page is open.

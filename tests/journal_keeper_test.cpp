@@ -196,8 +196,9 @@ TEST_F(JournalKeeperTest, FailingJournalNamesTheCauseInTheCaptionAndLosesNothing
     EXPECT_EQ(fWindow->State().ProgramState, TProgramState::PIDSet) << "the experiment goes on";
     fAnswerer.Expect(QMessageBox::Cancel);
     fWindow->close();
-    EXPECT_EQ(fAnswerer.Texts().last(), "Close the form? The journal cannot be written, so data "
-                                        "points not saved since the last save will be lost.");
+    EXPECT_TRUE(fAnswerer.Texts().last().endsWith(
+        "not saved, and the journal cannot be written, so they will be lost."))
+        << fAnswerer.Texts().last().toStdString();
 
     ASSERT_TRUE(QFile::remove(Userdata()));
     AddDataPoint();
@@ -254,8 +255,10 @@ TEST_F(JournalKeeperTest, EndOfSessionKeepsTheJournalOnlyWithUnsavedRows)
             fAnswerer.Expect(QMessageBox::Ok);
             fWindow->close();
             EXPECT_EQ(fAnswerer.Texts().last(),
-                      "Close the form? Data points not yet saved stay in the journal and are "
-                      "offered for recovery at the next start.");
+                      c.saveLastRow ? QStringLiteral("Close the form? Every row of the grid is saved.")
+                                    : QStringLiteral("Close the form? 1 row of the grid is not saved "
+                                                     "yet; they stay in the journal and are offered "
+                                                     "for recovery at the next start."));
         }
         fWindow.reset();
         const QStringList left = JournalFilesIn(folder.filePath("Userdata"));

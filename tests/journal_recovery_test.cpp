@@ -129,7 +129,7 @@ TEST_F(JournalRecoveryTest, RecoverWritesWhatSaveWouldHaveWrittenThenRemovesTheJ
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
     EXPECT_TRUE(question.contains("Recorded: " + today)) << question.toStdString();
     EXPECT_TRUE(question.contains("The journal is damaged: 1 unreadable line (8 bytes) left out, "
-                                  "the first at line 9, byte "))
+                                  "the first at line 10, byte "))
         << question.toStdString();
     EXPECT_EQ(DataFiles(), (QStringList{"Ceria_0000.csv", "Ceria_0001.csv"}));
     const QString recovered = DayFolder().filePath("Ceria_0001.csv");

@@ -282,6 +282,7 @@ TEST_P(RevalidationTest, StopsTheRunningThreadBeforeIdentifyingAndSettingUp)
                    .toInt() > 3;
     }));
 
+    answerer.Expect(QMessageBox::Yes); // validate again while the run goes on
     (c.smu ? window->ButtonSMUTest : window->Button2000Test)->click();
 
     EXPECT_TRUE(
@@ -600,7 +601,7 @@ TEST_P(AutomaticGainsTest, FollowTheProcessVariableOnlyWithTheProportionalEditAt
 INSTANTIATE_TEST_SUITE_P(Gains, AutomaticGainsTest,
                          ::testing::Values(GainCase{0, -4, 0.1066, 0.0025},
                                            GainCase{0, 0, 1, 0.001},
-                                           GainCase{0.002, -4, 0.001, 0.001}));
+                                           GainCase{0.002, -4, 0.002, 0.001}));
 
 TEST_F(MainWindowSimTest, ClosingWithRunningThreadsLeavesThePumpAtZeroCurrent)
 {
@@ -647,8 +648,7 @@ TEST_F(MainWindowSimTest, CancellingTheCloseKeepsTheExperimentRunning)
     EXPECT_EQ(window->State().ProgramState, TProgramState::Paused);
     EXPECT_TRUE(window->Timer1->isActive());
     EXPECT_TRUE(window->Thread2401 != nullptr);
-    EXPECT_EQ(answerer.Texts().last(), "Close the form? Data points not yet saved stay in the "
-                                       "journal and are offered for recovery at the next start.");
+    EXPECT_EQ(answerer.Texts().last(), "Close the form? Every row of the grid is saved.");
 }
 
 TEST_F(MainWindowSimTest, ClosingWithoutInstrumentsReturnsAtOnce)

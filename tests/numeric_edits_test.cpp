@@ -32,14 +32,14 @@ class TypedIntoTheSetPointEdit : public ::testing::TestWithParam<TTypedCase>
 {
 };
 
-// The -log(pO2) set point of the step program: from 0.678 to 16, start 0.678. A refused
-// entry shows the value in force again, marked with why the entry was not taken.
+// An edit from 0.678 to 16 (a -log(pO2)). A refused entry shows the value in force again,
+// marked with why the entry was not taken; the tooltip says what the edit takes.
 TEST_P(TypedIntoTheSetPointEdit, KeepsOnlyEntriesWithinTheLimitsAndSaysWhyNot)
 {
     QLocale::setDefault(QLocale::c());
     const TTypedCase c = GetParam();
-    TfrmOxtiva w;
-    TRtDoubleEdit& edit = *w.RtDoubleEditEditpO2;
+    TRtDoubleEdit edit;
+    edit.SetLimits(0.678, 16.0);
     edit.setValue(5);
     QSignalSpy changed(&edit, &TRtDoubleEdit::valueChanged);
     Type(edit, QString::fromLatin1(c.Typed));
@@ -47,14 +47,16 @@ TEST_P(TypedIntoTheSetPointEdit, KeepsOnlyEntriesWithinTheLimitsAndSaysWhyNot)
     EXPECT_EQ(edit.text(), QString::fromLatin1(c.Shown));
     EXPECT_EQ(changed.count(), c.Expected == 5 ? 0 : 1);
     EXPECT_EQ(edit.NotTakenReason(), QString::fromUtf8(c.NotTaken));
-    EXPECT_EQ(edit.toolTip(), QString::fromUtf8(c.NotTaken));
+    const QString range = QStringLiteral("Takes 0.678 to 16");
+    EXPECT_EQ(edit.toolTip(),
+              *c.NotTaken ? QString::fromUtf8(c.NotTaken) + QLatin1Char('\n') + range : range);
     emit edit.editingFinished(); // leaving the edit again keeps the mark
     EXPECT_EQ(edit.NotTakenReason(), QString::fromUtf8(c.NotTaken));
 
     Type(edit, "3");
     EXPECT_EQ(edit.value(), 3);
     EXPECT_TRUE(edit.NotTakenReason().isEmpty()) << "a taken value ends the mark";
-    EXPECT_TRUE(edit.toolTip().isEmpty());
+    EXPECT_EQ(edit.toolTip(), range);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -191,7 +193,7 @@ class TypedIntoAPumpLimit : public ::testing::TestWithParam<TLimitCase>
 {
 };
 
-// The pump limits are magnitudes: validation bounds the set-current and set-voltage edits
+// The pump limits are magnitudes above 0 (a limit of 0 pumps nothing): validation bounds the set-current and set-voltage edits
 // by minus and plus each, so a negative limit would give them reversed bounds.
 TEST_P(TypedIntoAPumpLimit, KeepsOnlyMagnitudesUpToTheInstrumentsRange)
 {
@@ -210,11 +212,11 @@ INSTANTIATE_TEST_SUITE_P(
     Entries, TypedIntoAPumpLimit,
     ::testing::Values(TLimitCase{"RtDoubleEditPumpCurrentLimit", "-0.001", Refused},
                       TLimitCase{"RtDoubleEditPumpCurrentLimit", "-1E-9", Refused},
-                      TLimitCase{"RtDoubleEditPumpCurrentLimit", "0", 0},
+                      TLimitCase{"RtDoubleEditPumpCurrentLimit", "0", Refused},
                       TLimitCase{"RtDoubleEditPumpCurrentLimit", "0.005", 0.005},
                       TLimitCase{"RtDoubleEditPumpCurrentLimit", "0.0051", Refused},
                       TLimitCase{"RtDoubleEditPumpVoltageLimit", "-0.9", Refused},
-                      TLimitCase{"RtDoubleEditPumpVoltageLimit", "0", 0},
+                      TLimitCase{"RtDoubleEditPumpVoltageLimit", "0", Refused},
                       TLimitCase{"RtDoubleEditPumpVoltageLimit", "1.1", 1.1},
                       TLimitCase{"RtDoubleEditPumpVoltageLimit", "1.2", Refused}));
 

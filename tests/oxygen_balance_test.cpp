@@ -213,6 +213,57 @@ TEST_F(OxygenBalanceRun, TheLeakAcrossAGapFollowsThePO2AtBothEnds)
                 1e-18);
 }
 
+// A pause holds the pump at its last level, pumping against the leak unmeasured: across it
+// the balance knows neither, so it books neither, and b carries on from the gas alone. A
+// PID hold at 1e-10 atm paused for 600 s gave +8.1e-5 in b from the leak booked alone.
+TEST_F(OxygenBalanceRun, APauseBooksNeitherChargeNorLeakAndBreaksB)
+{
+    const double alpha = 1e-8;
+    fBalance.Restart(Constants(alpha));
+    const double pO2 = 1e-4;
+    const double holding = LeakFlow(alpha, 0.21, pO2) * FourF;
+    Point(holding, pO2, 0);
+    const TOxygenPointResult before = Point(holding, pO2, 0);
+    const double start = fEnd + 600;
+    TOxygenPointInput resumed{start, start + 10, holding * 10, CellK, pO2};
+    resumed.AfterPause = true;
+    const TOxygenPointResult r = fBalance.Add(resumed);
+    EXPECT_TRUE(r.AfterGap) << "b breaks there, as at a gap";
+    EXPECT_EQ(fBalance.Gaps(), 1);
+    EXPECT_NEAR(r.LeakMol - before.LeakMol, LeakFlow(alpha, 0.21, pO2) * 10, 1e-20)
+        << "the two points' own halves, nothing across the pause";
+    EXPECT_NEAR(r.ChargeC - before.ChargeC, holding * 10, 1e-15);
+    EXPECT_NEAR(r.b, before.b, 1e-15);
+    // A short pause is a pause all the same.
+    fEnd = start + 10;
+    TOxygenPointInput quick{fEnd + 0.3, fEnd + 10.3, holding * 10, CellK, pO2};
+    quick.AfterPause = true;
+    EXPECT_TRUE(fBalance.Add(quick).AfterGap);
+}
+
+// No isotherm point and no settling judgement reaches back across a pause.
+TEST(OxygenHistoryPause, StepWindowAndDriftStopAtAPause)
+{
+    TOxygenBalanceConstants c;
+    c.HotVolumeL = 0.012;
+    c.b0 = 1.98;
+    c.n0 = 0.01;
+    TOxygenHistory history;
+    history.SetConstants(c);
+    for (int i = 0; i < 4; ++i)
+        history.Add({10.0 * i, 10.0 * i + 10, 1e-3 * i, 1073.15, 1e-3});
+    TOxygenPointInput resumed{100, 110, 0, 1073.15, 1e-3};
+    resumed.AfterPause = true;
+    history.Add(resumed);
+    history.Add({110, 120, 0, 1073.15, 1e-3});
+    EXPECT_TRUE(std::isinf(ContentDrift(history, 0, 1000)))
+        << "two points after the pause are too few to judge";
+    history.Add({120, 130, 0, 1073.15, 1e-3});
+    EXPECT_NEAR(ContentDrift(history, 0, 1000), 0, 1e-12) << "b is flat after the pause";
+    ASSERT_TRUE(history.MarkStepCompleted(1, 1000));
+    EXPECT_EQ(history.Isotherm().back().First, 4u) << "the window starts at the pause";
+}
+
 TEST_F(OxygenBalanceRun, APointHoldingAnUnmeasuredStretchIsAGapButKeepsItsCharge)
 {
     fBalance.Add({0, 10, 1e-2, CellK, 1e-3});

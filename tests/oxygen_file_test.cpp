@@ -11,11 +11,21 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 
 namespace oxtiva
 {
 namespace
 {
+
+// A local time as the files write it: ISO 8601 with the clock's offset from UTC.
+QString IsoWithOffset(const QDateTime& local)
+{
+    const int minutes = local.offsetFromUtc() / 60;
+    return local.toString("yyyy-MM-ddTHH:mm:ss.zzz") + (minutes < 0 ? "-" : "+") +
+           QTime(0, 0).addSecs(std::abs(minutes) * 60).toString("HH:mm");
+}
 
 // What a standard CSV reader makes of the bytes, told to skip comment lines: records of
 // fields split at "," outside double quotes, "" inside quotes standing for one quote.
@@ -99,9 +109,9 @@ TEST_F(OxygenFile, IsOneTableACsvReaderLoadsColumnByColumn)
         return values;
     };
     const QDateTime start = ToLocalDateTime(fStart);
-    EXPECT_EQ(column("time"), (QStringList{start.addSecs(5).toString(Qt::ISODateWithMs),
-                                           start.addSecs(15).toString(Qt::ISODateWithMs),
-                                           start.addSecs(45).toString(Qt::ISODateWithMs)}));
+    EXPECT_EQ(column("time"),
+              (QStringList{IsoWithOffset(start.addSecs(5)), IsoWithOffset(start.addSecs(15)),
+                           IsoWithOffset(start.addSecs(45))}));
     EXPECT_EQ(column("time_s"), (QStringList{"5", "15", "45"}));
     EXPECT_EQ(column("grid_row"), (QStringList{"2", "3", "5"}));
     for (const QString& temperature : column("cell_T_C"))
@@ -121,6 +131,44 @@ TEST_F(OxygenFile, IsOneTableACsvReaderLoadsColumnByColumn)
     }
 }
 
+// At the end of summer time the local clock shows 02:00 to 03:00 twice: each time carries
+// its offset from UTC, so the column reads as the instants it stands for, in order.
+TEST_F(OxygenFile, TimesCarryTheirOffsetFromUtcAcrossTheEndOfSummerTime)
+{
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const QDateTime runStart(QDate(2026, 10, 25), QTime(0, 0), Qt::UTC); // 02:00 summer time
+    TOxygenHistory history;
+    history.SetConstants(fHistory.Constants());
+    for (int i = 0; i < 5; ++i)
+        history.Add({1800.0 * i, 1800.0 * i + 10, 0, 1073.15, 1e-3}, true, i + 2);
+    ASSERT_TRUE(history.MarkStepCompleted(1, 5000));
+    TOxygenFileContent content = fContent;
+    content.RunStartDays = ToDays(runStart);
+    content.History = &history;
+    const QList<QStringList> balance = ReadCsv(BuildOxygenFile(content));
+    const QList<QStringList> isotherm = ReadCsv(BuildIsothermFile(content));
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    tzset();
+
+    ASSERT_EQ(balance.size(), 6);
+    const QStringList expected = {"2026-10-25T02:00:05.000+02:00", "2026-10-25T02:30:05.000+02:00",
+                                  "2026-10-25T02:00:05.000+01:00", "2026-10-25T02:30:05.000+01:00",
+                                  "2026-10-25T03:00:05.000+01:00"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(balance[i + 1][0], expected[i]) << i;
+        EXPECT_EQ(QDateTime::fromString(balance[i + 1][0], Qt::ISODateWithMs),
+                  runStart.addSecs(1800 * i + 5))
+            << i;
+    }
+    ASSERT_EQ(isotherm.size(), 2);
+    EXPECT_EQ(isotherm[1][1], expected[4]);
+}
+
 // Every constant from the run's start, and again from each change; alpha once per
 // calibration, with its temperature.
 TEST_F(OxygenFile, ListsEachConstantWithTheTimeFromWhichItHolds)
@@ -135,7 +183,7 @@ TEST_F(OxygenFile, ListsEachConstantWithTheTimeFromWhichItHolds)
         if (line.startsWith(u'#')) comments << line;
     const QDateTime start = ToLocalDateTime(fStart);
     auto from = [&start](int seconds) {
-        return QStringLiteral("; from ") + start.addSecs(seconds).toString(Qt::ISODateWithMs);
+        return QStringLiteral("; from ") + IsoWithOffset(start.addSecs(seconds));
     };
     for (const QString& expected :
          {"# FGpO2 = 0.21 atm, flush gas pO2" + from(0),

@@ -38,10 +38,10 @@ TEST_F(SampleCalculationsPanel, ShowsTheQuantitiesOfTheDefaultSample)
 TEST_F(SampleCalculationsPanel, RecomputesWhenATypedInputChanges)
 {
     w.RtDoubleEditd->selectAll();
-    QTest::keyClicks(w.RtDoubleEditd, QStringLiteral("0"));
+    QTest::keyClicks(w.RtDoubleEditd, QStringLiteral("3.61"));
     QTest::keyClick(w.RtDoubleEditd, Qt::Key_Return);
-    EXPECT_DOUBLE_EQ(w.RtDoubleEditVs->value(), 0);
-    EXPECT_DOUBLE_EQ(w.RtDoubleEditVhp->value(), 0.012);
+    EXPECT_NEAR(w.RtDoubleEditVs->value(), 2 * 1.38504e-4, 1e-9);
+    EXPECT_NEAR(w.RtDoubleEditVhp->value(), 0.012 - 2 * 1.38504e-4, 1e-9);
     w.RtDoubleEditmass0->setValue(2.0);
     EXPECT_NEAR(w.RtDoubleEditmM->value(), 2 * 0.815596, 2e-6);
     w.RtDoubleEditM0->setValue(0);

@@ -50,6 +50,18 @@ TEST_P(TemperatureStatusOf, ShowsTheTemperatureBetweenTheSensorBounds)
     EXPECT_EQ(status.Picture, c.Picture);
 }
 
+// A reading older than a point's length, while the multimeter should be read, is the cell's
+// temperature no longer: the lamp turns from green to the warning and says how old it is.
+TEST(TemperatureStatus, MarksAStaleReadingInsteadOfShowingItGreen)
+{
+    const TStatusText fresh = TemperatureStatus(845.3, 4, 10);
+    EXPECT_EQ(fresh.Picture, PictureGood);
+    EXPECT_EQ(fresh.Text, QStringLiteral("T, ºC: 500 < 845.3 < 1055"));
+    const TStatusText stale = TemperatureStatus(845.3, 42.7, 10);
+    EXPECT_EQ(stale.Picture, PictureWarning);
+    EXPECT_EQ(stale.Text, QStringLiteral("T, ºC: 500 < 845.3 < 1055, no reading for 42 s"));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Bounds, TemperatureStatusOf,
     ::testing::Values(TTemperatureCase{0, "T, ºC: 500 < 0.0 < 1055", PictureBad},
@@ -131,7 +143,8 @@ TEST_F(WindowStatusbar, ShowsTheStartUpTextsInItsPanesLeftToRight)
     EXPECT_EQ(w.GlyphStatus1->Picture(), PictureBad);
     EXPECT_EQ(w.GlyphStatus2->Text(), QStringLiteral("T, ºC: 500 < 0.0 < 1055"));
     EXPECT_EQ(w.GlyphStatus2->Picture(), PictureBad);
-    EXPECT_EQ(w.StatusPaneRC->text(), QStringLiteral("Relative change (RC) last 120 s: Unknown"));
+    EXPECT_EQ(w.StatusPaneRC->text(), QStringLiteral("Relative change (RC) last 100 s: Unknown"))
+        << "before the first pass, the duration the edit holds";
     EXPECT_EQ(w.StatusPaneStep->text(), QStringLiteral("Mode: Uninitialized"));
     EXPECT_TRUE(w.GlyphStatusAlarmTrace->isHidden()) << "no alarm has ended";
     EXPECT_TRUE(w.ButtonAcknowledgeAlarm->isHidden());

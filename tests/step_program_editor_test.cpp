@@ -86,7 +86,7 @@ class StepProgramEditorTest : public ::testing::Test
     }
     void SetEdits(double minusLogpO2, double millivolts)
     {
-        fWindow.RtDoubleEditEditpO2->setValue(minusLogpO2);
+        fWindow.RtDoubleEditEditpO2->setValue(-minusLogpO2);
         fWindow.RtDoubleEditPPSmV->setValue(millivolts);
     }
 };
@@ -113,7 +113,7 @@ TEST_F(StepProgramEditorTest, ApplyWithSelectionReplacesThatLineAndClearsTheSele
 TEST_F(StepProgramEditorTest, SelectingALineLoadsItIntoTheEdits)
 {
     List().setCurrentRow(6); // "0007   -10         466"
-    EXPECT_DOUBLE_EQ(fWindow.RtDoubleEditEditpO2->value(), 10);
+    EXPECT_DOUBLE_EQ(fWindow.RtDoubleEditEditpO2->value(), -10);
     EXPECT_DOUBLE_EQ(fWindow.RtDoubleEditPPSmV->value(), 466);
 }
 

@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         TProgressCase{"SettledSinceTheEndOfAnUnsettledPoint",
                       TProgramState::PIDStep,
                       {{2, 10, false, true}, {2, 20, true, true}, {2, 30, true, true}},
-                      "stable for 00:00:20"},
+                      "pO2 stable for 00:00:20"},
         TProgressCase{"PidStepOutOfRangeIsNotSettled",
                       TProgramState::PIDStep,
                       {{2, 130, false, true}, {2, 140, true, true}, {2, 150, true, false}},
@@ -146,11 +146,11 @@ INSTANTIATE_TEST_SUITE_P(
         TProgressCase{"VoltageStepHasNoRangeRule",
                       TProgramState::PPS,
                       {{2, 10, false, false}, {2, 20, true, false}, {2, 30, true, false}},
-                      "stable for 00:00:20"},
+                      "pO2 stable for 00:00:20"},
         TProgressCase{"SettledSinceTheStepBegan",
                       TProgramState::PPS,
                       {{2, 110, true, false}, {2, 120, true, false}},
-                      "stable for 00:02:00"}),
+                      "pO2 stable for 00:02:00"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

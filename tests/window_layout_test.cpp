@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/window/numeric_edits.h"
+#include "app/window/status_bar.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -47,22 +48,23 @@ struct TPageCase {
     const char* Caption;
 };
 
-TEST_F(WindowLayout, ShowsTheSixPagesInOrderWithTheConfigurationPageFirst)
+TEST_F(WindowLayout, ShowsTheSevenPagesInOrderWithTheConfigurationPageFirst)
 {
     const TPageCase pages[] = {{"TabSheetInstruments", "Configuration"},
                                {"TabSheetExperimentSetup", "Experiment data"},
                                {"TabSheetExperimentControl", "Experiment Control"},
                                {"TabSheetData", "Raw data"},
                                {"TabSheetDebug", "Debug"},
-                               {"TabSheetOxygenContent", "Oxygen content"}};
-    ASSERT_EQ(w.PageControlMain->count(), 6);
-    for (int i = 0; i < 6; ++i) {
+                               {"TabSheetOxygenContent", "Oxygen content"},
+                               {"TabSheetThermodynamics", "Thermodynamics"}};
+    ASSERT_EQ(w.PageControlMain->count(), 7);
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(w.PageControlMain->tabText(i), QString::fromUtf8(pages[i].Caption));
         EXPECT_EQ(w.PageControlMain->widget(i)->objectName(), QString::fromLatin1(pages[i].Name));
     }
     EXPECT_EQ(w.PageControlMain->currentWidget(), w.TabSheetInstruments);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Oxtiva"));
-    EXPECT_EQ(w.centralWidget(), w.PageControlMain);
+    EXPECT_TRUE(w.centralWidget()->isAncestorOf(w.PageControlMain));
     EXPECT_EQ(w.statusBar(), w.StatusBar1);
 }
 
@@ -105,6 +107,7 @@ struct TNumericCase {
     std::optional<double> Maximum;
     bool Enabled;
     const char* Group;
+    std::optional<double> Above = std::nullopt; // a bound the value lies above, not on
 };
 
 TEST_F(WindowLayout, GivesEachRealEditItsLabelStartValueLimitsAndEnabledState)
@@ -112,12 +115,12 @@ TEST_F(WindowLayout, GivesEachRealEditItsLabelStartValueLimitsAndEnabledState)
     const std::optional<double> none;
     const TNumericCase edits[] = {
         {"RtDoubleEditbs", "Nominal stoichiometric molar content of oxygen", 2.0, none, none, true,
-         "GroupBox6"},
-        {"RtDoubleEditM", "Nominal molar mass", 172.11, none, none, true, "GroupBox6"},
-        {"RtDoubleEditb0", "Initial molar content of oxygen", 1.98, none, none, true, "GroupBox6"},
-        {"RtDoubleEditM0", "Initial molar mass", 171.79, none, none, true, "GroupBox6"},
-        {"RtDoubleEditd", "Initial density", 7.22, none, none, true, "GroupBox6"},
-        {"RtDoubleEditmass0", "Mass", 1.0, none, none, true, "GroupBox7"},
+         "GroupBox6", 0.0},
+        {"RtDoubleEditM", "Nominal molar mass", 172.11, none, none, true, "GroupBox6", 0.0},
+        {"RtDoubleEditb0", "Initial molar content of oxygen", 1.98, none, none, true, "GroupBox6", 0.0},
+        {"RtDoubleEditM0", "Initial molar mass", 171.79, none, none, true, "GroupBox6", 0.0},
+        {"RtDoubleEditd", "Initial density", 7.22, none, none, true, "GroupBox6", 0.0},
+        {"RtDoubleEditmass0", "Mass", 1.0, none, none, true, "GroupBox7", 0.0},
         {"RtDoubleEditVs", "Volume", -1, none, none, false, "GroupBox7"},
         {"RtDoubleEditn0", "Moles of compound", -1, none, none, false, "GroupBox7"},
         {"RtDoubleEditnO0", "Moles of oxygen", -1, none, none, false, "GroupBox7"},
@@ -127,28 +130,28 @@ TEST_F(WindowLayout, GivesEachRealEditItsLabelStartValueLimitsAndEnabledState)
         {"RtDoubleEditSensorBx", "Sensor calibration Bx", -23.20793746, none, none, true,
          "GroupBox9"},
         {"RtDoubleEditVHPS", "Gas volume hot part without sample, Vhpws, L", 0.012, none, none,
-         true, "GroupBox9"},
+         true, "GroupBox9", 0.0},
         {"RtDoubleEditVhp", "Gas volume hot part, Vhp, L", -1, none, none, false, "GroupBox9"},
-        {"RtDoubleEditVgp", "Gas volume of gradient part, Vgp, L", 0.012, none, none, true,
+        {"RtDoubleEditVgp", "Gas volume of gradient part, Vgp, L", 0.012, 0.0, none, true,
          "GroupBox9"},
-        {"RtDoubleEditTl", "Cold end temperature, Tl, Cº", 30.0, none, none, true, "GroupBox9"},
-        {"RtDoubleEditPsO2", "Initial partial pressure of oxygen, PsO2, bar", 0.21, none, none,
-         true, "GroupBox9"},
-        {"RtDoubleEditFGpO2", "Flush gas partial pressure of oxygen, FGpO2", 0.21, none, none, true,
-         "GroupBox9"},
-        {"RtDoubleEditCTO", "Cell temperature override, ºC", 0, none, none, true, "GroupBox9"},
+        {"RtDoubleEditTl", "Cold end temperature, Tl, Cº", 30.0, -50.0, 200.0, true, "GroupBox9"},
+        {"RtDoubleEditPsO2", "Initial partial pressure of oxygen, PsO2, bar", 0.21, none, 1.0,
+         true, "GroupBox9", 0.0},
+        {"RtDoubleEditFGpO2", "Flush gas partial pressure of oxygen, FGpO2", 0.21, none, 1.0, true,
+         "GroupBox9", 0.0},
+        {"RtDoubleEditCTO", "Cell temperature override, ºC", 0, -50.0, 1768.0, true, "GroupBox9"},
         {"RtDoubleEditLeakAlpha", "Leakage constant α, mol/(s·atm^¼)", 0, 0.0, none, true,
          "GroupBox9"},
-        {"RtDoubleEditPIDP", "Proportional", 0.002, none, none, true, "GroupBox10"},
-        {"RtDoubleEditPIDI", "Integral", 0.001, none, none, true, "GroupBox10"},
-        {"RtDoubleEditPIDD", "Derivate", 0, none, none, true, "GroupBox10"},
-        {"RtDoubleEditRCDuration", "Duration, s", 100.0, none, none, true, "GroupBox11"},
-        {"RtDoubleEditRCThreshold", "Threshold, %", 0.5, none, none, true, "GroupBox11"},
-        {"RtDoubleEditPumpCurrentLimit", "Current, A", 0.001, 0.0, 0.005, true, "GroupBox13"},
-        {"RtDoubleEditPumpVoltageLimit", "Voltage, V", 0.9, 0.0, 1.1, true, "GroupBox13"},
+        {"RtDoubleEditPIDP", "Proportional", 0.002, 0.0, none, true, "GroupBox10"},
+        {"RtDoubleEditPIDI", "Integral", 0.001, 0.0, none, true, "GroupBox10"},
+        {"RtDoubleEditPIDD", "Derivate", 0, 0.0, none, true, "GroupBox10"},
+        {"RtDoubleEditRCDuration", "Duration, s", 100.0, none, none, true, "GroupBox11", 0.0},
+        {"RtDoubleEditRCThreshold", "Threshold, %", 0.5, none, none, true, "GroupBox11", 0.0},
+        {"RtDoubleEditPumpCurrentLimit", "Current, A", 0.001, 0.0, 0.005, true, "GroupBox13", 0.0},
+        {"RtDoubleEditPumpVoltageLimit", "Voltage, V", 0.9, 0.0, 1.1, true, "GroupBox13", 0.0},
         {"RtDoubleEditDataPointLength", "", 10.0, 1.0, none, true, "Datapoint"},
         {"RtDoubleEditPISSP", "", -0.678, -16.0, -0.678, true, "GroupBox2"},
-        {"RtDoubleEditEditpO2", "Setpoint", 0.678, 0.678, 16.0, true, "GroupBox12"},
+        {"RtDoubleEditEditpO2", "Setpoint", -0.678, -16.0, -0.678, true, "GroupBox12"},
         {"RtDoubleEditPPSmV", "Setpoint", 20, -1000.0, 1000.0, true, "GroupBox12"},
     };
     for (const TNumericCase& c : edits) {
@@ -160,6 +163,7 @@ TEST_F(WindowLayout, GivesEachRealEditItsLabelStartValueLimitsAndEnabledState)
             EXPECT_DOUBLE_EQ(edit->value(), c.Start) << c.Name; // -1: computed or set at start
         EXPECT_EQ(edit->minimum(), c.Minimum) << c.Name;
         EXPECT_EQ(edit->maximum(), c.Maximum) << c.Name;
+        EXPECT_EQ(edit->above(), c.Above) << c.Name;
         EXPECT_EQ(edit->isEnabled(), c.Enabled) << c.Name;
         EXPECT_TRUE(group->isAncestorOf(edit)) << c.Name;
     }
@@ -307,7 +311,7 @@ TEST_F(WindowLayout, StartsTheStepProgramWithTheEightDefaultLines)
     QStringList heads;
     for (const QLabel* label : w.GroupBox12->findChildren<QLabel*>())
         heads << label->text();
-    for (const char* head : {"Step", "PPID\nlog(pO2)", "or", "PPS\nmV", "-log(pO2)", "mV"})
+    for (const char* head : {"Step", "PPID\nlog(pO2)", "or", "PPS\nmV", "log(pO2)", "mV"})
         EXPECT_TRUE(heads.contains(QString::fromLatin1(head))) << head;
 }
 
@@ -326,3 +330,44 @@ TEST_F(WindowLayout, PutsTheGraphBesideTheProgramGroupsAndRunsTheQuarterSecondTi
 }
 
 } // namespace
+
+namespace oxtiva
+{
+namespace
+{
+
+// Lab laptops often have 1366 × 768 pixels, less a taskbar and the window's title: the
+// window fits them with every page, an ended alarm's long trace included, and no text of a
+// page or of the status bar is cut.
+TEST(WindowOnALaptop, FitsA1366By768ScreenWithNothingCut)
+{
+    TfrmOxtiva w;
+    const QSize screen(1366, 768 - 40 - 30);
+    w.GlyphStatusAlarmTrace->SetStatus(
+        {QStringLiteral("SourceMeter 2401 silent from 2026-12-10 12:03:10 for 4 min 12 s, reads "
+                        "again; MultiMeter 2000 silent from 2026-12-10 12:20:45 for 1 min 2 s, "
+                        "reads again; SourceMeter 2401 silent from 2026-12-10 13:01:00 for 40 s, "
+                        "then no longer read; and 3 earlier"),
+         PictureWarning});
+    w.GlyphStatusAlarmTrace->show();
+    w.ButtonAcknowledgeAlarm->show();
+    w.StatusPaneStep->setText(QStringLiteral("Mode: ZeroCurrent"));
+    w.StatusPaneRC->setText(QStringLiteral("Relative change (RC) last 100 s: not yet known"));
+    w.resize(screen);
+    w.show();
+    for (int page = 0; page < w.PageControlMain->count(); ++page) {
+        w.PageControlMain->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        const QString name = w.PageControlMain->tabText(page);
+        EXPECT_LE(w.width(), screen.width()) << name.toStdString() << " widens the window";
+        EXPECT_LE(w.height(), screen.height()) << name.toStdString() << " heightens the window";
+        for (const QLabel* label : w.findChildren<QLabel*>()) {
+            if (!label->isVisible() || label->wordWrap() || label->text().isEmpty()) continue;
+            EXPECT_GE(label->width(), label->sizeHint().width())
+                << name.toStdString() << ": " << label->text().toStdString() << " is cut";
+        }
+    }
+}
+
+} // namespace
+} // namespace oxtiva

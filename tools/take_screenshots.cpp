@@ -1,12 +1,16 @@
 // Takes pictures of the five pages of the main window while a three-step PID program runs
 // against the simulated cell, of the page "Oxygen content" after a run of its own and of a
-// blank run's calibration, for the documentation. Usage: oxtiva-screenshots OUTPUT_FOLDER
+// blank run's calibration, and of the page "Thermodynamics" after step programs at three
+// temperatures, for the documentation.
+// Usage: oxtiva-screenshots OUTPUT_FOLDER [thermodynamics] (that picture alone)
 #include "app/experiment/experiment_settings_import.h"
 #include "app/main_window.h"
 #include "app/pages/oxygen_content.h"
 #include "app/pages/oxygen_content_page.h"
+#include "app/pages/thermodynamics_page.h"
 #include "app/window/experiment_graph.h"
 #include "app/window/numeric_edits.h"
+#include "app/window/status_bar.h"
 #include "app/window/window_caption.h"
 #include "records/date_time.h"
 #include "science/oxygen_leak_fit.h"
@@ -33,10 +37,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -48,6 +54,9 @@ namespace oxtiva
 {
 namespace
 {
+
+// A lab laptop's screen: the pictures show what fits on it.
+const QSize LaptopScreen(1366, 768);
 
 // A time-scale this high lets a pO2 step settle within seconds of wall-clock time.
 const QStringList SimulatorSpeed{"--time-scale", "10000", "--leak", "1e-8"};
@@ -181,7 +190,7 @@ void WriteStepProgram(TfrmOxtiva& aWindow)
     for (int i = 0; i < count; ++i) {
         // Selecting a line loads it into the edits, so the new values come after it.
         aWindow.ListBoxStepProgram->setCurrentRow(i);
-        aWindow.RtDoubleEditEditpO2->setValue(Steps[i].minusLogpO2);
+        aWindow.RtDoubleEditEditpO2->setValue(-Steps[i].minusLogpO2);
         aWindow.RtDoubleEditPPSmV->setValue(Steps[i].millivolts);
         aWindow.ButtonProgramPumpVoltage->click();
     }
@@ -249,6 +258,13 @@ void SaveInstrumentAlarm(TfrmOxtiva& aWindow, TCellSimulator& aSim, const QDir& 
     if (!aWindow.grab().save(path)) throw std::runtime_error("cannot write a picture");
     std::printf("%s\n", qPrintable(path));
     aSim.Command(QStringLiteral("fault smu none"));
+    // Once readings come again the alarm leaves its trace under the pages.
+    WaitFor([&] { return !aWindow.GlyphStatusAlarmTrace->isHidden(); }, AlarmTimeoutMs,
+            "the alarm left no trace");
+    Settle(300);
+    const QString tracePath = aFolder.filePath(QStringLiteral("window-alarm-trace.png"));
+    if (!aWindow.grab().save(tracePath)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(tracePath));
 }
 
 void SaveWaitingStepPicture(const QDir& aFolder)
@@ -266,7 +282,7 @@ void SaveRecoveryOfferPicture(const QDir& aFolder)
     QTemporaryDir programFolder;
     if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
     TfrmOxtiva window(nullptr, programFolder.path());
-    window.resize(1400, 900);
+    window.resize(LaptopScreen);
     window.show();
     Settle(300);
     const QString path = aFolder.filePath(QStringLiteral("recovery-offer.png"));
@@ -368,7 +384,7 @@ void RunOxygenExperiment(TfrmOxtiva& aWindow, const TCellSimulator& aSim, const 
         aWindow.ButtonProgramDeleteStep->click();
     for (int i = 0; i < count; ++i) {
         aWindow.ListBoxStepProgram->setCurrentRow(i);
-        aWindow.RtDoubleEditEditpO2->setValue(oxygen::MinusLogpO2[i]);
+        aWindow.RtDoubleEditEditpO2->setValue(-oxygen::MinusLogpO2[i]);
         aWindow.ButtonProgramPumpVoltage->click();
     }
     aWindow.RadioButtonPIDStep->click();
@@ -382,7 +398,7 @@ void SaveOxygenContentPage(const QDir& aFolder)
     if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
     TCellSimulator sim(oxygen::Cell);
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
-    window->resize(1400, 900);
+    window->resize(LaptopScreen);
     window->show();
     RunOxygenExperiment(*window, sim, aFolder);
     window->PageControlMain->setCurrentWidget(window->TabSheetOxygenContent);
@@ -419,7 +435,7 @@ void SaveBlankRunPicture(const QDir& aFolder)
     TCellSimulator sim(blank::Cell);
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
     TfrmOxtiva& w = *window;
-    w.resize(1400, 900);
+    w.resize(LaptopScreen);
     w.show();
     w.RtDoubleEditPumpCurrentLimit->setValue(0.001);
     w.RtDoubleEditd->setValue(0);
@@ -448,6 +464,81 @@ void SaveBlankRunPicture(const QDir& aFolder)
     w.close();
 }
 
+// The page "Thermodynamics" at the size of a laptop's screen, after PID step programs of
+// four decades at 700, 750 and 800 °C over a sample of known thermodynamics (dh_O = -100 -
+// 200 delta kJ/mol, ds_O = -97.4 + 40 delta J/(mol K)), on a cell of its own: steps end
+// once b has settled, the pump current at zero without a leak.
+namespace thermodynamics
+{
+// A save's picture of a graph this large stalls the window's thread, and the pump reading
+// after the stall is booked over it: at this speed the values show some of that.
+constexpr double TimeScale = 6000;
+const QStringList Cell{"--time-scale",      QString::number(TimeScale),
+                       "--leak",            "0",
+                       "--sample-capacity", "0",
+                       "--defect-sample",   "0.0058211770184527:-100:-200:-97.4:40"};
+constexpr double MinusLogpO2[] = {1, 2, 3, 4};
+constexpr int StageTimeoutMs = 300000;
+} // namespace thermodynamics
+
+void RunThermodynamicsProgram(TfrmOxtiva& aWindow)
+{
+    const int count = static_cast<int>(std::size(thermodynamics::MinusLogpO2));
+    while (aWindow.ListBoxStepProgram->count() > count)
+        aWindow.ButtonProgramDeleteStep->click();
+    for (int i = 0; i < count; ++i) {
+        aWindow.ListBoxStepProgram->setCurrentRow(i);
+        aWindow.RtDoubleEditEditpO2->setValue(thermodynamics::MinusLogpO2[i]);
+        aWindow.ButtonProgramPumpVoltage->click();
+    }
+    aWindow.RadioButtonPIDStep->click();
+    WaitFor([&] { return aWindow.State().ProgramState == TProgramState::ZeroCurrent; },
+            thermodynamics::StageTimeoutMs, "a step program over the known sample did not end");
+}
+
+void SaveThermodynamicsPage(const QDir& aFolder)
+{
+    QTemporaryDir programFolder;
+    if (!programFolder.isValid()) throw std::runtime_error("no temporary program folder");
+    TCellSimulator sim(thermodynamics::Cell);
+    auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
+    TfrmOxtiva& w = *window;
+    w.resize(1366, 768);
+    w.show();
+    w.EditSampleName->setText(QStringLiteral("Known"));
+    w.EditSampleFormula->setText(QStringLiteral("CeO2"));
+    w.RtDoubleEditPumpCurrentLimit->setValue(0.005);
+    w.RtDoubleEditd->setValue(0);
+    w.RtDoubleEditVHPS->setValue(0.012 / thermodynamics::TimeScale);
+    w.RtDoubleEditVgp->setValue(0);
+    w.RtDoubleEditmass0->setValue(1 / thermodynamics::TimeScale);
+    w.RtDoubleEditM0->setValue(171.79);
+    // The sample starts in equilibrium with the flush gas (0.21 atm) at 800 °C.
+    const double startK = 800 + 273.15;
+    const double startDelta = (8.314 * startK * std::log(0.21) / 2 + 100e3 - 97.4 * startK) /
+                              (-200e3 - 40 * startK);
+    w.RtDoubleEditb0->setValue(w.RtDoubleEditbs->value() - startDelta);
+    Validate(w, sim);
+    w.RtDoubleEditRCDuration->setValue(8);
+    w.RtDoubleEditRCThreshold->setValue(1000);
+    w.RtDoubleEditContentDrift->setValue(2e-4);
+    w.RadioButtonModePassive->click();
+    WaitFor([&] { return w.OxygenContent().History().Size() >= 3; }, LeadInTimeoutMs,
+            "no data points came in at zero current");
+    for (double furnaceC : {700.0, 750.0, 800.0}) {
+        sim.Command(QStringLiteral("set furnace %1").arg(furnaceC));
+        WaitFor([&] { return std::abs(w.State().CellTemperature - furnaceC) < 0.2; },
+                thermodynamics::StageTimeoutMs, "the cell did not follow the furnace");
+        RunThermodynamicsProgram(w);
+    }
+    w.PageControlMain->setCurrentWidget(w.TabSheetThermodynamics);
+    Settle(500);
+    const QString path = aFolder.filePath(QStringLiteral("window-thermodynamics.png"));
+    if (!w.grab().save(path)) throw std::runtime_error("cannot write a picture");
+    std::printf("%s\n", qPrintable(path));
+    w.close();
+}
+
 void TakeScreenshots(const QString& aOutputFolder)
 {
     // Absolute now: the window makes its program folder the current directory.
@@ -461,7 +552,7 @@ void TakeScreenshots(const QString& aOutputFolder)
     TDialogAccepter accepter;
     auto window = std::make_unique<TfrmOxtiva>(nullptr, programFolder.path());
     window->CheckBoxScroll->setChecked(true); // the grid picture shows the newest rows
-    window->resize(1400, 900);
+    window->resize(LaptopScreen);
     window->show();
     Validate(*window, sim);
     RunExperiment(*window);
@@ -472,6 +563,7 @@ void TakeScreenshots(const QString& aOutputFolder)
     window->close(); // answered Ok; waits until both instrument threads have stopped
     SaveOxygenContentPage(folder);
     SaveBlankRunPicture(folder);
+    SaveThermodynamicsPage(folder);
 }
 
 } // namespace
@@ -480,11 +572,17 @@ void TakeScreenshots(const QString& aOutputFolder)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: oxtiva-screenshots OUTPUT_FOLDER\n");
+    const bool thermodynamicsOnly = argc == 3 && argv[2] == std::string_view("thermodynamics");
+    if (argc != 2 && !thermodynamicsOnly) {
+        std::fprintf(stderr, "usage: oxtiva-screenshots OUTPUT_FOLDER [thermodynamics]\n");
         return 2;
     }
     try {
+        if (thermodynamicsOnly) {
+            oxtiva::TDialogAccepter accepter;
+            oxtiva::SaveThermodynamicsPage(QDir(QDir(QString::fromLocal8Bit(argv[1])).absolutePath()));
+            return 0;
+        }
         oxtiva::TakeScreenshots(QString::fromLocal8Bit(argv[1]));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "oxtiva-screenshots: %s\n", e.what());

@@ -2,6 +2,7 @@
 
 #include "app/experiment/experiment_settings_import.h"
 #include "app/experiment/save_action.h"
+#include "app/experiment/thermodynamics_binding.h"
 
 #include "app/experiment/control_cycle.h"
 #include "app/experiment/data_point_assembly.h"
@@ -24,13 +25,17 @@
 #include "instruments/hand_over_inputs.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
+#include "records/date_time.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace oxtiva {
 
@@ -94,6 +99,7 @@ void TfrmOxtiva::BindWindowHelpers()
     fInstrumentAlarm = std::make_unique<TInstrumentAlarmMonitor>(*this);
     connect(ButtonSaveTest, &QPushButton::clicked, this, [this] { fSaver->ButtonSaveTestClick(); });
     BindSaveAction(*this);
+    BindThermodynamicsPage(*this);
     connect(ButtonTakeSettings, &QPushButton::clicked, this,
             [this] { ChooseAndTakeExperimentSettings(*this); });
     connect(ButtonDeleteData, &QPushButton::clicked, this, &TfrmOxtiva::ButtonDeleteDataClick);
@@ -106,9 +112,22 @@ void TfrmOxtiva::Statusbar()
 {
     const int lastRow = StringGridData->RowCount() - 1;
     GlyphStatus1->SetStatus(fInstrumentAlarm->Refresh());
-    GlyphStatus2->SetStatus(TemperatureStatus(fState.CellTemperature));
+    // A silent multimeter leaves the last temperature standing; past a point's length or
+    // ten seconds it is marked as old rather than shown green.
+    const bool multimeterRead =
+        fInstrumentAlarm->ReadingsExpected()[static_cast<int>(TInstrument::MultiMeter2000)];
+    const double readingAge = fState.LastGoodReading2000 > 0
+                                  ? (NowDays() - fState.LastGoodReading2000) * SecondsPerDay
+                                  : 0;
+    GlyphStatus2->SetStatus(TemperatureStatus(fState.CellTemperature,
+                                              multimeterRead ? readingAge : 0,
+                                              std::max(10.0, fState.DataPointLength)));
+    // Until the first pass takes the edit's duration, the edit is what the operator set.
+    const double rcDuration = fState.ProgramState == TProgramState::Uninitialized
+                                  ? RtDoubleEditRCDuration->value()
+                                  : fState.RCDuration;
     StatusPaneRC->setText(RelativeChangeStatus(
-        fState.ProgramState, fState.RCDuration,
+        fState.ProgramState, rcDuration,
         StringGridData->Cell(ColumnOf(TProperty::RCpO2).ColID, lastRow)));
     StatusPaneStep->setText(
         StepStatus(fState.ProgramState, fState.StepIndex, ListLines(*ListBoxStepProgram)));
@@ -126,7 +145,18 @@ bool TfrmOxtiva::CellSidepO2(double& PO) { return fDataPointAssembly->CellSidepO
 
 bool TfrmOxtiva::FlushSidepO2(double& PO) { return fDataPointAssembly->FlushSidepO2(PO); }
 
-void TfrmOxtiva::ButtonDeleteDataClick() { RtGraph2D1->DeleteFirstPoints(DeletedGraphPoints); }
+// Only the graph loses them, but it cannot get them back: the operator says so first.
+void TfrmOxtiva::ButtonDeleteDataClick()
+{
+    if (QMessageBox::question(this, windowTitle(),
+                              QStringLiteral("Remove the first 100 points from the graph? The "
+                                             "grid and the saved files keep them, but the graph "
+                                             "cannot show them again."),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
+    RtGraph2D1->DeleteFirstPoints(DeletedGraphPoints);
+}
 
 void TfrmOxtiva::RtGraph2D1MouseDown(QMouseEvent* event)
 {

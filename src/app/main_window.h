@@ -36,6 +36,7 @@ class TExperimentSaver;
 class TJournalKeeper;
 class TOxygenContent;
 class TOxygenContentPage;
+class TThermodynamicsPage;
 class TGlyphStatusPane;
 class TRtDoubleEdit;
 class TRtIntegerEdit;
@@ -106,6 +107,7 @@ public:
     TWindowCaption& Caption() { return *fCaption; }
     // The running step program's progress label and highlighted line.
     TStepProgramProgress& StepProgramProgress() { return *fStepProgramProgress; }
+    TStepProgramEditor& StepProgramEditor() { return *fStepProgramEditor; }
 
     // Pages, with the save and the settings taken from a data file beside their tabs.
     QTabWidget* PageControlMain = nullptr;
@@ -192,6 +194,8 @@ public:
     QPushButton* ButtonProgramDeleteStep = nullptr;
     // Step program files and the progress of the running program.
     QLabel* LabelStepProgress = nullptr;
+    QLabel* LabelPidGainsInForce = nullptr; // the gains the PID uses now
+    QLabel* LabelStepEditRefusal = nullptr; // why "Apply to step program" took nothing
     QPushButton* ButtonSaveSteps = nullptr;
     QPushButton* ButtonLoadSteps = nullptr;
     TExperimentGraph* RtGraph2D1 = nullptr;
@@ -223,6 +227,8 @@ public:
     // constant with its estimate on "Experiment data" (group "Cell constants").
     TOxygenContent& OxygenContent() { return *fOxygenContent; }
     TOxygenContentPage* TabSheetOxygenContent = nullptr;
+    // Enthalpy and entropy of the sample's oxygen from isotherms at several temperatures.
+    TThermodynamicsPage* TabSheetThermodynamics = nullptr;
     TRtDoubleEdit* RtDoubleEditLeakAlpha = nullptr;
     TRtDoubleEdit* RtDoubleEditLeakSeal = nullptr;
     QComboBox* ComboBoxLeakLaw = nullptr; // in the order of TLeakLaw
@@ -273,5 +279,8 @@ public:
 private:
     std::unique_ptr<TJournalKeeper> fJournal;
 };
+
+// The question before closing, with the grid rows that no save holds yet.
+QString CloseQuestion(int aUnsavedRows, bool aJournalFailed);
 
 } // namespace oxtiva

@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/pages/oxygen_content_page.h"
+#include "app/pages/thermodynamics_page.h"
 #include "app/window/data_grid.h"
 #include "app/window/experiment_graph.h"
 #include "app/window/numeric_edits.h"
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <optional>
+#include <type_traits>
 
 namespace oxtiva
 {
@@ -43,7 +45,16 @@ QGroupBox* Group(const char* aName, const QString& aTitle)
     return Named(new QGroupBox(aTitle), aName);
 }
 
-// A row of a form grid: label, control, and symbol or unit text.
+// Under a numeric edit, the reason its last entry was not taken; hidden until then.
+QLabel* ReasonBelow(TNumericEdit* aEdit)
+{
+    auto* reason = new QLabel;
+    aEdit->SetReasonLabel(reason);
+    return reason;
+}
+
+// A row of a form grid: label, control, and symbol or unit text; under a numeric edit a
+// row for why an entry was not taken.
 class TFormRows
 {
   public:
@@ -53,10 +64,14 @@ class TFormRows
     {
         auto* label = new QLabel(aLabel);
         label->setBuddy(aControl);
+        label->setWordWrap(true);
         fGrid->addWidget(label, fRow, 0);
         fGrid->addWidget(aControl, fRow, 1);
         if (!aUnit.isEmpty()) fGrid->addWidget(new QLabel(aUnit), fRow, 2);
         ++fRow;
+        if constexpr (std::is_base_of_v<TNumericEdit, T>) {
+            if (aControl->isEnabled()) fGrid->addWidget(ReasonBelow(aControl), fRow++, 0, 1, 3);
+        }
         return aControl;
     }
 
@@ -156,6 +171,9 @@ QGroupBox* CompoundGroup(TfrmOxtiva& w)
                                 QStringLiteral("Initial molar mass"), QStringLiteral("M0, g/mol"));
     w.RtDoubleEditd = rows.Add(DoubleEdit("RtDoubleEditd", 7.22), QStringLiteral("Initial density"),
                                QStringLiteral("d, g/cm^3"));
+    for (TRtDoubleEdit* amount :
+         {w.RtDoubleEditbs, w.RtDoubleEditM, w.RtDoubleEditb0, w.RtDoubleEditM0, w.RtDoubleEditd})
+        amount->SetAbove(0.0);
     return w.GroupBox6;
 }
 
@@ -165,6 +183,7 @@ QGroupBox* SampleGroup(TfrmOxtiva& w)
     TFormRows rows(w.GroupBox7);
     w.RtDoubleEditmass0 = rows.Add(DoubleEdit("RtDoubleEditmass0", 1.0), QStringLiteral("Mass"),
                                    QStringLiteral("m0, g"));
+    w.RtDoubleEditmass0->SetAbove(0.0);
     auto result = [&](const char* aName, const char* aLabel, const char* aUnit) {
         return rows.Add(DoubleEdit(aName, 0, {}, {}, false), QString::fromUtf8(aLabel),
                         QString::fromUtf8(aUnit));
@@ -238,6 +257,22 @@ void LeakRows(TfrmOxtiva& w, TFormRows& rows)
     BlankRunRows(w, rows);
 }
 
+// What a cell can hold: gas volumes that are volumes, partial pressures of a gas at most
+// at one bar, temperatures that the type S thermocouple and the cold end's thermistor can
+// mean (0 for the override: the thermocouple's own reading).
+void PhysicalRanges(TfrmOxtiva& w)
+{
+    w.RtDoubleEditVHPS->SetAbove(0.0);
+    w.RtDoubleEditVgp->setMinimum(0.0);
+    w.RtDoubleEditTl->SetLimits(-50.0, 200.0);
+    for (TRtDoubleEdit* pressure : {w.RtDoubleEditPsO2, w.RtDoubleEditFGpO2}) {
+        pressure->SetAbove(0.0);
+        pressure->setMaximum(1.0);
+    }
+    w.RtDoubleEditCTO->SetLimits(-50.0, 1768.0);
+    w.RtDoubleEditCTO->SetOwnToolTip(QStringLiteral("0: the thermocouple's reading"));
+}
+
 QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
 {
     w.GroupBox9 = Group("GroupBox9", QStringLiteral("Cell constants"));
@@ -259,6 +294,7 @@ QGroupBox* CellConstantsGroup(TfrmOxtiva& w)
     w.RtDoubleEditFGpO2 =
         edit("RtDoubleEditFGpO2", 0.21, "Flush gas partial pressure of oxygen, FGpO2");
     w.RtDoubleEditCTO = edit("RtDoubleEditCTO", 0, "Cell temperature override, ºC");
+    PhysicalRanges(w);
     // Unchecked, a changed constant holds from the time of the change, so that what the
     // balance booked before it stays as it was.
     w.CheckBoxConstantsWholeRun = rows.Add(
@@ -279,6 +315,13 @@ QGroupBox* PIDGroup(TfrmOxtiva& w)
     w.RtDoubleEditPIDI =
         rows.Add(DoubleEdit("RtDoubleEditPIDI", 0.001), QStringLiteral("Integral"));
     w.RtDoubleEditPIDD = rows.Add(DoubleEdit("RtDoubleEditPIDD", 0), QStringLiteral("Derivate"));
+    for (TRtDoubleEdit* gain : {w.RtDoubleEditPIDP, w.RtDoubleEditPIDI})
+        gain->SetOwnToolTip(QStringLiteral("0: derived from the pO2 at each step"));
+    for (TRtDoubleEdit* gain : {w.RtDoubleEditPIDP, w.RtDoubleEditPIDI, w.RtDoubleEditPIDD})
+        gain->setMinimum(0.0);
+    w.LabelPidGainsInForce = Named(new QLabel, "LabelPidGainsInForce");
+    w.LabelPidGainsInForce->setWordWrap(true);
+    rows.Grid()->addWidget(w.LabelPidGainsInForce, rows.Grid()->rowCount(), 0, 1, 3);
     return w.GroupBox10;
 }
 
@@ -293,8 +336,10 @@ QGroupBox* RelativeChangeGroup(TfrmOxtiva& w)
     // A step also waits for the sample: b may drift at most this much over the duration.
     w.RtDoubleEditContentDrift = rows.Add(DoubleEdit("RtDoubleEditContentDrift", 0, 0.0),
                                           QStringLiteral("b drift, mol/mol"));
-    w.RtDoubleEditContentDrift->setToolTip(
+    w.RtDoubleEditContentDrift->SetOwnToolTip(
         QStringLiteral("The most b may drift over the duration for a step to end; 0: not judged"));
+    w.RtDoubleEditRCDuration->SetAbove(0.0);
+    w.RtDoubleEditRCThreshold->SetAbove(0.0);
     return w.GroupBox11;
 }
 
@@ -309,6 +354,8 @@ QGroupBox* PumpLimitsGroup(TfrmOxtiva& w)
                  QStringLiteral("Current, A"));
     w.RtDoubleEditPumpVoltageLimit = rows.Add(
         DoubleEdit("RtDoubleEditPumpVoltageLimit", 0.9, 0.0, 1.1), QStringLiteral("Voltage, V"));
+    w.RtDoubleEditPumpCurrentLimit->SetAbove(0.0);
+    w.RtDoubleEditPumpVoltageLimit->SetAbove(0.0);
     return w.GroupBox13;
 }
 
@@ -318,6 +365,7 @@ QGroupBox* DataPointGroup(TfrmOxtiva& w)
     auto* layout = new QVBoxLayout(w.Datapoint);
     w.RtDoubleEditDataPointLength = DoubleEdit("RtDoubleEditDataPointLength", 10.0, 1.0);
     layout->addWidget(w.RtDoubleEditDataPointLength);
+    layout->addWidget(ReasonBelow(w.RtDoubleEditDataPointLength));
     return w.Datapoint;
 }
 
@@ -358,10 +406,11 @@ void BuildExperimentDataTab(TfrmOxtiva& w)
     layout->addWidget(NotesGroup(w), 0, 3);
     layout->setColumnStretch(3, 1);
     // A window at its smallest (where it opens on most screens) squeezes the edits first;
-    // each keeps room for a value such as a sensor constant or a sensor's name.
+    // each keeps room for a value such as a worked-out volume, an estimated leak constant
+    // in full precision or a sensor's name.
     for (QLineEdit* edit : w.TabSheetExperimentSetup->findChildren<QLineEdit*>()) {
         const QString widest = qobject_cast<TRtDoubleEdit*>(edit)
-                                   ? QStringLiteral("-23.20793746")
+                                   ? QStringLiteral("-0.000138504155124654")
                                    : QStringLiteral("HT PIS 0317524");
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest) + 12);
     }
@@ -371,23 +420,28 @@ QGroupBox* ProgramModeGroup(TfrmOxtiva& w)
 {
     w.GroupBox2 = Group("GroupBox2", QStringLiteral("Program mode"));
     auto* grid = new QGridLayout(w.GroupBox2);
-    auto radio = [&](const char* aName, const char* aCaption, int aRow) {
+    int row = 0;
+    auto radio = [&](const char* aName, const char* aCaption, TNumericEdit* aEdit = nullptr) {
         auto* button = Named(new QRadioButton(QString::fromUtf8(aCaption)), aName);
-        grid->addWidget(button, aRow, 0);
+        grid->addWidget(button, row, 0);
+        if (aEdit) {
+            grid->addWidget(aEdit, row, 1);
+            grid->addWidget(ReasonBelow(aEdit), ++row, 0, 1, 2);
+        }
+        ++row;
         return button;
     };
-    w.RadioButtonModeOff = radio("RadioButtonModeOff", "Paused", 0);
-    w.RadioButtonModePassive = radio("RadioButtonModePassive", "GS set current, µA:", 1);
+    w.RadioButtonModeOff = radio("RadioButtonModeOff", "Paused");
     w.RtIntegerEditCurrentmA = IntegerEdit("RtIntegerEditCurrentmA", 0, -5, 5);
-    grid->addWidget(w.RtIntegerEditCurrentmA, 1, 1);
-    w.RadioButtonSetVoltage = radio("RadioButtonSetVoltage", "PS set voltage, mV:", 2);
+    w.RadioButtonModePassive =
+        radio("RadioButtonModePassive", "GS set current, µA:", w.RtIntegerEditCurrentmA);
     w.RtIntegerEditSetVoltage = IntegerEdit("RtIntegerEditSetVoltage", 0, -1000, 1000);
-    grid->addWidget(w.RtIntegerEditSetVoltage, 2, 1);
-    w.RadioButtonPIDSet = radio("RadioButtonPIDSet", "PID, setpoint log(pO2):", 3);
+    w.RadioButtonSetVoltage =
+        radio("RadioButtonSetVoltage", "PS set voltage, mV:", w.RtIntegerEditSetVoltage);
     w.RtDoubleEditPISSP = DoubleEdit("RtDoubleEditPISSP", -0.678, -16.0, -0.678);
-    grid->addWidget(w.RtDoubleEditPISSP, 3, 1);
-    w.RadioButtonPIDStep = radio("RadioButtonPIDStep", "PPID, step program, log(pO2)", 4);
-    w.RadioButtonPPS = radio("RadioButtonPPS", "PPS, step program, mV", 5);
+    w.RadioButtonPIDSet = radio("RadioButtonPIDSet", "PID, setpoint log(pO2):", w.RtDoubleEditPISSP);
+    w.RadioButtonPIDStep = radio("RadioButtonPIDStep", "PPID, step program, log(pO2)");
+    w.RadioButtonPPS = radio("RadioButtonPPS", "PPS, step program, mV");
     w.RadioButtonModeOff->setChecked(true);
     return w.GroupBox2;
 }
@@ -417,13 +471,21 @@ QGroupBox* StepProgramGroup(TfrmOxtiva& w)
         setpoints->addWidget(label, aRow, 0);
         setpoints->addWidget(aEdit, aRow, 1);
         setpoints->addWidget(new QLabel(QString::fromLatin1(aUnit)), aRow, 2);
+        setpoints->addWidget(ReasonBelow(aEdit), aRow + 1, 0, 1, 3);
         return aEdit;
     };
+    // The same sign as the list's column and the PID's set point: log(pO2), not −log(pO2),
+    // so a value copied from the list is typed as it stands.
     w.RtDoubleEditEditpO2 =
-        setpointRow(DoubleEdit("RtDoubleEditEditpO2", 0.678, 0.678, 16.0), "-log(pO2)", 0);
+        setpointRow(DoubleEdit("RtDoubleEditEditpO2", -0.678, -16.0, -0.678), "log(pO2)", 0);
     w.RtDoubleEditPPSmV =
-        setpointRow(DoubleEdit("RtDoubleEditPPSmV", 20, -1000.0, 1000.0), "mV", 1);
+        setpointRow(DoubleEdit("RtDoubleEditPPSmV", 20, -1000.0, 1000.0), "mV", 2);
     layout->addLayout(setpoints);
+    w.LabelStepEditRefusal = Named(new QLabel, "LabelStepEditRefusal");
+    w.LabelStepEditRefusal->setWordWrap(true);
+    w.LabelStepEditRefusal->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    w.LabelStepEditRefusal->hide();
+    layout->addWidget(w.LabelStepEditRefusal);
     w.ButtonProgramPumpVoltage =
         Named(new QPushButton(QStringLiteral("Apply to step program")), "ButtonProgramPumpVoltage");
     w.ButtonProgramDeleteStep =
@@ -499,8 +561,6 @@ void BuildStatusBar(TfrmOxtiva& w)
     w.StatusPaneRC = Named(new QLabel, "StatusPaneRC");
     w.StatusPaneStep = Named(new QLabel, "StatusPaneStep");
     w.StatusBar1->addWidget(w.GlyphStatus1);
-    w.StatusBar1->addWidget(w.GlyphStatusAlarmTrace);
-    w.StatusBar1->addWidget(w.ButtonAcknowledgeAlarm);
     w.GlyphStatusAlarmTrace->hide(); // until an alarm has ended
     w.ButtonAcknowledgeAlarm->hide();
     w.StatusBar1->addWidget(w.GlyphStatus2);
@@ -552,14 +612,29 @@ void BuildWindowLayout(TfrmOxtiva& w)
     w.TabSheetDebug = Page(w, "TabSheetDebug", QStringLiteral("Debug"));
     w.TabSheetOxygenContent = Named(new TOxygenContentPage, "TabSheetOxygenContent");
     w.PageControlMain->addTab(w.TabSheetOxygenContent, QStringLiteral("Oxygen content"));
+    w.TabSheetThermodynamics = Named(new TThermodynamicsPage, "TabSheetThermodynamics");
+    w.PageControlMain->addTab(w.TabSheetThermodynamics, QStringLiteral("Thermodynamics"));
     BuildConfigurationTab(w);
     BuildExperimentDataTab(w);
     BuildExperimentControlTab(w);
     BuildRawDataTab(w);
     BuildDebugTab(w);
     BuildTabCorner(w);
-    w.setCentralWidget(w.PageControlMain);
     BuildStatusBar(w);
+    // Ended alarms are traced under the pages, across the window's whole width: in the
+    // status bar a long trace widened the window past the screen.
+    auto* central = Named(new QWidget, "PanelCentral");
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(w.PageControlMain, 1);
+    auto* trace = new QHBoxLayout;
+    trace->setContentsMargins(4, 2, 4, 2);
+    w.GlyphStatusAlarmTrace->WrapText();
+    trace->addWidget(w.GlyphStatusAlarmTrace, 1);
+    trace->addWidget(w.ButtonAcknowledgeAlarm, 0, Qt::AlignTop);
+    column->addLayout(trace);
+    w.setCentralWidget(central);
     w.PageControlMain->setCurrentIndex(0);
     w.Timer1 = Named(new QTimer(&w), "Timer1");
     w.Timer1->setInterval(250);

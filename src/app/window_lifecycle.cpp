@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -68,6 +69,7 @@ void TfrmOxtiva::FormCreate()
     fState.PID.SetP(0.001);
     fState.PID.SetI(0.001);
     fState.PID.SetD(0.001);
+    LabelPidGainsInForce->setText(PidGainsText(fState.PID));
     QDir::setCurrent(fProgramFolder);
     CreateFolder(QStringLiteral("Userdata"), QStringLiteral("Could not create 'Userdata' folder"));
     CreateFolder(QStringLiteral("Logs"), QStringLiteral("Could not create 'Logs' folder"));
@@ -130,15 +132,25 @@ void TfrmOxtiva::closeEvent(QCloseEvent* event)
 
 bool TfrmOxtiva::FormCloseQuery()
 {
-    // Unsaved rows outlive the window in the journal, unless the journal itself has failed.
-    const QString question =
-        fCaption->Holds(TCaptionNotice::JournalFailed)
-            ? QStringLiteral("Close the form? The journal cannot be written, so data points not "
-                             "saved since the last save will be lost.")
-            : QStringLiteral("Close the form? Data points not yet saved stay in the journal and "
-                             "are offered for recovery at the next start.");
-    return QMessageBox::question(this, windowTitle(), question,
+    return QMessageBox::question(this, windowTitle(),
+                                 CloseQuestion(fJournal->UnsavedRows(),
+                                               fCaption->Holds(TCaptionNotice::JournalFailed)),
                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+// Unsaved rows outlive the window in the journal, unless the journal itself has failed.
+QString CloseQuestion(int aUnsavedRows, bool aJournalFailed)
+{
+    if (aUnsavedRows == 0) return QStringLiteral("Close the form? Every row of the grid is saved.");
+    const QString rows = aUnsavedRows == 1 ? QStringLiteral("1 row of the grid is")
+                                           : QStringLiteral("%1 rows of the grid are").arg(aUnsavedRows);
+    if (aJournalFailed)
+        return QStringLiteral("Close the form? %1 not saved, and the journal cannot be written, "
+                              "so they will be lost.")
+            .arg(rows);
+    return QStringLiteral("Close the form? %1 not saved yet; they stay in the journal and are "
+                          "offered for recovery at the next start.")
+        .arg(rows);
 }
 
 // The control cycle does the stopping in the exit state: the pump is asked for 0 µA, both

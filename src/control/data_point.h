@@ -23,6 +23,9 @@ struct TDataPointRec {
     // then is its voltage the open-circuit voltage the pump-cell equations need: a point
     // that spans a change of mode or level mixes the voltages of both.
     bool ZeroCurrentThroughout = false;
+    // A pause cut the pump record since the point before: the pump held its level while
+    // nothing was measured, so what flowed across it is unknown.
+    bool AfterPause = false;
 };
 
 } // namespace oxtiva

@@ -91,4 +91,20 @@ void TPID::RefuseStep(const QString& reason)
     PIDLog().Send(reason);
 }
 
+double AutomaticProportionalGain(double aAbsProcessVariable)
+{
+    return 1.0 / std::pow(1.75, aAbsProcessVariable);
+}
+
+double AutomaticIntegralGain(double aAbsProcessVariable)
+{
+    return 0.01 / aAbsProcessVariable;
+}
+
+QString PidGainsText(const TPID& aPid)
+{
+    return QStringLiteral("Gains in force: P %1, I %2, D %3")
+        .arg(FormatGeneral(aPid.P()), FormatGeneral(aPid.I()), FormatGeneral(aPid.D()));
+}
+
 } // namespace oxtiva

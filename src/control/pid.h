@@ -51,6 +51,13 @@ class TPID
     double pCurrentApplied = 0;
 };
 
+// The gains the control cycle derives from the process variable |log10(pO2)| when the
+// operator's gain is 0: P = 1 / 1.75^|PV|, I = 0.01 / |PV|.
+double AutomaticProportionalGain(double aAbsProcessVariable);
+double AutomaticIntegralGain(double aAbsProcessVariable);
+// "Gains in force: P 0.002, I 0.001, D 0"
+QString PidGainsText(const TPID& aPid);
+
 // The controller unit's own logger ("PID"), switched off unless someone turns it on.
 TLogger& PIDLog();
 

@@ -4,7 +4,10 @@
 #include "records/number_format.h"
 #include "records/string_spacer.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 #include <QStringDecoder>
 
@@ -224,6 +227,22 @@ QString WithStepsExtension(const QString& aPath)
 {
     if (aPath.endsWith(QLatin1String(".steps"), Qt::CaseInsensitive)) return aPath;
     return aPath + QStringLiteral(".steps");
+}
+
+QString StepsFileBeside(const QString& aDataFilePath)
+{
+    const QFileInfo data(aDataFilePath);
+    return data.dir().filePath(data.completeBaseName() + QStringLiteral(".steps"));
+}
+
+bool WriteStepsBeside(const QString& aDataFilePath, const QStringList& aLines, QString& aError)
+{
+    QSaveFile file(StepsFileBeside(aDataFilePath));
+    if (file.open(QIODevice::WriteOnly) && file.write(StepProgramFileText(aLines)) >= 0 &&
+        file.commit())
+        return true;
+    aError = file.errorString();
+    return false;
 }
 
 } // namespace oxtiva

@@ -67,6 +67,12 @@ std::optional<QString> StepLineProblem(const QString& aLine, const TStepLimits& 
 // The problems for a message box: at most aMostShown lines, then how many more there are.
 QString DescribeStepFileProblems(const QList<TStepFileProblem>& aProblems, int aMostShown = 10);
 
+// "<stem>.steps" beside a data file "<stem>.csv": the step program of the run it holds, so
+// that taking the settings from the file brings the steps back too.
+QString StepsFileBeside(const QString& aDataFilePath);
+// Written aside and renamed into place; false with the reason.
+bool WriteStepsBeside(const QString& aDataFilePath, const QStringList& aLines, QString& aError);
+
 // A step program file always ends in ".steps"; a name that lacks it gets it appended.
 QString WithStepsExtension(const QString& aPath);
 

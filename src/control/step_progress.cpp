@@ -37,6 +37,21 @@ QString AgainstThreshold(const QString& aName, std::optional<double> aRC, double
            FormatGeneral(aThreshold) + QStringLiteral(" %");
 }
 
+// The current settles by its relative change or by a change within the floor; the text
+// says which of the two holds.
+QString CurrentRules(const TStepWait& aWait)
+{
+    QString text = AgainstThreshold(QStringLiteral("RC I"), aWait.RCI, aWait.Threshold);
+    if (!aWait.CurrentChange) return text;
+    const bool shareMet = aWait.RCI && std::abs(*aWait.RCI) < std::abs(aWait.Threshold);
+    const bool floorMet = std::abs(*aWait.CurrentChange) <= aWait.CurrentFloor;
+    return text +
+           (shareMet || !floorMet ? QStringLiteral(", change ") : QStringLiteral(" but change ")) +
+           FormatFloat(u"0.0E+0", *aWait.CurrentChange) +
+           (floorMet ? QStringLiteral(" A ≤ ") : QStringLiteral(" A > ")) +
+           FormatFloat(u"0.0E+0", aWait.CurrentFloor) + QStringLiteral(" A");
+}
+
 } // namespace
 
 QString StepWaitText(const TStepWait& aWait)
@@ -44,9 +59,7 @@ QString StepWaitText(const TStepWait& aWait)
     if (aWait.NoPointYet) return QStringLiteral("no point of this step yet");
     QStringList parts;
     parts << AgainstThreshold(QStringLiteral("RC pO2"), aWait.RCpO2, aWait.Threshold);
-    parts << (aWait.CurrentAtLimit
-                  ? QStringLiteral("current at its limit")
-                  : AgainstThreshold(QStringLiteral("RC I"), aWait.RCI, aWait.Threshold));
+    parts << (aWait.CurrentAtLimit ? QStringLiteral("current at its limit") : CurrentRules(aWait));
     if (aWait.ShorterThanRC)
         parts << QStringLiteral("step shorter than the RC duration of %1 s")
                      .arg(FormatGeneral(aWait.RCDuration));
@@ -56,12 +69,25 @@ QString StepWaitText(const TStepWait& aWait)
     return parts.join(QStringLiteral(", "));
 }
 
+// Once the pO2 is steady, the step may still wait for the current to settle.
+QString CurrentWaitText(const TStepWait& aWait)
+{
+    if (aWait.CurrentAtLimit) return QStringLiteral("current at its limit");
+    if (aWait.NoPointYet || !aWait.RCI || std::abs(*aWait.RCI) < std::abs(aWait.Threshold))
+        return {};
+    return AgainstThreshold(QStringLiteral("RC I"), aWait.RCI, aWait.Threshold);
+}
+
 QString StepProgressText(int aStepIndex, int aStepCount, double aSecondsInStep,
                          std::optional<double> aSecondsStable, const TStepWait& aWait)
 {
-    const QString stability = aSecondsStable
-                                  ? QStringLiteral("stable for ") + ElapsedText(*aSecondsStable)
-                                  : QStringLiteral("waiting: ") + StepWaitText(aWait);
+    QString stability = aSecondsStable
+                            ? QStringLiteral("pO2 stable for ") + ElapsedText(*aSecondsStable)
+                            : QStringLiteral("waiting: ") + StepWaitText(aWait);
+    if (aSecondsStable) {
+        const QString current = CurrentWaitText(aWait);
+        if (!current.isEmpty()) stability += QStringLiteral(", waiting: ") + current;
+    }
     return QStringLiteral("Step %1 of %2 · %3 in step · %4")
         .arg(aStepIndex + 1)
         .arg(aStepCount)

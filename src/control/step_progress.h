@@ -28,12 +28,18 @@ struct TStepWait {
     bool RangeRule = false;     // a PID step must also come within the threshold of its set point
     bool InRange = false;
     bool NoPointYet = false; // the step has no point yet, so nothing is known
+    // The current's change over the RC duration against the change that counts as steady
+    // whatever the current (amperes): either rule settles it.
+    std::optional<double> CurrentChange;
+    double CurrentFloor = 0;
 };
 
-// "RC pO2 0.834 % ≥ 0.5 %, RC I 0.120 % < 0.5 %, pO2 not yet within 0.5 % of the set point".
+// "RC pO2 0.834 % ≥ 0.5 %, RC I 0.120 % < 0.5 %, pO2 not yet within 0.5 % of the set point";
+// with the current's change known, "RC I 40.000 % ≥ 0.5 % but change 2.0E-8 A ≤ 1.0E-7 A".
 QString StepWaitText(const TStepWait& aWait);
 
-// "Step 2 of 5 · 00:12:30 in step · stable for 00:01:10", or "· waiting: " and the reason
+// "Step 2 of 5 · 00:12:30 in step · pO2 stable for 00:01:10" (and ", waiting: RC I 0.8 % ≥
+// 0.5 %" while the current has not settled), or "· waiting: " and the reason
 // in place of the last part when the step has not settled.
 QString StepProgressText(int aStepIndex, int aStepCount, double aSecondsInStep,
                          std::optional<double> aSecondsStable, const TStepWait& aWait = {});

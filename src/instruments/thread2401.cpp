@@ -238,6 +238,7 @@ void TThread2401::TakeOverMode()
     if (fMode == TMode::Paused) {
         fModeIntegrator = TMode::Paused;
         DiscardDataPoint();
+        fPausedSincePoint = true;
     }
     if (fState.SyncI) {
         Thread2401Log().SendValue(QStringLiteral("IntegrateI.DurationS: "),
@@ -365,6 +366,8 @@ void TThread2401::PublishDataPoint()
     point.MeanCharge = fState.SyncI->MeanRunningSum();
     point.LongestUnmeasuredS = fState.SyncI->LongestUnmeasuredS();
     point.ZeroCurrentThroughout = ZeroCurrentThroughout();
+    point.AfterPause = fPausedSincePoint;
+    fPausedSincePoint = false;
     fPointSource.reset();
     // Without a pO2 mean the point keeps the last one and the averager runs on.
     if (fState.SyncpO2 && fState.SyncpO2->DurationS() > 0) {

@@ -109,6 +109,7 @@ class TThread2401 : public THandOverThread
     double fVoltageMeasured = 0;
     double fCurrentMeasured = 0;
     std::optional<TSyncTail> fCurrentTail; // the pump record so far; none after a pause
+    bool fPausedSincePoint = false;        // a pause cut the pump record since the last point
     bool fMeasurementsOK = false;
     TPumpSource fReadingSource;                  // the source the newest reading was taken under
     std::optional<TPumpSource> fConfirmedSource; // the source the instrument last read back

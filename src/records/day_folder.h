@@ -20,9 +20,10 @@ QString DayFolderName(QDate localDate);
 QString EnsureDayFolder(const QDir& dataFolder, QDate localDate, QString* errorText = nullptr);
 
 // What a save or a recovery writes under one counted stem: the data file, its picture, its
-// oxygen balance and isotherm, and a damaged journal kept beside the file recovered from it.
+// oxygen balance and isotherm, its step list, and a damaged journal kept beside the file
+// recovered from it.
 inline constexpr const char* SaveSetSuffixes[] = {".csv", "_oxygen.csv", "_isotherm.csv", ".png",
-                                                  ".journal"};
+                                                  ".steps", ".journal"};
 
 // Whether no file of a save's set has this counter yet: a moved or deleted data file must
 // not let a later save replace the picture or balance it left behind.

@@ -15,6 +15,8 @@ constexpr char HeadTag[] = "head";
 constexpr char RowTag[] = "row";
 constexpr char SavedTag[] = "saved";
 constexpr char BaseTag[] = "base";
+constexpr char StepsTag[] = "steps";
+constexpr char ClosedTag[] = "closed";
 constexpr char PointKind[] = "point";
 constexpr char OtherKind[] = "other";
 
@@ -211,6 +213,15 @@ bool ReadRecord(QByteArrayView line, TJournalContents& contents, bool gapAllowed
         contents.HasHead = true;
         return true;
     }
+    if (tag == QLatin1String(StepsTag)) {
+        contents.StepLines = fields.mid(1);
+        contents.HasSteps = true;
+        return true;
+    }
+    if (tag == QLatin1String(ClosedTag)) {
+        contents.ClosedNormally = true;
+        return true;
+    }
     if (tag == QLatin1String(RowTag)) {
         TJournalRow row;
         if (!ReadRow(fields, contents.GridRows(), gapAllowed, row, problem)) return false;
@@ -303,6 +314,16 @@ QByteArray SavedFileRecord(const char* tag, const TSavedFile& saved)
 QByteArray JournalSavedLine(const TSavedFile& saved)
 {
     return SavedFileRecord(SavedTag, saved);
+}
+
+QByteArray JournalStepsLine(const QStringList& stepLines)
+{
+    return Record(QStringList{QString::fromLatin1(StepsTag)} + stepLines);
+}
+
+QByteArray JournalClosedLine()
+{
+    return Record({QString::fromLatin1(ClosedTag)});
 }
 
 QByteArray JournalBaseLine(const TSavedFile& saved)

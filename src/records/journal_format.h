@@ -25,6 +25,8 @@ namespace oxtiva
 //         (the first <rows> grid rows are in that file)
 //   base  <rows> <data file> <its size> <its CRC-32> <offset of grid row 2 in it>
 //         (as saved; grid rows 2 to <rows> - 1 are in that file and not in this journal)
+//   steps <line> ...   the step program's lines (again after each change)
+//   closed             the program closed normally with these rows still unsaved
 //
 // Once a save is on the disk the journal goes on in a new file, a segment that starts with
 // the head, the two fixed grid rows and a base record naming the save, so a journal holds
@@ -83,12 +85,17 @@ struct TSavedFile {
 
 QByteArray JournalSavedLine(const TSavedFile& saved);
 QByteArray JournalBaseLine(const TSavedFile& saved);
+QByteArray JournalStepsLine(const QStringList& stepLines);
+QByteArray JournalClosedLine();
 
 struct TJournalContents {
     QString Path;           // the file, when read from one (ReadJournal)
     bool IsJournal = false; // the first line names the format
     bool HasHead = false;
     TJournalHead Head;
+    bool HasSteps = false;
+    QStringList StepLines; // the step program as it last was
+    bool ClosedNormally = false;
     // Grid rows in order: the fixed rows, then from BaseRows on (from FixedGridRows on in a
     // journal without a base).
     std::vector<TJournalRow> Rows;

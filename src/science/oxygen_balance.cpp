@@ -97,12 +97,12 @@ TOxygenPointResult TOxygenBalance::Add(const TOxygenPointInput& point,
     }
     if (fStarted) {
         const double before = point.StartS - fLastEndS;
-        r.AfterGap = before > BalanceGapToleranceS;
-        if (r.AfterGap) {
+        r.AfterGap = before > BalanceGapToleranceS || point.AfterPause;
+        if (r.AfterGap && !point.AfterPause) {
             fToEnd.QuarterS += (fLastQuarter + quarter) / 2 * before;
             fToEnd.LinearS += (fLastLinear + linear) / 2 * before;
             fToEnd.LeakMol += (fLastLeak + leak) / 2 * before;
-        } else if (before > 0) {
+        } else if (!r.AfterGap && before > 0) {
             fToEnd.ChargeC += current * before;
             fToEnd.QuarterS += quarter * before;
             fToEnd.LinearS += linear * before;

@@ -81,6 +81,9 @@ struct TOxygenPointInput {
     // (ChargeC / 2).
     double MeanChargeC = std::numeric_limits<double>::quiet_NaN();
     double LongestUnmeasuredS = 0; // the longest stretch of the span no reading measured
+    // A pause lies between the point before and this one: the pump held its level while
+    // nothing was measured, so neither the charge nor the leak across it is known.
+    bool AfterPause = false;
 };
 
 struct TOxygenPointResult {
@@ -106,7 +109,9 @@ struct TOxygenPointResult {
 // reference. Points follow each other without a break; a stretch between two points up
 // to the gap tolerance carries the later point's mean current. A longer stretch, or a
 // point that holds an unmeasured one, is a gap: the charge between points is unknown and
-// left out, while the leak across it follows from the pO2 at both ends.
+// left out, while the leak across it follows from the pO2 at both ends. Across a pause the
+// pump went on pumping against the leak unmeasured: both are left out, and b carries on
+// from the gas alone.
 class TOxygenBalance
 {
   public:

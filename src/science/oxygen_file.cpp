@@ -34,10 +34,16 @@ QString Number(double value)
                                 : QString();
 }
 
+// With the local clock's offset from UTC at that moment: when summer time ends the local
+// hour repeats, and only the offset keeps the column in order and joinable.
 QString IsoTime(const TOxygenFileContent& content, double seconds)
 {
-    return ToLocalDateTime(content.RunStartDays + seconds / SecondsPerDay)
-        .toString(Qt::ISODateWithMs);
+    const QDateTime local = ToLocalDateTime(content.RunStartDays + seconds / SecondsPerDay);
+    const int offsetMinutes = local.offsetFromUtc() / 60;
+    const int minutes = std::abs(offsetMinutes);
+    return local.toString(Qt::ISODateWithMs) + QString::asprintf("%c%02d:%02d",
+                                                                 offsetMinutes < 0 ? '-' : '+',
+                                                                 minutes / 60, minutes % 60);
 }
 
 const TOxygenHistory& HistoryOf(const TOxygenFileContent& content)

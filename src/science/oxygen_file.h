@@ -15,7 +15,8 @@ class TOxygenHistory;
 // whatever the locale, full precision, an empty field where a value cannot be computed).
 // Lines starting with "#" say what the table is and give the constants of the balance
 // with the time from which they hold; a reader told to skip comments passes over them.
-// Times are ISO 8601 on the local clock, as the data file's are, so the two join.
+// Times are ISO 8601 on the local clock, as the data file's are, with the clock's offset
+// from UTC, so a time is the same instant in any time zone and across a change of summer time.
 struct TOxygenFileContent {
     QString SampleName;
     QString SampleFormula;

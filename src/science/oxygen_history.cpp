@@ -26,7 +26,9 @@ bool TOxygenHistory::MarkStepCompleted(int aStep, double aWindowS, double aStepS
     std::size_t first = last;
     // Never back into the step before: its last point is where this one began.
     const std::size_t floor = fIsotherm.empty() ? 0 : fIsotherm.back().Index + 1;
-    while (first > floor && fRecords[first - 1].Result.TimeS >= from)
+    // Nor back across a pause, over which b knows nothing of the pump.
+    while (first > floor && !fRecords[first].Input.AfterPause &&
+           fRecords[first - 1].Result.TimeS >= from)
         --first;
     // Without the step's start, the step began where the one before it ended.
     const double stepStartS =
@@ -104,6 +106,7 @@ double ContentDrift(const TOxygenHistory& aHistory, double aFromS, double aWindo
         sb += r.b;
         stt += t * t;
         stb += t * r.b;
+        if (aHistory.At(i).Input.AfterPause) break; // b does not carry the pump across it
     }
     const double spread = n * stt - st * st;
     if (n < 3 || !(spread > 0)) return INFINITY;

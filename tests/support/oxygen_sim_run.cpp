@@ -50,6 +50,7 @@ TCellSimOptions SimOptions(const TOxygenSimRunOptions& o)
                          QString::number(o.CurrentNoise),
                          "--seed",
                          QString::number(o.Seed)};
+    options.extraArgs += o.ExtraSimArgs;
     return options;
 }
 
@@ -114,7 +115,7 @@ bool TOxygenSimRun::RunStepProgram(const std::vector<double>& minusLogpO2, int t
         w.ButtonProgramDeleteStep->click();
     for (int i = 0; i < int(minusLogpO2.size()); ++i) {
         w.ListBoxStepProgram->setCurrentRow(i);
-        w.RtDoubleEditEditpO2->setValue(minusLogpO2[i]);
+        w.RtDoubleEditEditpO2->setValue(-minusLogpO2[i]);
         w.ButtonProgramPumpVoltage->click();
     }
     Choose(w.RadioButtonPIDStep);

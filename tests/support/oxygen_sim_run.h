@@ -42,6 +42,7 @@ struct TOxygenSimRunOptions {
     unsigned Seed = 1;       // of its measurement noise
     double RCDurationS = 3;
     double RCThresholdPercent = 1;
+    QStringList ExtraSimArgs; // further simulator options, e.g. a sample of known thermodynamics
 };
 
 class TOxygenSimRun

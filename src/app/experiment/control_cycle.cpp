@@ -10,10 +10,12 @@
 #include "control/step_line.h"
 #include "instruments/thread2000.h"
 #include "instruments/thread2401.h"
+#include "records/date_time.h"
 #include "records/number_format.h"
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -38,6 +40,7 @@ constexpr TProgramState ChoosableStates[] = {TProgramState::Paused,     TProgram
 
 TControlCycle::TControlCycle(TfrmOxtiva& window) : QObject(&window), fWindow(window)
 {
+    fLog.SetDestination(fWindow.LogDestination());
     BindRadioButtons();
     connect(fWindow.Timer1, &QTimer::timeout, this, &TControlCycle::Timer1Timer);
 }
@@ -91,6 +94,21 @@ QRadioButton* TControlCycle::ButtonOf(TProgramState state) const
     }
 }
 
+// The edit whose value a state runs on, if any.
+const TNumericEdit* TControlCycle::EditOf(TProgramState state) const
+{
+    switch (state) {
+    case TProgramState::ZeroCurrent:
+        return fWindow.RtIntegerEditCurrentmA;
+    case TProgramState::SetVoltage:
+        return fWindow.RtIntegerEditSetVoltage;
+    case TProgramState::PIDSet:
+        return fWindow.RtDoubleEditPISSP;
+    default:
+        return nullptr;
+    }
+}
+
 TProgramState TControlCycle::StateOf(const QRadioButton* button) const
 {
     for (TProgramState state : ChoosableStates)
@@ -137,6 +155,15 @@ void TControlCycle::ChangeModeConfirm()
     // change run (and hold up a step program's advance), and a reset would drop the PID's
     // integral.
     if (chosen == state.ProgramState) return;
+    if (const TNumericEdit* edit = EditOf(chosen); edit && !edit->NotTakenReason().isEmpty()) {
+        QMessageBox::information(
+            &fWindow, fWindow.windowTitle(),
+            QStringLiteral("The program state was not changed: the value beside \"%1\" was "
+                           "not taken (%2). Type a value within its range first.")
+                .arg(selected->text(), edit->NotTakenReason()));
+        SelectAsClick(ButtonOf(state.ProgramState));
+        return;
+    }
     if (!Confirm(
             QStringLiteral("Change program state? This will also reset current step to zero"))) {
         SelectAsClick(ButtonOf(state.ProgramState));
@@ -159,7 +186,7 @@ void TControlCycle::WriteStateRow()
     TStringGrid& grid = *fWindow.StringGridData;
     const int row = grid.AddRow();
     grid.SetCell(ColumnOf(TProperty::Time).ColID, row,
-                 FormatDateTime(u"yyyy-mm-dd hh:mm:ss", QDateTime::currentDateTime()));
+                 FormatDateTime(u"yyyy-mm-dd hh:mm:ss", WallNow()));
     grid.SetCell(ColumnOf(TProperty::Mode).ColID, row,
                  FormatFloat(ColumnOf(TProperty::Mode).Format,
                              static_cast<int>(fWindow.State().ProgramState)));
@@ -168,6 +195,7 @@ void TControlCycle::WriteStateRow()
 
 void TControlCycle::Timer1Timer()
 {
+    NoteWallClockStep();
     switch (fWindow.State().ProgramState) {
     case TProgramState::Uninitialized:
         return;
@@ -177,6 +205,16 @@ void TControlCycle::Timer1Timer()
     default:
         ActivePass();
     }
+}
+
+// Durations never read the wall clock; a step of it only moves the rows' time stamps, and
+// the log says where, for whoever joins them to other records.
+void TControlCycle::NoteWallClockStep()
+{
+    const std::optional<double> step = fWallClock.Step();
+    if (!step) return;
+    fLog.Send(QStringLiteral("Wall clock stepped by %1 s; durations go on by the steady clock")
+                  .arg(QString::asprintf("%+.1f", *step)));
 }
 
 void TControlCycle::ExitHandling()
@@ -215,7 +253,7 @@ void TControlCycle::ActivePass()
     fWindow.StepProgramProgress().Update();
     if (state.ProgramState == TProgramState::PIDSet)
         state.PID.SetSetpoint(fWindow.RtDoubleEditPISSP->value());
-    AutomaticGains();
+    PidGains();
     CopyOperatorSettings();
     ShowPidDebugLines();
     HandStateToThreads();
@@ -254,7 +292,7 @@ void TControlCycle::StopAtUnreadableLine()
     fWindow.StepProgramProgress().ProgramStopped(
         QStringLiteral("Step program stopped: line %1 cannot be read (\"%2\") at %3")
             .arg(index + 1)
-            .arg(line, FormatDateTime(u"yyyy-mm-dd hh:mm:ss", QDateTime::currentDateTime())));
+            .arg(line, FormatDateTime(u"yyyy-mm-dd hh:mm:ss", WallNow())));
 }
 
 void TControlCycle::EndStepProgram()
@@ -274,19 +312,28 @@ void TControlCycle::FallBackToZeroCurrent()
     fHandlersAttached = true;
 }
 
-void TControlCycle::AutomaticGains()
+// The gains the operator typed are the gains in force. A proportional gain typed as 0
+// derives both gains from the pO2, as it always did; an integral gain typed as 0 beside a
+// typed proportional one derives that one alone (the derivative has no such rule: 0 is no
+// derivative term).
+void TControlCycle::PidGains()
 {
     TPID& pid = fWindow.State().PID;
-    if (fWindow.RtDoubleEditPIDP->value() != 0) return;
     const double pv = std::fabs(pid.ProcessVariable());
-    pid.SetP(1.0 / std::pow(1.75, pv));
-    if (pv != 0) pid.SetI(0.01 / pv);
+    const double typedP = fWindow.RtDoubleEditPIDP->value();
+    const double typedI = fWindow.RtDoubleEditPIDI->value();
+    pid.SetP(typedP != 0 ? typedP : AutomaticProportionalGain(pv));
+    if (typedP != 0 && typedI != 0)
+        pid.SetI(typedI);
+    else if (pv != 0)
+        pid.SetI(AutomaticIntegralGain(pv));
+    pid.SetD(fWindow.RtDoubleEditPIDD->value());
+    fWindow.LabelPidGainsInForce->setText(PidGainsText(pid));
 }
 
 void TControlCycle::CopyOperatorSettings()
 {
     TSharedState& state = fWindow.State();
-    state.PID.SetD(fWindow.RtDoubleEditPIDD->value());
     state.RCDuration = fWindow.RtDoubleEditRCDuration->value();
     state.RCThreshold = fWindow.RtDoubleEditRCThreshold->value();
 }

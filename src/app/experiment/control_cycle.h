@@ -1,6 +1,8 @@
 #pragma once
 
 #include "control/modes.h"
+#include "records/date_time.h"
+#include "records/logging.h"
 
 #include <QObject>
 
@@ -10,6 +12,7 @@ class QRadioButton;
 namespace oxtiva {
 
 class TfrmOxtiva;
+class TNumericEdit;
 
 
 // The 250 ms control cycle and the operator's choice of program state. Everything here
@@ -28,6 +31,7 @@ public:
 
     // The radio button of a program state, and the state a radio button stands for.
     QRadioButton* ButtonOf(TProgramState state) const;
+    const TNumericEdit* EditOf(TProgramState state) const;
     TProgramState StateOf(const QRadioButton* button) const;
 
 protected:
@@ -38,12 +42,13 @@ private:
     void RadioButtonModeOffClick();
     void ExitHandling();
     void ActivePass();
+    void NoteWallClockStep();
     enum class TStepLoad { Loaded, Ended, Unreadable };
     TStepLoad LoadStepSetpoint();
     void EndStepProgram();
     void StopAtUnreadableLine();
     void FallBackToZeroCurrent();
-    void AutomaticGains();
+    void PidGains();
     void CopyOperatorSettings();
     void ShowPidDebugLines();
     void HandStateToThreads();
@@ -54,6 +59,8 @@ private:
 
     TfrmOxtiva& fWindow;
     bool fHandlersAttached = true;
+    TWallClockWatch fWallClock;
+    TLogger fLog{QStringLiteral("Form"), true};
 };
 
 } // namespace oxtiva

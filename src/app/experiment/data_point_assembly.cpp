@@ -3,6 +3,7 @@
 #include "app/experiment/experiment_saver.h"
 #include "app/main_window.h"
 #include "app/pages/oxygen_content.h"
+#include "app/pages/step_program_progress.h"
 #include "app/window/data_grid.h"
 #include "app/window/experiment_graph.h"
 #include "app/window/form_log.h"
@@ -30,6 +31,13 @@ const QString TrueText = QStringLiteral("True");
 // A current this close to the pump's limit is being clipped by the instrument, so its
 // relative change says nothing about the sample.
 constexpr double MaxCurrentFraction = 0.95;
+
+// The pump current is read at the shortest integration (NPLC MIN), where the SourceMeter
+// resolves about a ten-thousandth of its range, and any current up to the limit may be read
+// on the range that holds the limit: a change smaller than this share of the limit can be
+// resolution alone. A current held near zero (little or no leak) changes by such noise
+// relative to almost nothing, so its relative change alone never settles.
+constexpr double CurrentResolutionShareOfLimit = 1e-4;
 
 QString Formatted(TProperty q, double value)
 {
@@ -104,8 +112,7 @@ void TDataPointAssembly::WriteMeasuredCells(int row)
     SetCell(TProperty::PumpV, row, Formatted(TProperty::PumpV, p.PumpV));
     SetCell(TProperty::PumpI, row, Formatted(TProperty::PumpI, p.PumpI));
     SetCell(TProperty::Mode, row, Formatted(TProperty::Mode, p.Mode));
-    SetCell(TProperty::Date, row,
-            FormatDateTime(ColumnOf(TProperty::Date).Format, ToLocalDateTime(NowDays())));
+    SetCell(TProperty::Date, row, FormatDateTime(ColumnOf(TProperty::Date).Format, WallNow()));
     if (p.CellpO2Valid) SetCell(TProperty::CellpO2, row, Formatted(TProperty::CellpO2, p.CellpO2));
     SetCell(TProperty::Temp, row, Formatted(TProperty::Temp, p.Temp));
 }
@@ -115,8 +122,15 @@ void TDataPointAssembly::WriteFlushSide(int row)
     double po = 0;
     if (!FlushSidepO2(po)) {
         fWindow.StatusPaneFlushpO2->setText(QStringLiteral("Flush pO2 unknown"));
+        fWindow.StatusPaneFlushpO2->setToolTip(
+            QStringLiteral("The newest point lacks what the flush side's pO2 is worked out from: "
+                           "the cell's pO2 (read only between 500 and 1055 ºC), its temperature "
+                           "or the pump's voltage"));
         return;
     }
+    fWindow.StatusPaneFlushpO2->setToolTip(
+        QStringLiteral("The flush gas's pO2, from the pump's voltage, the cell's pO2 and its "
+                       "temperature"));
     fWindow.StatusPaneFlushpO2->setText(QStringLiteral("Flush pO2 ") +
                                         FormatFloat(u"0.000 000", po) + QStringLiteral(" atm"));
     SetCell(TProperty::FlushpO2, row, Formatted(TProperty::FlushpO2, po));
@@ -167,10 +181,14 @@ void TDataPointAssembly::JudgeCurrentStability(int row)
         SetCell(TProperty::StableI, row, QStringLiteral("MaxI"));
         return;
     }
-    double rc = 0;
-    if (!GetRRC(rc, TProperty::PumpI)) return;
-    SetCell(TProperty::RCI, row, Formatted(TProperty::RCI, rc));
-    if (std::abs(s.RCThreshold) > std::abs(rc)) SetCell(TProperty::StableI, row, TrueText);
+    const TRcChange change = ChangeOverRC(TProperty::PumpI);
+    if (change.Relative) SetCell(TProperty::RCI, row, Formatted(TProperty::RCI, *change.Relative));
+    const double floor = CurrentResolutionShareOfLimit * limit;
+    fWindow.StepProgramProgress().NoteCurrentChange(row, change.Absolute, floor);
+    const bool withinShare =
+        change.Relative && std::abs(s.RCThreshold) > std::abs(*change.Relative);
+    const bool withinFloor = change.Absolute && std::abs(*change.Absolute) <= floor;
+    if (withinShare || withinFloor) SetCell(TProperty::StableI, row, TrueText);
 }
 
 void TDataPointAssembly::AdvanceStep(int row)
@@ -190,20 +208,33 @@ void TDataPointAssembly::AdvanceStep(int row)
 
 bool TDataPointAssembly::GetRRC(double& aRRC, TProperty aColumn)
 {
+    const TRcChange change = ChangeOverRC(aColumn);
+    if (change.Relative) aRRC = *change.Relative;
+    return change.Relative.has_value();
+}
+
+TDataPointAssembly::TRcChange TDataPointAssembly::ChangeOverRC(TProperty aColumn)
+{
     TRcPoints window;
     const TRcWindowStatus status =
         fRcWindow.Collect(fGridView, ColumnOf(aColumn).ColID, fWindow.State().RCDuration, window);
     if (status == TRcWindowStatus::NotEnoughRows)
         FormLog().Send(QStringLiteral("Exit not enough data"));
-    if (status != TRcWindowStatus::Ok) return false;
+    if (status != TRcWindowStatus::Ok) return {};
     TPointArray points(window.X.size());
     for (std::size_t i = 0; i < points.size(); ++i)
         points[i] = TPoint{window.X[i], window.Y[i]};
     TLLSResult fit{};
     const bool fitted = LinearLeastSquares(points, fit);
-    if (fitted) aRRC = 100 * fit.RRC;
     FormLog().SetEnabled(false);
-    return fitted;
+    TRcChange change;
+    if (fitted) {
+        change.Relative = 100 * fit.RRC;
+        change.Absolute = fit.Slope * (window.X.back() - window.X.front());
+    } else if (!points.empty() && fit.MinY == fit.MaxY) {
+        change.Absolute = 0;
+    }
+    return change;
 }
 
 bool TDataPointAssembly::ReadPumpCellInputs(TLastRowInputs& inputs) const

@@ -3,6 +3,8 @@
 #include "app/window/column_table.h"
 #include "control/relative_change.h"
 
+#include <optional>
+
 namespace oxtiva
 {
 
@@ -49,6 +51,13 @@ class TDataPointAssembly
     void WriteStep(int row);
     void JudgepO2Stability(int row);
     void JudgeCurrentStability(int row);
+    // The change over the last RCDuration seconds, relative in per cent and in the column's
+    // own units; a column that held one value has no relative change but an absolute 0.
+    struct TRcChange {
+        std::optional<double> Relative;
+        std::optional<double> Absolute;
+    };
+    TRcChange ChangeOverRC(TProperty aColumn);
     void AdvanceStep(int row);
 
     TfrmOxtiva& fWindow;

@@ -3,10 +3,12 @@
 #include "app/experiment/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/pages/oxygen_content.h"
+#include "app/pages/thermodynamics_page.h"
 #include "app/window/data_grid.h"
 #include "app/window/experiment_graph.h"
 #include "app/window/numeric_edits.h"
 #include "app/window/window_caption.h"
+#include "control/step_program_file.h"
 #include "records/date_time.h"
 #include "records/day_folder.h"
 #include "records/journal_format.h"
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QThreadPool>
 
@@ -105,6 +108,14 @@ std::optional<TSaveFailure> WriteFiles(const TSaveRequest& request, TSaveOutcome
     if (request.Oxygen && !WriteOxygenFiles(outcome.CsvPath, *request.Oxygen, error) && !failure)
         failure =
             TSaveFailure{day.filePath(OxygenFileName(counted + QStringLiteral(".csv"))), error};
+    if (!request.StepLines.isEmpty() &&
+        !WriteStepsBeside(outcome.CsvPath, request.StepLines, error) && !failure)
+        failure = TSaveFailure{StepsFileBeside(outcome.CsvPath), error};
+    if (request.Thermodynamics && !AllPoints(*request.Thermodynamics).empty() &&
+        !WriteThermodynamicsFileBeside(outcome.CsvPath, request.Stem, *request.Thermodynamics,
+                                       error) &&
+        !failure)
+        failure = TSaveFailure{day.filePath(ThermodynamicsFileName(request.Stem)), error};
     return failure;
 }
 
@@ -156,7 +167,7 @@ TDataFileContent TExperimentSaver::Content() const
     TDataFileContent content;
     content.SampleName = fWindow.EditSampleName->text();
     content.SampleFormula = fWindow.EditSampleFormula->text();
-    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
+    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", WallNow());
     const auto edits = DataFileVariableEdits(fWindow);
     for (int i = 0; i < DataFileVariableCount; ++i) {
         content.VariableValues[i] =
@@ -175,14 +186,17 @@ void TExperimentSaver::Save()
     fWindow.State().LastSaveTime = NowDays();
     auto request = std::make_shared<TSaveRequest>();
     request->ProgramFolder = fProgramFolder;
-    request->Today = ToLocalDateTime(NowDays()).date();
+    request->Today = WallNow().date();
     request->Stem = SafeFileName(fWindow.EditSampleName->text());
     request->Content = Content();
+    for (int i = 0; i < fWindow.ListBoxStepProgram->count(); ++i)
+        request->StepLines << fWindow.ListBoxStepProgram->item(i)->text();
     request->Content.Cell = [grid = fWindow.StringGridData->Snapshot()](int col, int row) {
         return grid.Cell(col, row);
     };
     request->Picture = fWindow.RtGraph2D1->Picture();
     request->Oxygen = fWindow.OxygenContent().FileSnapshot();
+    request->Thermodynamics = fWindow.TabSheetThermodynamics->Input();
     fThread->start([request, finished = fFinished] {
         TSaveOutcome outcome = WriteSave(*request);
         // Lets the grid's and the history's chunks go before the report.

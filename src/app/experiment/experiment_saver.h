@@ -3,10 +3,12 @@
 #include "app/pages/oxygen_content.h"
 #include "records/data_file.h"
 #include "records/logging.h"
+#include "science/thermodynamics_file.h"
 
 #include <QDate>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -38,6 +40,9 @@ struct TSaveRequest {
     TDataFileContent Content;
     QImage Picture;
     std::optional<TOxygenFileSnapshot> Oxygen; // the balance files beside the data file
+    QStringList StepLines; // the step program, in a ".steps" file beside the data file
+    // "<sample>_thermodynamics.csv" beside it, when there are isotherm points to fit.
+    std::optional<TThermodynamicsInput> Thermodynamics;
 };
 
 // What a save wrote.

@@ -3,6 +3,7 @@
 #include "app/experiment/experiment_saver.h"
 
 #include "app/main_window.h"
+#include "app/pages/step_program_editor.h"
 #include "app/window/numeric_edits.h"
 #include "records/logging.h"
 
@@ -46,11 +47,11 @@ QString RowName(int row)
     return abbreviation.isEmpty() ? fields.value(3).trimmed() : abbreviation;
 }
 
+// A value is taken as if the operator typed it: one the edit would refuse stays out.
 bool TakeValue(TRtDoubleEdit& edit, const QString& text)
 {
     double value = 0;
-    if (!ParseTypedDouble(text, value) || !WithinLimits(value, edit.minimum(), edit.maximum()))
-        return false;
+    if (!ParseTypedDouble(text, value) || edit.Refusal(value)) return false;
     edit.setValue(value);
     return true;
 }
@@ -92,7 +93,7 @@ QStringList ApplyExperimentSettings(TfrmOxtiva& w, const TDataFileSettings& sett
 }
 
 bool TakeExperimentSettings(TfrmOxtiva& window, const QString& dataFilePath, QStringList& notTaken,
-                            QString& errorText)
+                            QString& errorText, QString* stepsOutcome)
 {
     QFile file(dataFilePath);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -106,6 +107,8 @@ bool TakeExperimentSettings(TfrmOxtiva& window, const QString& dataFilePath, QSt
     TDataFileSettings settings;
     if (!ReadDataFileSettings(head, settings, errorText)) return false;
     notTaken = ApplyExperimentSettings(window, settings);
+    const QString steps = window.StepProgramEditor().TakeStepsBeside(dataFilePath);
+    if (stepsOutcome) *stepsOutcome = steps;
     return true;
 }
 
@@ -114,7 +117,7 @@ namespace
 
 // Says what was taken; a refusal leaves every edit as it was.
 void ReportTaken(TfrmOxtiva& window, const QString& path, bool taken, const QStringList& notTaken,
-                 const QString& error)
+                 const QString& error, const QString& steps)
 {
     const QString shown = QDir::toNativeSeparators(path);
     TLogger log(QStringLiteral("Form"), true);
@@ -127,11 +130,22 @@ void ReportTaken(TfrmOxtiva& window, const QString& path, bool taken, const QStr
         return;
     }
     log.Send(QStringLiteral("Settings taken from ") + path);
-    if (notTaken.isEmpty()) return;
+    const QString stepsText =
+        steps.isEmpty() ? QStringLiteral("No step program was saved with it; the step list stays "
+                                         "as it is.")
+                        : steps;
+    if (notTaken.isEmpty()) {
+        QMessageBox::information(
+            &window, window.windowTitle(),
+            QStringLiteral("Taken from %1: the sample's name and formula, the values of "
+                           "\"Experiment data\" and the notes.\n\n%2")
+                .arg(shown, stepsText));
+        return;
+    }
     QMessageBox::warning(&window, window.windowTitle(),
                          QStringLiteral("The settings of %1 were taken, except these values, "
-                                        "which keep what the window had:\n%2")
-                             .arg(shown, notTaken.join(u'\n')));
+                                        "which keep what the window had:\n%2\n\n%3")
+                             .arg(shown, notTaken.join(u'\n'), stepsText));
 }
 
 } // namespace
@@ -146,16 +160,17 @@ void ChooseAndTakeExperimentSettings(TfrmOxtiva& window)
     const QString path = dialog.selectedFiles().constFirst();
     QStringList notTaken;
     QString error;
-    const bool taken = TakeExperimentSettings(window, path, notTaken, error);
-    ReportTaken(window, path, taken, notTaken, error);
+    QString steps;
+    const bool taken = TakeExperimentSettings(window, path, notTaken, error, &steps);
+    ReportTaken(window, path, taken, notTaken, error, steps);
 }
 
 QString RecoveredSettingsOfferText(const QString& recoveredFile, const QString& sampleShown)
 {
     return QStringLiteral(
                "The unsaved data of %1 was written to\n%2\n\n"
-               "Take the settings puts that experiment's \"Experiment data\" values, sample "
-               "and notes into this window; the step list stays as it is.\n\n"
+               "Take the settings puts that experiment's \"Experiment data\" values, sample, "
+               "notes and step program into this window.\n\n"
                "Caution: the SourceMeter may still be sourcing the last current or voltage of "
                "the earlier session. The pump keeps that level until the SourceMeter is "
                "validated again, which resets it.")
@@ -175,8 +190,9 @@ void OfferRecoveredSettings(TfrmOxtiva& window, const QString& recoveredFile,
     if (box.exec() != QMessageBox::Yes) return;
     QStringList notTaken;
     QString error;
-    const bool taken = TakeExperimentSettings(window, recoveredFile, notTaken, error);
-    ReportTaken(window, recoveredFile, taken, notTaken, error);
+    QString steps;
+    const bool taken = TakeExperimentSettings(window, recoveredFile, notTaken, error, &steps);
+    ReportTaken(window, recoveredFile, taken, notTaken, error, steps);
 }
 
 } // namespace oxtiva

@@ -18,10 +18,11 @@ class TfrmOxtiva;
 // an edit cannot hold is left as the edit has it and named in the result.
 QStringList ApplyExperimentSettings(TfrmOxtiva& window, const TDataFileSettings& settings);
 
-// Reads the data file and applies its settings; false with the reason when the file cannot
-// be read as a data file. notTaken names the values that were left as they were.
+// Reads the data file and applies its settings, and the step program saved beside it;
+// false with the reason when the file cannot be read as a data file. notTaken names the
+// values that were left as they were; stepsOutcome says what became of the step list.
 bool TakeExperimentSettings(TfrmOxtiva& window, const QString& dataFilePath, QStringList& notTaken,
-                            QString& errorText);
+                            QString& errorText, QString* stepsOutcome = nullptr);
 
 // The operator's way to it: chooses a data file, takes its settings and says what happened.
 void ChooseAndTakeExperimentSettings(TfrmOxtiva& window);

@@ -21,7 +21,7 @@ constexpr std::size_t TracedInFull = 3;
 
 QString LocalTimeText(TDateTime aTime)
 {
-    return FormatDateTime(u"yyyy-mm-dd hh:mm:ss", ToLocalDateTime(aTime));
+    return FormatDateTime(u"yyyy-mm-dd hh:mm:ss", WallTimeOf(aTime));
 }
 
 } // namespace

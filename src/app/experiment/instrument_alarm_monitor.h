@@ -23,9 +23,10 @@ class TInstrumentAlarmMonitor
     // The ended alarms not yet acknowledged, the oldest first.
     const std::vector<TClearedAlarm>& Cleared() const { return fCleared; }
     void Acknowledge();
+    // Whether each instrument should be giving readings now.
+    std::array<bool, InstrumentCount> ReadingsExpected() const;
 
   private:
-    std::array<bool, InstrumentCount> ReadingsExpected() const;
     void Log(const TInstrumentAlarm::TChange& aChange);
     void ShowTrace();
 

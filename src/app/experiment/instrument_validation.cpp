@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/window/numeric_edits.h"
 #include "app/window/window_caption.h"
+#include "control/modes.h"
 #include "instruments/port_list.h"
 #include "instruments/serial_port.h"
 #include "instruments/thread2000.h"
@@ -10,8 +11,10 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <cmath>
 
@@ -62,8 +65,39 @@ void TInstrumentValidation::GetAvailableComPorts()
         Append(line);
 }
 
+namespace {
+QString ValidationDuringRunQuestion(const QString& aInstrument, TProgramState aRunning,
+                                    const QString& aWhatStops)
+{
+    return QStringLiteral("Validate the %1 again while %2 runs? %3 The program then goes to "
+                          "Paused; a step program chosen again starts at its first step.")
+        .arg(aInstrument, ProgramStateName(aRunning), aWhatStops);
+}
+} // namespace
+
+// A validation resets the instrument under a running experiment; the operator says so first.
+bool TInstrumentValidation::ConfirmDuringRun(const QString& aInstrument, const QString& aWhatStops)
+{
+    const TProgramState running = fWindow.State().ProgramState;
+    if (running == TProgramState::Uninitialized || running == TProgramState::Paused ||
+        running == TProgramState::ToExit)
+        return true;
+    const bool yes = QMessageBox::question(&fWindow, fWindow.windowTitle(),
+                                           ValidationDuringRunQuestion(aInstrument, running,
+                                                                       aWhatStops),
+                                           QMessageBox::Yes | QMessageBox::No,
+                                           QMessageBox::No) == QMessageBox::Yes;
+    if (!yes) Append(QStringLiteral("Validation of the %1 not started: %2 goes on.")
+                         .arg(aInstrument, ProgramStateName(running)));
+    return yes;
+}
+
 void TInstrumentValidation::Button2000TestClick()
 {
+    if (!ConfirmDuringRun(QStringLiteral("MultiMeter 2000"),
+                          QStringLiteral("Its readings stop while it is set up again, so the "
+                                         "running program loses its pO2 and temperature.")))
+        return;
     const QString port = fWindow.Edit2000COMPort->text();
     Append(QString());
     Append(QStringLiteral("Search for instrument on port ") + port);
@@ -133,6 +167,10 @@ void TInstrumentValidation::StartMultimeterThread()
 
 void TInstrumentValidation::ButtonSMUTestClick()
 {
+    if (!ConfirmDuringRun(QStringLiteral("SourceMeter 2401"),
+                          QStringLiteral("The pump is stopped at 0 A and the instrument is reset, "
+                                         "so the running program ends.")))
+        return;
     const QString port = fWindow.EditSMUCOMPort->text();
     Append(QString());
     Append(QStringLiteral("Search for instrument on port ") + port);
@@ -184,6 +222,8 @@ void TInstrumentValidation::EnterPausedWhenBothValidated()
     // A validation clicked while the close waits for the threads must not revive the program.
     if (fWindow.State().ProgramState == TProgramState::ToExit) return;
     fWindow.State().ProgramState = TProgramState::Paused;
+    // The buttons show the state the program is in; setChecked is no click, so no question.
+    fWindow.RadioButtonModeOff->setChecked(true);
     // A new start of the pump: whatever program ran before is over.
     fWindow.Caption().ClearNotice(TCaptionNotice::StepProgram);
 }

@@ -27,6 +27,7 @@ public:
 
 private:
     void Append(const QString& line);
+    bool ConfirmDuringRun(const QString& aInstrument, const QString& aWhatStops);
     bool Identify(TSerialPort& serial, const QString& port, int baudRate, int pollMs,
                   QCheckBox& validated, const QString& instrument);
     bool IdentifyMultimeter(const QString& port);

@@ -6,12 +6,15 @@
 #include "app/window/data_grid.h"
 #include "app/window/numeric_edits.h"
 #include "app/window/window_caption.h"
+#include "records/date_time.h"
 #include "records/journal_writer.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 
 namespace oxtiva
@@ -57,6 +60,32 @@ TJournalKeeper::TJournalKeeper(TfrmOxtiva& window) : fWindow(window)
 {
     fLog.SetDestination(fWindow.LogDestination());
     WatchHeadEdits();
+    WatchStepList();
+}
+
+// A recovered run brings back the step program it ran, which lives only in the list.
+void TJournalKeeper::WatchStepList()
+{
+    const QAbstractItemModel* model = fWindow.ListBoxStepProgram->model();
+    const auto changed = [this] { fStepsMayHaveChanged = true; };
+    QObject::connect(model, &QAbstractItemModel::dataChanged, &fHeadEditWatch, changed);
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, &fHeadEditWatch, changed);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, &fHeadEditWatch, changed);
+    QObject::connect(model, &QAbstractItemModel::modelReset, &fHeadEditWatch, changed);
+}
+
+QStringList TJournalKeeper::StepLines() const
+{
+    QStringList lines;
+    const QListWidget& list = *fWindow.ListBoxStepProgram;
+    for (int i = 0; i < list.count(); ++i)
+        lines << list.item(i)->text();
+    return lines;
+}
+
+int TJournalKeeper::UnsavedRows() const
+{
+    return std::max(0, fWindow.StringGridData->RowCount() - std::max(fSaved.Rows, FixedGridRows));
 }
 
 // Every value a data file's head holds comes from an edit of the "Experiment data" page. A
@@ -118,6 +147,7 @@ void TJournalKeeper::StartSegment(int gridRows, const TJournalWriter::TStatus& s
         fSaved.Rows > gridRows || !fQueuedHead)
         return;
     QByteArray segment = JournalFirstLineBytes() + JournalHeadLine(*fQueuedHead);
+    if (fQueuedSteps) segment += JournalStepsLine(*fQueuedSteps);
     AppendRows(segment, 0, FixedGridRows);
     segment += JournalBaseLine(fSaved);
     AppendRows(segment, fSaved.Rows, gridRows);
@@ -169,6 +199,8 @@ void TJournalKeeper::StartAgainAfterLoss()
     fQueuedRows = 0;
     fQueuedHead.reset();
     fHeadMayHaveChanged = true;
+    fQueuedSteps.reset();
+    fStepsMayHaveChanged = true;
     fSavedQueued = fSaved.Rows == 0;
     // Small again once the whole grid is back on the disk, but only while the saved rows
     // are: the folder may have gone with the saved file in it, which the writer's thread
@@ -189,6 +221,14 @@ QByteArray TJournalKeeper::NewRecords(int gridRows)
             fQueuedHead = std::move(head);
         }
     }
+    if (fStepsMayHaveChanged) {
+        fStepsMayHaveChanged = false;
+        QStringList steps = StepLines();
+        if (steps != fQueuedSteps) {
+            out += JournalStepsLine(steps);
+            fQueuedSteps = std::move(steps);
+        }
+    }
     AppendRows(out, fQueuedRows, gridRows);
     fQueuedRows = gridRows;
     if (!fSavedQueued) {
@@ -201,7 +241,7 @@ QByteArray TJournalKeeper::NewRecords(int gridRows)
 void TJournalKeeper::AppendRows(QByteArray& out, int firstRow, int endRow) const
 {
     const TStringGrid& grid = *fWindow.StringGridData;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime now = WallNow().toUTC();
     for (int row = firstRow; row < endRow; ++row) {
         const QString line =
             DataLine(grid.ColCount(), [&grid, row](int col) { return grid.Cell(col, row); });
@@ -231,6 +271,8 @@ void TJournalKeeper::CloseSession()
     fClosed = true;
     const int rows = fWindow.StringGridData->RowCount();
     if (fSaved.Rows < rows) {
+        // The next start then says that this close was a normal one.
+        fWriter->Append(JournalClosedLine(), rows);
         const bool written = fWriter->WaitUntilWritten(StuckWriteMs);
         fLog.Send(QStringLiteral("Journal kept with %1 unsaved rows%2: ")
                       .arg(rows - fSaved.Rows)

@@ -40,6 +40,9 @@ class TJournalKeeper
     // with unsaved rows stays for the next start.
     void CloseSession();
 
+    // Grid rows of this run not yet in a saved file.
+    int UnsavedRows() const;
+
     // Empty until the run's first row.
     QString Path() const;
     // Waits until everything handed over is on the disk.
@@ -50,6 +53,8 @@ class TJournalKeeper
     void ShowWriterState(const TJournalWriter::TStatus& status);
     void StartAgainAfterLoss();
     void WatchHeadEdits();
+    void WatchStepList();
+    QStringList StepLines() const;
     QByteArray NewRecords(int gridRows);
     void AppendRows(QByteArray& out, int firstRow, int endRow) const;
     void StartSegment(int gridRows, const TJournalWriter::TStatus& status);
@@ -62,6 +67,8 @@ class TJournalKeeper
     // changed or a save, not on every pass.
     bool fHeadMayHaveChanged = true;
     QObject fHeadEditWatch;
+    std::optional<QStringList> fQueuedSteps;
+    bool fStepsMayHaveChanged = true;
     TSavedFile fSaved;
     bool fSavedQueued = true;
     bool fSegmentWanted = false; // a save is on the disk that no segment starts from yet

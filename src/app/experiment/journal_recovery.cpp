@@ -1,6 +1,7 @@
 #include "app/experiment/journal_recovery.h"
 
 #include "app/experiment/recovered_oxygen_file.h"
+#include "control/step_program_file.h"
 #include "records/day_folder.h"
 #include "records/journal_recovery.h"
 #include "records/logging.h"
@@ -140,6 +141,9 @@ class TJournalOffer
             return;
         }
         fLog.Send(QStringLiteral("Journal recovered into ") + written);
+        if (contents.HasSteps && !WriteStepsBeside(written, contents.StepLines, error))
+            fLog.Send(QStringLiteral("Step program of the recovered file not written (") + error +
+                      QStringLiteral("): ") + written);
         // The balance is derived from the file: without it the data is still all there.
         if (!WriteRecoveredOxygenFiles(contents, written, error))
             fLog.Send(QStringLiteral("Oxygen balance of the recovered file not written (") + error +
@@ -191,8 +195,12 @@ class TJournalOffer
 
 QString RecoveryQuestion(const TJournalContents& contents, bool savedFileIntact)
 {
-    QString text = QStringLiteral("Data recorded in an earlier session was never saved, most "
-                                  "likely because the program did not close normally.\n\n");
+    QString text =
+        contents.ClosedNormally
+            ? QStringLiteral("Data recorded in an earlier session was not saved before the "
+                             "program was closed.\n\n")
+            : QStringLiteral("Data recorded in an earlier session was never saved, most "
+                             "likely because the program did not close normally.\n\n");
     text += QStringLiteral("Sample: %1\n").arg(SampleOf(contents));
     text += QStringLiteral("Recorded: %1 to %2\n")
                 .arg(LocalMinute(contents.FirstRowTime()), LocalMinute(contents.LastRowTime()));

@@ -151,6 +151,7 @@ class TReplay
         input.ChargeC = row.Number(TProperty::PumpI).value_or(0) * (input.EndS - input.StartS);
         input.CellK = *temp + ZeroCelsiusK;
         input.pO2 = *pO2;
+        input.AfterPause = !fFollowsPoint;
         fHistory.Add(input, SteadyPIDCells([&row](TProperty q) { return row.Cell(q); }), index);
     }
 
@@ -326,7 +327,7 @@ bool WriteRecoveredOxygenFiles(const TJournalContents& contents, const QString& 
     TOxygenFileContent content;
     content.SampleName = settings.SampleName;
     content.SampleFormula = settings.SampleFormula;
-    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
+    content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", WallNow());
     content.RunStartDays = replay.RunStart();
     content.History = &history;
     return WriteOxygenFilesBeside(dataFilePath, std::move(content), errorText);

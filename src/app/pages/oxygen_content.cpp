@@ -116,17 +116,20 @@ void TOxygenContent::AddDataPoint()
     const TSharedState& s = fWindow.State();
     const TDataPointRec& p = s.DataPoint;
     const double cellK = p.Temp + ZeroCelsiusK;
+    fPauseUnbooked = fPauseUnbooked || p.AfterPause;
     // The gas term needs a pO2 and a temperature; without them the point cannot be
     // placed in the balance, and the stretch it covered is left out like a gap.
     if (!p.CellpO2Valid || !(p.CellpO2 > 0) || !(cellK > 0)) return;
-    const TOxygenPointInput input{(p.StartTime - s.StartTime) * SecondsPerDay,
-                                  (p.EndTime - s.StartTime) * SecondsPerDay,
-                                  p.Charge,
-                                  cellK,
-                                  p.CellpO2,
-                                  p.MeanCharge,
-                                  p.LongestUnmeasuredS};
+    TOxygenPointInput input{(p.StartTime - s.StartTime) * SecondsPerDay,
+                            (p.EndTime - s.StartTime) * SecondsPerDay,
+                            p.Charge,
+                            cellK,
+                            p.CellpO2,
+                            p.MeanCharge,
+                            p.LongestUnmeasuredS};
     const int row = fWindow.StringGridData->RowCount() - 1;
+    input.AfterPause = fPauseUnbooked;
+    fPauseUnbooked = false;
     fWindow.TabSheetOxygenContent->AppendPoint(fHistory.Add(input, SteadyPIDRow(row), row));
     ShowCurrent();
     fWindow.TabSheetOxygenContent->Replot();
@@ -161,8 +164,10 @@ TOxygenFileSnapshot TOxygenContent::FileSnapshot() const
     TOxygenFileSnapshot snapshot;
     snapshot.Content.SampleName = fWindow.EditSampleName->text();
     snapshot.Content.SampleFormula = fWindow.EditSampleFormula->text();
-    snapshot.Content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
-    snapshot.Content.RunStartDays = fWindow.State().StartTime;
+    snapshot.Content.SavedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", WallNow());
+    // The balance counts seconds on the steady clock; its rows are stamped as the wall
+    // clock reads now, so they stay in order across a step of the wall clock.
+    snapshot.Content.RunStartDays = ToDays(WallTimeOf(fWindow.State().StartTime));
     snapshot.History = std::make_shared<const TOxygenHistory>(fHistory);
     return snapshot;
 }

@@ -96,6 +96,8 @@ class TOxygenContent : public QObject
     // The temperature of the holds an estimate or a blank run comes from, while it sets
     // its alpha.
     std::optional<double> fEstimateK;
+    // A pause came since the newest booked point, perhaps before a point left unbooked.
+    bool fPauseUnbooked = false;
 };
 
 } // namespace oxtiva

@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/window/numeric_edits.h"
+#include "records/number_format.h"
 #include "science/sample_calculations.h"
 
 namespace oxtiva
@@ -18,6 +19,35 @@ TSampleCalculationsPanel::TSampleCalculationsPanel(TfrmOxtiva& aWindow)
           w.RtDoubleEditCTO})
         connect(input, &TRtDoubleEdit::valueChanged, this,
                 &TSampleCalculationsPanel::RtDoubleEditbsValueChanged);
+    CheckGasVolume();
+}
+
+namespace
+{
+// Empty when the hot part keeps some gas beside the sample; otherwise why not.
+QString NoGasLeft(double aMass, double aDensity, double aVolumeWithoutSample)
+{
+    const TSampleResults r = SampleCalculations(aMass, aDensity, 1, 1, aVolumeWithoutSample);
+    if (r.Vhp > 0) return {};
+    return QStringLiteral("leaves no gas beside the sample: Vhp = Vhpws − Vs = %1 − %2 = %3 L")
+        .arg(FormatGeneral(aVolumeWithoutSample), FormatGeneral(r.Vs), FormatGeneral(r.Vhp));
+}
+} // namespace
+
+// The sample takes room in the hot part: its mass, its density and the volume without it
+// must leave a gas volume, or the balance divides by a volume of nothing or less.
+void TSampleCalculationsPanel::CheckGasVolume()
+{
+    TfrmOxtiva& w = fWindow;
+    w.RtDoubleEditmass0->SetCheck([&w](double mass) {
+        return NoGasLeft(mass, w.RtDoubleEditd->value(), w.RtDoubleEditVHPS->value());
+    });
+    w.RtDoubleEditd->SetCheck([&w](double density) {
+        return NoGasLeft(w.RtDoubleEditmass0->value(), density, w.RtDoubleEditVHPS->value());
+    });
+    w.RtDoubleEditVHPS->SetCheck([&w](double volume) {
+        return NoGasLeft(w.RtDoubleEditmass0->value(), w.RtDoubleEditd->value(), volume);
+    });
 }
 
 void TSampleCalculationsPanel::RtDoubleEditbsValueChanged()

@@ -21,6 +21,7 @@ class TSampleCalculationsPanel : public QObject
 
   private:
     void RtDoubleEditbsValueChanged();
+    void CheckGasVolume();
 
     TfrmOxtiva& fWindow;
 };

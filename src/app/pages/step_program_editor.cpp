@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -34,14 +35,13 @@ constexpr qint64 MostStepFileBytes = 1 << 20;
 
 const QString StepFileFilter = QStringLiteral("Step programs (*.steps);;All files (*)");
 
-// What the list's edits let the operator type; the −log(pO2) edit shows the negative of
-// the set point the line holds.
-TStepLimits LimitsOfEdits(const TRtDoubleEdit& aMinusLogpO2, const TRtDoubleEdit& aMillivolts)
+// What the list's edits let the operator type.
+TStepLimits LimitsOfEdits(const TRtDoubleEdit& aLogpO2, const TRtDoubleEdit& aMillivolts)
 {
     constexpr double unlimited = std::numeric_limits<double>::infinity();
     TStepLimits limits;
-    limits.LowestSetpoint = -aMinusLogpO2.maximum().value_or(unlimited);
-    limits.HighestSetpoint = -aMinusLogpO2.minimum().value_or(-unlimited);
+    limits.LowestSetpoint = aLogpO2.minimum().value_or(-unlimited);
+    limits.HighestSetpoint = aLogpO2.maximum().value_or(unlimited);
     limits.LowestMillivolts = aMillivolts.minimum().value_or(-unlimited);
     limits.HighestMillivolts = aMillivolts.maximum().value_or(unlimited);
     return limits;
@@ -65,12 +65,42 @@ TStepProgramEditor::TStepProgramEditor(TfrmOxtiva& window) : fWindow(window)
     QObject::connect(list, &QListWidget::itemClicked, list, [this] { ListBoxStepProgramClick(); });
     QObject::connect(list, &QListWidget::itemSelectionChanged, list,
                      [this] { ListBoxStepProgramClick(); });
+    // A value taken again answers the refusal.
+    for (TNumericEdit* edit : {static_cast<TNumericEdit*>(fWindow.RtDoubleEditEditpO2),
+                               static_cast<TNumericEdit*>(fWindow.RtDoubleEditPPSmV)})
+        QObject::connect(edit, &TNumericEdit::notTakenChanged, list, [this] {
+            if (RefusedEntries().isEmpty()) ShowRefusal({});
+        });
+}
+
+// An edit whose last entry was refused still holds the value before it; a step made of
+// that value is not what the operator typed.
+QString TStepProgramEditor::RefusedEntries() const
+{
+    QStringList refused;
+    for (const TNumericEdit* edit : {static_cast<TNumericEdit*>(fWindow.RtDoubleEditEditpO2),
+                                     static_cast<TNumericEdit*>(fWindow.RtDoubleEditPPSmV)})
+        if (!edit->NotTakenReason().isEmpty()) refused << edit->NotTakenReason();
+    return refused.join(u'\n');
+}
+
+void TStepProgramEditor::ShowRefusal(const QString& aText)
+{
+    fWindow.LabelStepEditRefusal->setText(aText);
+    fWindow.LabelStepEditRefusal->setVisible(!aText.isEmpty());
 }
 
 void TStepProgramEditor::ButtonProgramPumpVoltageClick()
 {
+    const QString refused = RefusedEntries();
+    if (!refused.isEmpty()) {
+        ShowRefusal(QStringLiteral("No step was applied: a set point above holds a value that "
+                                   "was not taken. Type a value within its range first."));
+        return;
+    }
+    ShowRefusal({});
     QListWidget* list = fWindow.ListBoxStepProgram;
-    const double setpoint = -fWindow.RtDoubleEditEditpO2->value();
+    const double setpoint = fWindow.RtDoubleEditEditpO2->value();
     const double millivolts = fWindow.RtDoubleEditPPSmV->value();
     const int selected = SelectedRow(*list);
     if (selected < 0) {
@@ -96,7 +126,7 @@ void TStepProgramEditor::ListBoxStepProgramClick()
     const QString line = list->item(selected)->text();
     double setpoint = 0;
     double millivolts = 0;
-    if (StepLineSetpoint(line, setpoint)) fWindow.RtDoubleEditEditpO2->setValue(-setpoint);
+    if (StepLineSetpoint(line, setpoint)) fWindow.RtDoubleEditEditpO2->setValue(setpoint);
     if (StepLineMillivoltsToEnd(line, millivolts)) fWindow.RtDoubleEditPPSmV->setValue(millivolts);
 }
 
@@ -155,6 +185,34 @@ void TStepProgramEditor::ButtonLoadStepsClick()
     fLog.Send(QStringLiteral("Step program loaded from %1: %2 steps")
                   .arg(path)
                   .arg(contents.Lines.size()));
+}
+
+QString TStepProgramEditor::TakeStepsBeside(const QString& aDataFilePath)
+{
+    QFile file(StepsFileBeside(aDataFilePath));
+    if (!file.exists()) return {};
+    const QString shown = QDir::toNativeSeparators(file.fileName());
+    // The running program goes on with the list it started with.
+    if (IsStepProgramState(fWindow.State().ProgramState))
+        return QStringLiteral("The step list stays as it is while a step program runs; the "
+                              "file's steps are in %1.")
+            .arg(shown);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MostStepFileBytes)
+        return QStringLiteral("The step list stays as it is: %1 could not be read.").arg(shown);
+    const TStepFileContents contents = ParseStepProgramFile(
+        file.readAll(), LimitsOfEdits(*fWindow.RtDoubleEditEditpO2, *fWindow.RtDoubleEditPPSmV));
+    if (!contents.Ok() || contents.Lines.isEmpty())
+        return QStringLiteral("The step list stays as it is: %1 holds no readable step program.")
+            .arg(shown);
+    QListWidget& list = *fWindow.ListBoxStepProgram;
+    list.clear();
+    list.addItems(contents.Lines);
+    list.setCurrentRow(-1);
+    fLog.Send(QStringLiteral("Step program taken from %1: %2 steps")
+                  .arg(file.fileName())
+                  .arg(contents.Lines.size()));
+    return QStringLiteral("The step list holds the run's %1 steps again.")
+        .arg(contents.Lines.size());
 }
 
 QString TStepProgramEditor::StartFolder(bool aSaving) const

@@ -31,7 +31,13 @@ class TStepProgramEditor
     // as a step; a running program asks first.
     void ButtonLoadStepsClick();
 
+    // Puts the steps of a ".steps" file beside a data file into the list; what it did, in a
+    // sentence, or an empty text when there is no such file.
+    QString TakeStepsBeside(const QString& aDataFilePath);
+
   private:
+    QString RefusedEntries() const;
+    void ShowRefusal(const QString& aText);
     QString ChooseFile(bool aSaving);
     QString StartFolder(bool aSaving) const;
     bool ConfirmReplace(const QString& aPath);

@@ -47,8 +47,7 @@ void TStepProgramProgress::Update()
         return;
     }
     const std::optional<double> settled = SecondsSettled();
-    label.setText(StepProgressText(s.StepIndex, count, SecondsInStep(), settled,
-                                   settled ? TStepWait{} : WaitOfNewestRow()));
+    label.setText(StepProgressText(s.StepIndex, count, SecondsInStep(), settled, WaitOfNewestRow()));
     label.show();
     Highlight(s.StepIndex);
 }
@@ -69,9 +68,15 @@ double TStepProgramProgress::SecondsInStep()
 void TStepProgramProgress::ProgramEnded()
 {
     const QString text = QStringLiteral("Step program ended at ") +
-                         FormatDateTime(u"yyyy-mm-dd hh:mm:ss", ToLocalDateTime(NowDays()));
+                         FormatDateTime(u"yyyy-mm-dd hh:mm:ss", WallNow());
     fWindow.Caption().SetNotice(TCaptionNotice::StepProgram, text);
     fLog.Send(text);
+}
+
+void TStepProgramProgress::NoteCurrentChange(int aRow, std::optional<double> aChangeA,
+                                             double aFloorA)
+{
+    fCurrentChange = {aRow, aChangeA, aFloorA};
 }
 
 void TStepProgramProgress::ProgramStopped(const QString& aWhy)
@@ -134,6 +139,10 @@ TStepWait TStepProgramProgress::WaitOfNewestRow() const
     wait.RCpO2 = number(TProperty::RCpO2);
     wait.RCI = number(TProperty::RCI);
     wait.CurrentAtLimit = cell(TProperty::StableI) == QStringLiteral("MaxI");
+    if (fCurrentChange.Row == row) {
+        wait.CurrentChange = fCurrentChange.ChangeA;
+        wait.CurrentFloor = fCurrentChange.FloorA;
+    }
     const std::optional<double> inStep = number(TProperty::Time);
     wait.ShorterThanRC = inStep && *inStep <= s.RCDuration;
     wait.InRange = cell(TProperty::RangepO2) == TrueText;

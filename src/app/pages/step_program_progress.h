@@ -28,6 +28,9 @@ class TStepProgramProgress
     void ProgramEnded();
     // The program was stopped at a step it could not run; aWhy says which and why.
     void ProgramStopped(const QString& aWhy);
+    // How much the current of grid row aRow changed over the RC duration (amperes, none
+    // when unknown) against the change that counts as steady whatever the current.
+    void NoteCurrentChange(int aRow, std::optional<double> aChangeA, double aFloorA);
 
   private:
     double SecondsInStep();
@@ -48,6 +51,11 @@ class TStepProgramProgress
         TProgramState State = TProgramState::Uninitialized;
         std::optional<double> Seconds;
     } fSettled;
+    struct TCurrentChange {
+        int Row = -1;
+        std::optional<double> ChangeA;
+        double FloorA = 0;
+    } fCurrentChange;
 };
 
 } // namespace oxtiva

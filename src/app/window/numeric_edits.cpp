@@ -3,6 +3,7 @@
 #include "records/number_format.h"
 
 #include <QFocusEvent>
+#include <QLabel>
 #include <QToolTip>
 #include <cmath>
 #include <limits>
@@ -43,6 +44,21 @@ QString OutsideLimitsReason(const QString& aText, const QString& aMinimum, const
     return QStringLiteral("'%1' lies outside %2 to %3").arg(aText, aMinimum, aMaximum);
 }
 
+QString RangeDescription(const QString& aAbove, const QString& aMinimum, const QString& aMaximum)
+{
+    QString lower;
+    if (!aAbove.isEmpty())
+        lower = QStringLiteral("above ") + aAbove;
+    else if (!aMinimum.isEmpty() && !aMaximum.isEmpty())
+        return QStringLiteral("Takes %1 to %2").arg(aMinimum, aMaximum);
+    else if (!aMinimum.isEmpty())
+        lower = QStringLiteral("%1 or more").arg(aMinimum);
+    if (aMaximum.isEmpty())
+        return lower.isEmpty() ? QString() : QStringLiteral("Takes ") + lower;
+    if (lower.isEmpty()) return QStringLiteral("Takes up to ") + aMaximum;
+    return QStringLiteral("Takes %1 up to %2").arg(lower, aMaximum);
+}
+
 // ---- TNumericEdit ----
 
 TNumericEdit::TNumericEdit(QWidget* parent) : QLineEdit(parent)
@@ -59,31 +75,77 @@ void TNumericEdit::focusOutEvent(QFocusEvent* event)
 void TNumericEdit::CommitText()
 {
     const QString typed = text();
-    // Leaving an edit that shows its value unchanged is no entry.
-    if (typed == ValueText()) return;
+    // Leaving an edit that shows its value unchanged is no entry; typing the value in force
+    // over a refused entry takes that value, and so answers the refusal.
+    if (typed == ValueText()) {
+        if (isModified()) ClearNotTaken();
+        setModified(false);
+        return;
+    }
+    setModified(false);
     if (const std::optional<QString> reason = TakeTypedText(typed)) {
         ShowValue();
         MarkNotTaken(*reason);
     }
 }
 
+void TNumericEdit::SetReasonLabel(QLabel* aLabel)
+{
+    fReasonLabel = aLabel;
+    fReasonLabel->setObjectName(objectName() + QStringLiteral("Reason"));
+    fReasonLabel->setWordWrap(true);
+    fReasonLabel->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    fReasonLabel->setText(fNotTaken);
+    fReasonLabel->setVisible(!fNotTaken.isEmpty());
+}
+
+void TNumericEdit::SetOwnToolTip(const QString& aText)
+{
+    fOwnToolTip = aText;
+    if (fNotTaken.isEmpty()) setToolTip(ToolTipWithRange());
+}
+
+void TNumericEdit::ShowRange()
+{
+    if (fNotTaken.isEmpty()) setToolTip(ToolTipWithRange());
+}
+
+QString TNumericEdit::ToolTipWithRange() const
+{
+    const QString range = RangeText();
+    if (range.isEmpty() || fOwnToolTip.isEmpty()) return fOwnToolTip + range;
+    return fOwnToolTip + QLatin1Char('\n') + range;
+}
+
 // The text goes back to the value in force, so the mark is what tells the operator that
-// the entry was refused, and why.
+// the entry was refused, and why: in the label beside the edit, which stays until a value
+// is taken, and in the tooltip.
 void TNumericEdit::MarkNotTaken(const QString& aReason)
 {
-    if (fNotTaken.isEmpty()) fOwnToolTip = toolTip();
     fNotTaken = QStringLiteral("Not taken: ") + aReason;
-    setToolTip(fNotTaken);
+    const QString rest = ToolTipWithRange();
+    setToolTip(rest.isEmpty() ? fNotTaken : fNotTaken + QLatin1Char('\n') + rest);
     setStyleSheet(QStringLiteral("QLineEdit { background: #ffd6d6; }"));
-    if (isVisible()) QToolTip::showText(mapToGlobal(rect().bottomLeft()), fNotTaken, this);
+    if (fReasonLabel) {
+        fReasonLabel->setText(fNotTaken);
+        fReasonLabel->show();
+    } else if (isVisible()) {
+        QToolTip::showText(mapToGlobal(rect().bottomLeft()), fNotTaken, this);
+    }
+    emit notTakenChanged(fNotTaken);
 }
 
 void TNumericEdit::ClearNotTaken()
 {
     if (fNotTaken.isEmpty()) return;
     fNotTaken.clear();
-    setToolTip(fOwnToolTip);
+    setToolTip(ToolTipWithRange());
     setStyleSheet(QString());
+    if (fReasonLabel) {
+        fReasonLabel->clear();
+        fReasonLabel->hide();
+    }
+    emit notTakenChanged(fNotTaken);
 }
 
 void TNumericEdit::ShowValue()
@@ -97,6 +159,7 @@ void TNumericEdit::ShowValue()
 TRtDoubleEdit::TRtDoubleEdit(QWidget* parent) : TLimitedNumericEdit<double>(parent)
 {
     ShowValue();
+    ShowRange();
 }
 
 std::optional<double> TRtDoubleEdit::ParseTyped(const QString& aText) const
@@ -121,6 +184,7 @@ bool TRtDoubleEdit::Representable(double aValue) const
 TRtIntegerEdit::TRtIntegerEdit(QWidget* parent) : TLimitedNumericEdit<int>(parent)
 {
     ShowValue();
+    ShowRange();
 }
 
 std::optional<int> TRtIntegerEdit::ParseTyped(const QString& aText) const

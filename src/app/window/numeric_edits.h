@@ -3,7 +3,10 @@
 #include <QLineEdit>
 #include <QString>
 #include <algorithm>
+#include <functional>
 #include <optional>
+
+class QLabel;
 
 namespace oxtiva
 {
@@ -26,6 +29,9 @@ bool WithinLimits(T aValue, std::optional<T> aMinimum, std::optional<T> aMaximum
 QString NotANumberReason(const QString& aText);
 // "'20' lies outside 0.678 to 16", "'-1' lies below 0", "'99' lies above 10".
 QString OutsideLimitsReason(const QString& aText, const QString& aMinimum, const QString& aMaximum);
+// What an edit takes, for the operator: "Takes 0.678 to 16", "Takes above 0",
+// "Takes above 0 up to 1"; empty without limits. Empty texts are no limit.
+QString RangeDescription(const QString& aAbove, const QString& aMinimum, const QString& aMaximum);
 
 // What every numeric edit of the window does with typing: an entry is taken on Return or
 // when the edit loses focus. One that is refused shows the last good value again, so the
@@ -33,16 +39,30 @@ QString OutsideLimitsReason(const QString& aText, const QString& aMinimum, const
 // it, with the reason in its tooltip, until the next value is taken.
 class TNumericEdit : public QLineEdit
 {
+    Q_OBJECT
+
   public:
     explicit TNumericEdit(QWidget* parent);
 
     // "'2,5' not taken: …" after a refused entry, empty once a value is taken.
     const QString& NotTakenReason() const { return fNotTaken; }
+    // A label beside the edit that shows why an entry was not taken, in words the operator
+    // sees without pointing at the edit; hidden while the edit holds what was typed.
+    void SetReasonLabel(QLabel* aLabel);
+    QLabel* ReasonLabel() const { return fReasonLabel; }
+    // What the edit takes, shown in its tooltip.
+    virtual QString RangeText() const = 0;
+    // The tooltip the edit has besides its range.
+    void SetOwnToolTip(const QString& aText);
+
+  signals:
+    void notTakenChanged(const QString& reason);
 
   protected:
     void focusOutEvent(QFocusEvent* event) override;
     void ShowValue();
     void ClearNotTaken();
+    void ShowRange();
 
     // Takes the typed text when it is a number within the limits; otherwise why not.
     virtual std::optional<QString> TakeTypedText(const QString& aText) = 0;
@@ -51,9 +71,11 @@ class TNumericEdit : public QLineEdit
   private:
     void CommitText();
     void MarkNotTaken(const QString& aReason);
+    QString ToolTipWithRange() const;
 
     QString fNotTaken;
     QString fOwnToolTip;
+    QLabel* fReasonLabel = nullptr;
 };
 
 // A numeric edit holding a value of type T between optional limits ("no limit" until
@@ -87,6 +109,41 @@ template <typename T> class TLimitedNumericEdit : public TNumericEdit
         fMinimum = aMinimum;
         fMaximum = aMaximum;
         setValue(fValue);
+        ShowRange();
+    }
+    // A bound the value must lie above, not on: a mass or a duration of 0 means nothing.
+    // Code may still set a value on it (a start value of 0 that says "not set").
+    void SetAbove(std::optional<T> aBound)
+    {
+        fAbove = aBound;
+        ShowRange();
+    }
+    std::optional<T> above() const { return fAbove; }
+    // A further test of a typed value against the others it goes with: why it is refused,
+    // or an empty text.
+    void SetCheck(std::function<QString(T)> aCheck) { fCheck = std::move(aCheck); }
+
+    // Why a value would be refused if typed, or nothing.
+    std::optional<QString> Refusal(T aValue, const QString& aText) const
+    {
+        if (!WithinLimits(aValue, fMinimum, fMaximum))
+            return OutsideLimitsReason(aText, fMinimum ? Format(*fMinimum) : QString(),
+                                       fMaximum ? Format(*fMaximum) : QString());
+        if (fAbove && !(aValue > *fAbove))
+            return QStringLiteral("'%1' must lie above %2").arg(aText, Format(*fAbove));
+        if (fCheck) {
+            const QString why = fCheck(aValue);
+            if (!why.isEmpty()) return QStringLiteral("'%1' %2").arg(aText, why);
+        }
+        return std::nullopt;
+    }
+    std::optional<QString> Refusal(T aValue) const { return Refusal(aValue, Format(aValue)); }
+
+    QString RangeText() const override
+    {
+        return RangeDescription(fAbove ? Format(*fAbove) : QString(),
+                                fMinimum ? Format(*fMinimum) : QString(),
+                                fMaximum ? Format(*fMaximum) : QString());
     }
 
   protected:
@@ -105,9 +162,7 @@ template <typename T> class TLimitedNumericEdit : public TNumericEdit
     {
         const std::optional<T> typed = ParseTyped(aText);
         if (!typed) return NotANumberText(aText);
-        if (!WithinLimits(*typed, fMinimum, fMaximum))
-            return OutsideLimitsReason(aText.trimmed(), fMinimum ? Format(*fMinimum) : QString(),
-                                       fMaximum ? Format(*fMaximum) : QString());
+        if (const std::optional<QString> why = Refusal(*typed, aText.trimmed())) return why;
         setValue(*typed);
         return std::nullopt;
     }
@@ -122,6 +177,8 @@ template <typename T> class TLimitedNumericEdit : public TNumericEdit
     T fValue{};
     std::optional<T> fMinimum;
     std::optional<T> fMaximum;
+    std::optional<T> fAbove;
+    std::function<QString(T)> fCheck;
 };
 
 // Real-number edit; the text shows the value in the general number format.

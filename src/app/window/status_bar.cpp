@@ -5,6 +5,8 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
+#include <cmath>
+
 namespace oxtiva
 {
 
@@ -57,6 +59,15 @@ TStatusText TemperatureStatus(double aCellTemperature)
     return {text, inRange ? PictureGood : PictureBad};
 }
 
+TStatusText TemperatureStatus(double aCellTemperature, double aSecondsOld, double aStaleAfter)
+{
+    TStatusText status = TemperatureStatus(aCellTemperature);
+    if (!(aSecondsOld > aStaleAfter)) return status;
+    status.Text += QStringLiteral(", no reading for %1 s").arg(std::floor(aSecondsOld), 0, 'f', 0);
+    status.Picture = PictureWarning;
+    return status;
+}
+
 QString RelativeChangeStatus(TProgramState aState, double aRCDuration, const QString& aLastRCCell)
 {
     // The newest row has no value until the rows span the RC duration.
@@ -90,6 +101,13 @@ TGlyphStatusPane::TGlyphStatusPane(const QString& aText, int aPicture, QWidget* 
     layout->addWidget(fPictureLabel);
     layout->addWidget(fText);
     SetStatus({aText, aPicture});
+}
+
+void TGlyphStatusPane::WrapText()
+{
+    fText->setWordWrap(true);
+    fText->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    layout()->setAlignment(fPictureLabel, Qt::AlignTop);
 }
 
 void TGlyphStatusPane::SetStatus(const TStatusText& aStatus)

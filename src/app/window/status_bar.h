@@ -27,6 +27,9 @@ struct TStatusText {
 // The pane texts, as pure functions of what the panes show.
 TStatusText InstrumentStatus(TProgramState aState);
 TStatusText TemperatureStatus(double aCellTemperature);
+// The same once the newest reading is aSecondsOld while the multimeter should be read: older
+// than aStaleAfter seconds, it is no longer the cell's temperature, and the lamp says so.
+TStatusText TemperatureStatus(double aCellTemperature, double aSecondsOld, double aStaleAfter);
 // aLastRCCell: the RC pO2 cell of the grid's last row (empty for a state row).
 QString RelativeChangeStatus(TProgramState aState, double aRCDuration, const QString& aLastRCCell);
 // aStepLines: the lines of the step program list.
@@ -44,6 +47,8 @@ class TGlyphStatusPane : public QWidget
     explicit TGlyphStatusPane(const QString& aText, int aPicture, QWidget* parent = nullptr);
 
     void SetStatus(const TStatusText& aStatus);
+    // A long text breaks into lines at the width the pane is given instead of widening it.
+    void WrapText();
     QString Text() const { return fText->text(); }
     int Picture() const { return fPicture; }
 
