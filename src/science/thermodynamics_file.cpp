@@ -116,7 +116,7 @@ QString ThermodynamicsFileName(const QString& aSampleStem)
 bool WriteThermodynamicsFileBeside(const QString& aDataFilePath, const QString& aSampleStem,
                                    const TThermodynamicsInput& aInput, QString& aError)
 {
-    const QString savedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", ToLocalDateTime(NowDays()));
+    const QString savedAt = FormatDateTime(u"yyyy-mm-dd hh:mm", WallNow());
     // A source without a name is the running experiment: its isotherm file is the one
     // beside this data file.
     TThermodynamicsInput named = aInput;
