@@ -135,10 +135,9 @@ TIsothermSource IsothermOfHistory(const TOxygenHistory& aHistory, const QString&
                         FormatConstant(QStringLiteral("n0"), c.n0),
                         FormatConstant(QStringLiteral("bs"), c.bs)};
     for (const TIsothermPoint& point : aHistory.Isotherm()) {
-        const TOxygenRecord& record = aHistory.At(point.Index);
+        // pO2 and temperature are means over the same window as b, as the file writes them.
         const TContentSpread b = aHistory.Content(point);
-        source.Points.push_back(
-            {record.Input.CellK, record.Input.pO2, c.bs - b.Mean, b.Spread});
+        source.Points.push_back({b.CellK, b.pO2, c.bs - b.Mean, b.Spread});
     }
     return source;
 }
